@@ -1,0 +1,43 @@
+// Facts of the running program that the window system provides and that need
+// no window: the command-line text, the program's directory, the
+// previous-instance test, file lookup by case-insensitive name, and waiting by
+// processing pending events.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace host {
+
+// The program's arguments joined with single blanks, in order. Tests may set it.
+QString CommandLineText();
+void SetCommandLineText(const QString& text);
+
+// The directory that holds the running executable (links resolved). Tests and
+// tools may point it elsewhere.
+QString ProgramDirectory();
+void SetProgramDirectory(const QString& directory);
+
+// The path of the file called `name` in `directory`, matched without regard to
+// letter case; an exact match wins. Empty when there is none.
+QString FindFileNoCase(const QString& directory, const QString& name);
+
+// True when another instance holds the program's lock ("ardenix.lock" in
+// $XDG_RUNTIME_DIR, the temporary directory when unset). Otherwise this
+// process takes the lock and keeps it until it ends; a lock left by a dead
+// process is taken over.
+bool PreviousInstanceRunning();
+
+// Runs the handlers of events already queued, blocking in the event loop until
+// at least one event came (so a waiting loop never burns a core).
+void ProcessPendingEvents();
+
+// Processes events until `done` holds. Every wait of the program goes through
+// here.
+void WaitUntil(const std::function<bool()>& done);
+
+// The user's locale is Japanese.
+bool UserLocaleIsJapanese();
+
+} // namespace host

@@ -1,0 +1,18 @@
+// ardenix: the Dorvane remote-control panel.
+#include "core/host.h"
+#include "core/startup.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ardenix"));
+    Main();
+    if (host::ProgramEnding()) {
+        return 0;
+    }
+    const int status = QApplication::exec();
+    // Windows unloaded on the way out are deleted once control is back here.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
+}

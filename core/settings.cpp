@@ -1,0 +1,190 @@
+#include "core/settings.h"
+
+#include "core/state.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace settings {
+namespace {
+
+// An open file descriptor, closed when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+ReadResult Failure(int error) {
+    return ReadResult{true, error, QString::fromLocal8Bit(std::strerror(error))};
+}
+
+// Reads `length` bytes at `offset` into a zero-filled buffer; what lies beyond
+// the end of the file stays zero. False (with errno set) on a read error.
+bool ReadAt(int fd, off_t offset, std::vector<Byte>& out, std::size_t length) {
+    out.assign(length, 0);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, out.data() + done, length - done, offset + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            break; // end of file
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+Integer Int16At(const std::vector<Byte>& b, std::size_t offset) {
+    return static_cast<Integer>(static_cast<std::uint16_t>(b[offset] | (b[offset + 1] << 8)));
+}
+
+std::uint16_t UInt16At(const std::vector<Byte>& b, std::size_t offset) {
+    return static_cast<std::uint16_t>(b[offset] | (b[offset + 1] << 8));
+}
+
+Single SingleAt(const std::vector<Byte>& b, std::size_t offset) {
+    const std::uint32_t bits = static_cast<std::uint32_t>(b[offset]) |
+                               (static_cast<std::uint32_t>(b[offset + 1]) << 8) |
+                               (static_cast<std::uint32_t>(b[offset + 2]) << 16) |
+                               (static_cast<std::uint32_t>(b[offset + 3]) << 24);
+    Single value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Opens the file as the program expects it: read and write, created when
+// missing; read-only where writing is not allowed. -1 with errno set when it
+// cannot be opened; errno ENOENT then means "missing and cannot be created".
+int OpenSettings(const QByteArray& path) {
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        return fd;
+    }
+    const int writeError = errno;
+    if (writeError == EACCES || writeError == EROFS || writeError == EPERM) {
+        // Not writable here: read it as it is. ENOENT now means the file is
+        // missing and the directory does not allow creating it.
+        return ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    }
+    errno = writeError;
+    return -1;
+}
+
+void StoreSystemBlock(const std::vector<Byte>& fixed, const std::vector<Byte>& text) {
+    systemState.localeCode = Int16At(fixed, 0);
+    systemState.deviceResponding = Int16At(fixed, 2);
+    systemState.portIsOpen = Int16At(fixed, 4);
+    systemState.reserved = Int16At(fixed, 6);
+    systemState.text = QByteArray(reinterpret_cast<const char*>(text.data()), static_cast<qsizetype>(text.size()));
+    // The text holds single-byte characters: whatever lies beyond the end of
+    // the file stays zero and is not part of it.
+    const qsizetype nul = systemState.text.indexOf('\0');
+    if (nul >= 0) {
+        systemState.text.truncate(nul);
+    }
+}
+
+void StoreSceneSetup(const std::vector<Byte>& block) {
+    for (int k = 0; k < sceneCount; ++k) {
+        sceneSetup.sceneBlocked[static_cast<std::size_t>(k)] =
+            Int16At(block, static_cast<std::size_t>(sceneEntriesOffset + k * sceneEntryBytes + sceneBlockedOffset));
+    }
+    for (int k = 0; k < 4; ++k) {
+        sceneSetup.sceneNumbers[static_cast<std::size_t>(k)] =
+            Int16At(block, static_cast<std::size_t>(sceneNumbersOffset + 2 * k));
+    }
+}
+
+} // namespace
+
+ReadResult LoadSettingsFile(const QString& path) {
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int rawFd = OpenSettings(nativePath);
+    if (rawFd < 0) {
+        if (errno == ENOENT || errno == EACCES || errno == EROFS || errno == EPERM) {
+            // Missing and impossible to create here: every block stays zero.
+            struct stat st {};
+            if (::stat(nativePath.constData(), &st) != 0) {
+                return {};
+            }
+        }
+        return Failure(errno);
+    }
+    const FileDescriptor fd(rawFd);
+
+    std::vector<Byte> fixed;
+    if (!ReadAt(fd.get(), 0, fixed, systemBlockFixedBytes + 2)) {
+        return Failure(errno);
+    }
+    const std::uint16_t textLength = UInt16At(fixed, systemBlockFixedBytes);
+    std::vector<Byte> text;
+    if (!ReadAt(fd.get(), systemBlockFixedBytes + 2, text, textLength)) {
+        return Failure(errno);
+    }
+    StoreSystemBlock(fixed, text);
+
+    off_t offset = systemBlockFixedBytes + 2 + textLength;
+    std::vector<Byte> block;
+    if (!ReadAt(fd.get(), offset, block, setupBlockBytes)) {
+        return Failure(errno);
+    }
+    std::memcpy(setupBlock.data(), block.data(), setupBlockBytes);
+    offset += setupBlockBytes;
+
+    if (!ReadAt(fd.get(), offset, block, sceneSetupBytes)) {
+        return Failure(errno);
+    }
+    StoreSceneSetup(block);
+    offset += sceneSetupBytes;
+
+    for (int i = 0; i < sceneCount; ++i) {
+        if (!ReadAt(fd.get(), offset, block, sceneMemoryBytes)) {
+            return Failure(errno);
+        }
+        SceneData& scene = scenes[static_cast<std::size_t>(i)];
+        scene.masterLevel[0] = SingleAt(block, masterLevelOffsetA);
+        scene.masterLevel[1] = SingleAt(block, masterLevelOffsetB);
+        offset += sceneMemoryBytes;
+    }
+    return {};
+}
+
+Integer FirstLevelFromDecibels(Single level) {
+    if (!std::isfinite(level)) {
+        return 0;
+    }
+    const int savedMode = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(static_cast<double>(level));
+    std::fesetround(savedMode);
+    if (rounded < -32768.0 || rounded > 32767.0) {
+        return 0;
+    }
+    return static_cast<Integer>(rounded);
+}
+
+} // namespace settings

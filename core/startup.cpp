@@ -1,0 +1,72 @@
+#include "core/startup.h"
+
+#include "core/commandline.h"
+#include "core/host.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "link/link.h"
+
+#include <QDir>
+
+void ReadSettingsFile(const QString& fileName) {
+    const QString path = QDir(host::ProgramDirectory()).filePath(fileName);
+    const settings::ReadResult result = settings::LoadSettingsFile(path);
+    if (result.failed) {
+        host::MsgBox(QString::number(result.errorNumber) + QLatin1Char('\r') + result.description,
+                     host::mbOkOnly, host::ApplicationTitle());
+    }
+}
+
+void SetFirstPanelValues() {
+    panelState.recall = 0;
+    panelState.selectedInput = -1;
+    panelSelectedInput = -1;
+    radioPressed = 0;
+    for (InputEntry& input : panelState.inputs) {
+        input.name = Text8("");
+        input.status = -1;
+    }
+    for (std::size_t i = 0; i < panelState.masters.size(); ++i) {
+        MasterSection& master = panelState.masters[i];
+        master.lamps = {flagTrue, flagTrue};
+        master.muted = flagFalse;
+        master.name = Text8("");
+        master.level = settings::FirstLevelFromDecibels(scenes[0].masterLevel[i]);
+    }
+    panelState.masters[0].name = Text8("MASTER A");
+    panelState.masters[1].name = Text8("MASTER B");
+    sceneNames.fill(Text8(""));
+}
+
+void Main() {
+    // 1. A second instance ends at once, without a message.
+    if (host::PreviousInstanceRunning()) {
+        host::EndProgram();
+        return;
+    }
+
+    // 2. The command line: one debug word, or the fader notice for two words or more.
+    const Integer words = SplitCommandLine();
+    if (words == 0) {
+        debugMode = flagFalse;
+    } else if (words == 1) {
+        debugMode = ToFlag(IsDebugWord(commandArgs[0]));
+    } else {
+        ShowMessage(0);
+    }
+
+    // 3. The settings file.
+    ReadSettingsFile(QStringLiteral("Initial.vqp"));
+
+    // 4, 5. First values of the panel state and the scene names.
+    SetFirstPanelValues();
+
+    // 6, 7. Locale and label font.
+    systemState.localeCode = GetLocaleCode();
+    labelFont = LabelFontFor(systemState.localeCode);
+
+    // 8. The converter's port.
+    FindConverterPort();
+
+    // 13. Return: the program runs on the events of its windows.
+}

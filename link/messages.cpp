@@ -1,0 +1,33 @@
+// The program's two fixed messages to the user.
+#include "core/host.h"
+#include "link/link.h"
+
+const QString messageTitle = QStringLiteral("Ardenix") + QStringLiteral(" Ver.1.3");
+
+namespace {
+constexpr int invalidCallError = 5; // the error number of a call with an invalid argument
+}
+
+QString MessageText(Integer kind) {
+    switch (kind) {
+    case 0:
+        return QStringLiteral("All virtual faders will be reset to full down positoin.");
+    case 1:
+        return QStringLiteral("Unable to connect to Dorvane.") + QLatin1Char('\r') +
+               QStringLiteral("Please be sure of connection of USB cable and power status of apparatus.");
+    default:
+        return {};
+    }
+}
+
+Integer ShowMessage(Integer kind) {
+    const QString text = MessageText(kind);
+    if (text.isEmpty()) {
+        // The message cannot be prepared: say so in a plain box instead.
+        host::MsgBox(QString::number(invalidCallError) + QLatin1Char('\r') +
+                         QStringLiteral("Invalid procedure call or argument"),
+                     host::mbOkOnly, host::ApplicationTitle());
+        return 0;
+    }
+    return static_cast<Integer>(host::MsgBox(text, host::mbInformation, messageTitle));
+}

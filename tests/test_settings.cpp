@@ -1,0 +1,228 @@
+// The settings file, built byte by byte by the test.
+#include "core/settings.h"
+#include "core/state.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// A settings file image with helpers that write values at absolute offsets.
+struct FileImage {
+    QByteArray bytes;
+    int textLength = 0;
+
+    explicit FileImage(const QByteArray& text = QByteArray()) : textLength(static_cast<int>(text.size())) {
+        bytes.fill('\0', settings::systemBlockFixedBytes + 2 + textLength + settings::setupBlockBytes +
+                             settings::sceneSetupBytes + settings::sceneMemoryBytes * sceneCount);
+        PutInt16(settings::systemBlockFixedBytes, static_cast<Integer>(textLength));
+        std::memcpy(bytes.data() + settings::systemBlockFixedBytes + 2, text.constData(), text.size());
+    }
+    int SceneSetupStart() const {
+        return settings::systemBlockFixedBytes + 2 + textLength + settings::setupBlockBytes;
+    }
+    int SceneMemoryStart(int i) const {
+        return SceneSetupStart() + settings::sceneSetupBytes + i * settings::sceneMemoryBytes;
+    }
+    void PutInt16(int offset, Integer value) {
+        bytes[offset] = static_cast<char>(value & 0xFF);
+        bytes[offset + 1] = static_cast<char>((value >> 8) & 0xFF);
+    }
+    void PutSingle(int offset, float value) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &value, 4);
+        for (int i = 0; i < 4; ++i) {
+            bytes[offset + i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+        }
+    }
+    void Write(const QString& path) const {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+};
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString Path() const { return dir.filePath(QStringLiteral("Initial.vqp")); }
+
+private slots:
+    void init() {
+        ResetSharedState();
+        QFile::remove(Path());
+    }
+
+    void missingFileIsCreatedEmpty() {
+        const auto result = settings::LoadSettingsFile(Path());
+        QVERIFY(!result.failed);
+        QVERIFY(QFileInfo::exists(Path()));
+        QCOMPARE(QFileInfo(Path()).size(), qint64(0));
+        QCOMPARE(scenes[0].masterLevel[0], 0.0f);
+        QCOMPARE(sceneSetup.sceneNumbers[3], Integer(0));
+        QCOMPARE(systemState.deviceResponding, Integer(0));
+    }
+
+    void valuesLandAtTheirOffsets() {
+        FileImage image(QByteArray("Dorvane setup"));
+        image.PutInt16(0, 1041);
+        image.PutInt16(2, -1);
+        image.PutInt16(4, -1);
+        const int setup = image.SceneSetupStart();
+        // Scene code 50 is locked: entry 1, flag at offset 30 of the entry.
+        image.PutInt16(setup + settings::sceneEntriesOffset + 1 * settings::sceneEntryBytes + 30, -1);
+        image.PutInt16(setup + settings::sceneEntriesOffset + 19 * settings::sceneEntryBytes + 30, 7);
+        // A neighbouring Integer of the entry must not be taken for the flag.
+        image.PutInt16(setup + settings::sceneEntriesOffset + 2 * settings::sceneEntryBytes + 28, -1);
+        for (int k = 0; k < 4; ++k) {
+            image.PutInt16(setup + settings::sceneNumbersOffset + 2 * k, static_cast<Integer>(49 + 3 * k));
+        }
+        image.PutSingle(image.SceneMemoryStart(0) + 4444, 7.5f);
+        image.PutSingle(image.SceneMemoryStart(0) + 4492, -12.25f);
+        image.PutSingle(image.SceneMemoryStart(19) + 4444, 3.0f);
+        image.Write(Path());
+
+        QVERIFY(!settings::LoadSettingsFile(Path()).failed);
+        QCOMPARE(systemState.localeCode, Integer(1041));
+        QCOMPARE(systemState.deviceResponding, flagTrue);
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+        QCOMPARE(systemState.text, QByteArray("Dorvane setup"));
+        QCOMPARE(sceneSetup.sceneBlocked[0], Integer(0));
+        QCOMPARE(sceneSetup.sceneBlocked[1], flagTrue);
+        QCOMPARE(sceneSetup.sceneBlocked[2], Integer(0));
+        QCOMPARE(sceneSetup.sceneBlocked[19], Integer(7));
+        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(49));
+        QCOMPARE(sceneSetup.sceneNumbers[3], Integer(58));
+        QCOMPARE(scenes[0].masterLevel[0], 7.5f);
+        QCOMPARE(scenes[0].masterLevel[1], -12.25f);
+        QCOMPARE(scenes[19].masterLevel[0], 3.0f);
+        QCOMPARE(scenes[1].masterLevel[0], 0.0f);
+    }
+
+    void shortFilesLeaveZeros() {
+        FileImage image;
+        const int setup = image.SceneSetupStart();
+        image.PutInt16(setup + settings::sceneNumbersOffset, 52);
+        image.PutSingle(image.SceneMemoryStart(0) + 4444, 5.0f);
+        // Only the first three blocks.
+        QByteArray three = image.bytes.left(image.SceneMemoryStart(0));
+        FileImage cut;
+        cut.bytes = three;
+        cut.Write(Path());
+        QVERIFY(!settings::LoadSettingsFile(Path()).failed);
+        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(52));
+        QCOMPARE(scenes[0].masterLevel[0], 0.0f);
+
+        // A file cut in the middle of master A's Single: the missing bytes are zero.
+        ResetSharedState();
+        cut.bytes = image.bytes.left(image.SceneMemoryStart(0) + 4444 + 3);
+        cut.Write(Path());
+        QVERIFY(!settings::LoadSettingsFile(Path()).failed);
+        std::uint32_t bits;
+        const float five = 5.0f;
+        std::memcpy(&bits, &five, 4);
+        bits &= 0x00FFFFFFu;
+        float expected;
+        std::memcpy(&expected, &bits, 4);
+        QCOMPARE(scenes[0].masterLevel[0], expected);
+
+        // A text count that runs past the end: nothing after it is read.
+        ResetSharedState();
+        cut.bytes = QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00\xff\xff" "abc", 13);
+        cut.Write(Path());
+        QVERIFY(!settings::LoadSettingsFile(Path()).failed);
+        QCOMPARE(systemState.localeCode, Integer(1));
+        QCOMPARE(systemState.text, QByteArray("abc"));
+        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(0));
+    }
+
+    void hugeFileReadsOnlyTheBlocks() {
+        FileImage image;
+        image.PutSingle(image.SceneMemoryStart(0) + 4492, 9.0f);
+        image.bytes.append(QByteArray(2 * 1024 * 1024, '\x7f'));
+        image.Write(Path());
+        QVERIFY(!settings::LoadSettingsFile(Path()).failed);
+        QCOMPARE(scenes[0].masterLevel[1], 9.0f);
+    }
+
+    void firstLevelRoundsHalfToEven() {
+        QCOMPARE(settings::FirstLevelFromDecibels(12.5f), Integer(12));
+        QCOMPARE(settings::FirstLevelFromDecibels(13.5f), Integer(14));
+        QCOMPARE(settings::FirstLevelFromDecibels(7.5f), Integer(8));
+        QCOMPARE(settings::FirstLevelFromDecibels(-2.5f), Integer(-2));
+        QCOMPARE(settings::FirstLevelFromDecibels(-2.6f), Integer(-3));
+        QCOMPARE(settings::FirstLevelFromDecibels(std::numeric_limits<float>::quiet_NaN()), Integer(0));
+        QCOMPARE(settings::FirstLevelFromDecibels(std::numeric_limits<float>::infinity()), Integer(0));
+        QCOMPARE(settings::FirstLevelFromDecibels(40000.0f), Integer(0));
+        QCOMPARE(settings::FirstLevelFromDecibels(-32768.4f), Integer(-32768));
+    }
+
+    void aDirectoryInItsPlaceIsAnError() {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Initial.vqp")));
+        const auto result = settings::LoadSettingsFile(Path());
+        QDir(dir.path()).rmdir(QStringLiteral("Initial.vqp"));
+        QVERIFY(result.failed);
+        QCOMPARE(result.errorNumber, EISDIR);
+        QVERIFY(!result.description.isEmpty());
+    }
+
+    // Runs `check` in a child process that has given up root, so that the file
+    // permissions below apply as they do for a user. Returns the child's status.
+    static int AsUnprivileged(const std::function<int()>& check) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+                _exit(90);
+            }
+            _exit(check());
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+    }
+
+    void readOnlyPlacesAreReadWithoutAnError() {
+        QTemporaryDir ro;
+        chmod(ro.path().toLocal8Bit().constData(), 0755);
+        const QString path = ro.filePath(QStringLiteral("Initial.vqp"));
+        FileImage image;
+        image.PutInt16(image.SceneSetupStart() + settings::sceneNumbersOffset + 2, 61);
+        image.Write(path);
+        chmod(path.toLocal8Bit().constData(), 0444);
+        chmod(ro.path().toLocal8Bit().constData(), 0555);
+
+        // A read-only file in a read-only directory is read.
+        QCOMPARE(AsUnprivileged([&] {
+                     const auto r = settings::LoadSettingsFile(path);
+                     return r.failed ? 1 : (sceneSetup.sceneNumbers[1] == 61 ? 0 : 2);
+                 }),
+                 0);
+        // A missing file in a read-only directory: zeros, no error, nothing created.
+        const QString missing = ro.filePath(QStringLiteral("Other.vqp"));
+        QCOMPARE(AsUnprivileged([&] {
+                     const auto r = settings::LoadSettingsFile(missing);
+                     return r.failed ? 1 : (sceneSetup.sceneNumbers[1] == 0 ? 0 : 2);
+                 }),
+                 0);
+        QVERIFY(!QFileInfo::exists(missing));
+        // An unreadable file is an error that is reported.
+        chmod(path.toLocal8Bit().constData(), 0000);
+        QCOMPARE(AsUnprivileged([&] {
+                     const auto r = settings::LoadSettingsFile(path);
+                     return r.failed && r.errorNumber == EACCES ? 0 : 1;
+                 }),
+                 0);
+        chmod(ro.path().toLocal8Bit().constData(), 0755);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"

@@ -1,0 +1,139 @@
+// Start-up: the command line, the settings file and the first values, and the
+// single instance between two real processes.
+#include "core/host.h"
+#include "core/settings.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "link/link.h"
+
+#include <QtTest>
+
+#include <cstring>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+    QTemporaryDir programDir;
+    QTemporaryDir runtimeDir;
+    QList<QPair<QString, QString>> boxes; // text, title
+
+    void RunMain(const QString& commandLine) {
+        ResetSharedState();
+        boxes.clear();
+        host::SetCommandLineText(commandLine);
+        Main();
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+        host::SetProgramDirectory(programDir.path());
+        host::SetMsgBoxHandler([this](const QString& text, int, const QString& title) {
+            boxes.append({text, title});
+            return host::mbOk;
+        });
+    }
+
+    void debugModeFromTheCommandLine() {
+        RunMain(QString());
+        QCOMPARE(debugMode, flagFalse);
+        QVERIFY(boxes.isEmpty());
+        for (const char* word : {"d", "D", "1d", "1D"}) {
+            RunMain(QString::fromLatin1(word));
+            QCOMPARE(debugMode, flagTrue);
+        }
+        RunMain(QStringLiteral("x"));
+        QCOMPARE(debugMode, flagFalse);
+        QVERIFY(boxes.isEmpty());
+        // Two words: the fader notice, and no debug mode.
+        RunMain(QStringLiteral("d x"));
+        QCOMPARE(debugMode, flagFalse);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].first, MessageText(0));
+        QCOMPARE(boxes[0].second, QStringLiteral("Ardenix Ver.1.3"));
+    }
+
+    void firstValuesAfterTheSettingsFile() {
+        // Master A 12.5 dB, master B 13.5 dB in scene memory 0.
+        QByteArray bytes(10 + 236 + 780 + 4816, '\0');
+        const int scene0 = 10 + 236 + 780;
+        const float a = 12.5f;
+        const float b = 13.5f;
+        std::memcpy(bytes.data() + scene0 + 4444, &a, 4);
+        std::memcpy(bytes.data() + scene0 + 4492, &b, 4);
+        QFile f(QDir(programDir.path()).filePath(QStringLiteral("Initial.vqp")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+
+        RunMain(QString());
+        QCOMPARE(panelState.masters[0].level, Integer(12));
+        QCOMPARE(panelState.masters[1].level, Integer(14));
+        QCOMPARE(panelState.masters[0].name.ToQString(), QStringLiteral("MASTER A"));
+        QCOMPARE(panelState.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
+        QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
+        QCOMPARE(panelState.masters[1].muted, flagFalse);
+        QCOMPARE(panelState.selectedInput, Integer(-1));
+        QCOMPARE(panelSelectedInput, Integer(-1));
+        QCOMPARE(sceneNames[2].ToQString(), QStringLiteral("        "));
+        QVERIFY(systemState.localeCode == 1 || systemState.localeCode == 81);
+        QCOMPARE(labelFont.bold, true);
+        QVERIFY(boxes.isEmpty());
+        f.remove();
+    }
+
+    void settingsErrorShowsTheBoxAndGoesOn() {
+        QDir(programDir.path()).mkdir(QStringLiteral("Initial.vqp"));
+        RunMain(QString());
+        QDir(programDir.path()).rmdir(QStringLiteral("Initial.vqp"));
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].first.startsWith(QString::number(EISDIR) + QLatin1Char('\r')));
+        QVERIFY(boxes[0].first.size() > 4);
+        QCOMPARE(boxes[0].second, host::ApplicationTitle());
+        // Start-up went on: the first values are there.
+        QCOMPARE(panelState.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
+    }
+
+    void secondInstanceEndsSilently() {
+        const QString binary = qEnvironmentVariable("ARDENIX_BIN_DIR") + QStringLiteral("/ardenix");
+        QVERIFY2(QFileInfo::exists(binary), qPrintable(binary));
+        QTemporaryDir runtime;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("ARDENIX_PORT"), runtime.filePath(QStringLiteral("none")));
+
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(binary, {});
+        QVERIFY(first.waitForStarted());
+        // The first instance holds the lock once its lock file exists.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime.filePath(QStringLiteral("ardenix.lock"))), 10000);
+
+        QProcess second;
+        second.setProcessEnvironment(env);
+        QElapsedTimer clock;
+        clock.start();
+        second.start(binary, {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(second.readAllStandardOutput().isEmpty());
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // A lock left by a dead process is taken over.
+        first.kill();
+        QVERIFY(first.waitForFinished(5000));
+        QProcess third;
+        third.setProcessEnvironment(env);
+        third.start(binary, {});
+        QVERIFY(third.waitForStarted());
+        QTest::qWait(1500);
+        QCOMPARE(third.state(), QProcess::Running);
+        third.kill();
+        third.waitForFinished(5000);
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"

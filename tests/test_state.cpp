@@ -1,0 +1,123 @@
+// The value conventions, the command-line splitter and the locale decisions.
+#include "core/commandline.h"
+#include "core/hostfacts.h"
+#include "core/state.h"
+
+#include <QtTest>
+
+class TestState : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetSharedState(); }
+
+    void text8PadsAndCuts() {
+        QCOMPARE(Text8("MASTER A").ToQString(), QStringLiteral("MASTER A"));
+        QCOMPARE(Text8("").ToQString(), QStringLiteral("        "));
+        QCOMPARE(Text8("ABCDEFGHI").ToQString(), QStringLiteral("ABCDEFGH"));
+        QCOMPARE(Text8("Mic").ToQString(), QStringLiteral("Mic     "));
+        QCOMPARE(Text8("  Mic 1 ").Trimmed(), QStringLiteral("Mic 1"));
+        QCOMPARE(Text8("        ").Trimmed(), QString());
+        const Byte raw[8] = {'C', 'a', 'm', 0xE9, ' ', ' ', ' ', ' '};
+        QCOMPARE(Text8::FromBytes(raw).ToQString(), QStringLiteral("Cam\u00e9    "));
+        QVERIFY(Text8("X") == Text8("X       "));
+    }
+
+    void flagsUseMinusOne() {
+        QCOMPARE(ToFlag(true), Flag(-1));
+        QCOMPARE(ToFlag(false), Flag(0));
+        QCOMPARE(NotFlag(flagTrue), flagFalse);
+        QCOMPARE(NotFlag(flagFalse), flagTrue);
+    }
+
+    void firstValuesOfAFreshProcess() {
+        QCOMPARE(panelState.recall, Integer(0));
+        QCOMPARE(panelState.selectedInput, Integer(-1));
+        QCOMPARE(panelState.transportKey, Integer(0));
+        for (const InputEntry& input : panelState.inputs) {
+            QCOMPARE(input.status, Integer(-1));
+            QCOMPARE(input.name.ToQString(), QStringLiteral("        "));
+        }
+        QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
+        QCOMPARE(panelState.masters[1].lamps[mugen], flagTrue);
+        QCOMPARE(panelSelectedInput, Integer(-1));
+        QCOMPARE(exchange[replyRecord].kind, Integer(-1));
+    }
+
+    void splitCommandLineCountsEveryBlank() {
+        struct Case {
+            QString text;
+            int words;
+            QStringList expected;
+        };
+        const QList<Case> cases = {
+            {QString(), 0, {}},
+            {QStringLiteral("d"), 1, {QStringLiteral("d")}},
+            {QStringLiteral("d x"), 2, {QStringLiteral("d"), QStringLiteral("x")}},
+            {QStringLiteral("d  x"), 3, {QStringLiteral("d"), QString(), QStringLiteral("x")}},
+            {QStringLiteral(" "), 2, {QString(), QString()}},
+            {QStringLiteral("\u00fcber \u65e5\u672c"), 2, {QStringLiteral("\u00fcber"), QStringLiteral("\u65e5\u672c")}},
+        };
+        for (const Case& c : cases) {
+            host::SetCommandLineText(c.text);
+            QCOMPARE(int(SplitCommandLine()), c.words);
+            for (int i = 0; i < c.expected.size(); ++i) {
+                QCOMPARE(commandArgs[static_cast<std::size_t>(i)], c.expected[i]);
+            }
+            // Calling it again gives the same result and clears what lay beyond.
+            QCOMPARE(int(SplitCommandLine()), c.words);
+            QVERIFY(commandArgs[static_cast<std::size_t>(c.words)].isEmpty());
+        }
+        // Words beyond the 31st are dropped.
+        QStringList many;
+        for (int i = 0; i < 40; ++i) {
+            many << QString::number(i);
+        }
+        host::SetCommandLineText(many.join(QLatin1Char(' ')));
+        QCOMPARE(int(SplitCommandLine()), 31);
+        QCOMPARE(commandArgs[30], QStringLiteral("30"));
+    }
+
+    void debugWordsAreExact() {
+        for (const char* word : {"d", "D", "1d", "1D"}) {
+            QVERIFY2(IsDebugWord(QString::fromLatin1(word)), word);
+        }
+        for (const char* word : {"", "dd", "1dx", "x", "-d", "1"}) {
+            QVERIFY2(!IsDebugWord(QString::fromLatin1(word)), word);
+        }
+        QVERIFY(IsTestPortWord(QStringLiteral("1D")));
+        QVERIFY(!IsTestPortWord(QStringLiteral("D")));
+    }
+
+    void labelFontByLocale() {
+        const FontSpec japanese = LabelFontFor(81);
+        QCOMPARE(japanese.name, QStringLiteral("\uff2d\uff33 \uff30\u30b4\u30b7\u30c3\u30af"));
+        QCOMPARE(japanese.pointSize, 9.0);
+        QCOMPARE(japanese.charset, 128);
+        QVERIFY(japanese.bold);
+        const FontSpec other = LabelFontFor(1);
+        QCOMPARE(other.name, QStringLiteral("Arial"));
+        QCOMPARE(other.pointSize, 8.0);
+        QCOMPARE(other.charset, 0);
+        QVERIFY(other.bold);
+    }
+
+    void listBoxTopAndEnd() {
+        ListBox list;
+        QStringList seen;
+        list.SetView([&](ListBox::Change change, const QString& line) {
+            seen << QString::number(int(change)) + line;
+        });
+        list.AddItem(QStringLiteral("b"));
+        list.InsertItem(QStringLiteral("a"));
+        list.AddItem(QStringLiteral("c"));
+        QCOMPARE(list.ListCount(), 3);
+        QCOMPARE(list.List(0), QStringLiteral("a"));
+        QCOMPARE(list.List(2), QStringLiteral("c"));
+        list.Clear();
+        QCOMPARE(list.ListCount(), 0);
+        QCOMPARE(seen.size(), 4);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestState)
+#include "test_state.moc"
