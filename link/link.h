@@ -20,6 +20,8 @@ CommControls& comm();
 // The communication window, loaded on first touch.
 FrmComm& frmComm();
 bool FrmCommLoaded();
+// Unloads the communication window, which closes the link and ends the program.
+void UnloadFrmComm();
 
 // --- Serial link ---------------------------------------------------------------
 bool OpenPort(CommControls& form);
