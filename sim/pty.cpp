@@ -59,7 +59,9 @@ std::optional<PseudoTerminal> PseudoTerminal::Open(std::string& error) {
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, B38400);
     ::cfsetospeed(&settings, B38400);
-    settings.c_cflag |= CLOCAL | CREAD | PARENB | PARODD;
+    // The mixer's line settings; the kernel keeps no parity-enable flag on a
+    // pseudo-terminal (a request for it fails), so odd parity is all there is.
+    settings.c_cflag |= CLOCAL | CREAD | PARODD;
     if (::tcsetattr(pty.slave_, TCSANOW, &settings) != 0) {
         error = Reason("tcsetattr");
         return std::nullopt;
