@@ -51,7 +51,6 @@ SSCommand::SSCommand(QWidget* parent) : QWidget(parent), image1_(this), label1_(
     // element under it; the caption lies above the picture.
     image1_.setAttribute(Qt::WA_TransparentForMouseEvents);
     label1_.setAttribute(Qt::WA_TransparentForMouseEvents);
-    image1_.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label1_.raise();
 
     QFont captionFont(captionFace());
@@ -190,7 +189,7 @@ void SSCommand::SetPictureDown(const QString& value) {
 void SSCommand::LoadFace(const QString& fileName) {
     if (fileName.isEmpty()) {
         face_ = QPixmap();
-        image1_.clear();
+        image1_.Clear();
         return;
     }
     const QPixmap picture = host::LoadPicture(fileName);
@@ -200,7 +199,7 @@ void SSCommand::LoadFace(const QString& fileName) {
         return;
     }
     face_ = picture;
-    image1_.setPixmap(picture);
+    image1_.SetPicture(picture);
     image1_.resize(picture.size()); // the picture element takes the size of its picture
 }
 

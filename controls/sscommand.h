@@ -5,6 +5,7 @@
 // show latching states.
 #pragma once
 
+#include "controls/faceimage.h"
 #include "controls/olecolor.h"
 #include "controls/propertybag.h"
 #include "core/scaling.h"
@@ -100,7 +101,7 @@ private:
     bool dblClickLatch_ = false;
 
     QPixmap face_;
-    QLabel image1_;
+    FaceImage image1_;
     QLabel label1_;
     std::vector<DesignItem> inner_; // Image1, Label1 in collection order
 
