@@ -6,6 +6,8 @@
 #include "link/link.h"
 #include "ptypeer.h"
 
+#include "core/host.h"
+
 #include <QtTest>
 
 #include <cstdio>
@@ -87,6 +89,11 @@ class TestLink : public QObject {
     }
 
 private slots:
+    // A lost link shows the connection message: answered at once, never a modal box.
+    void initTestCase() {
+        host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });
+    }
+
     void init() {
         ResetSharedState();
         results.clear();

@@ -7,6 +7,8 @@
 #include "protocol/protocol.h"
 #include "ptypeer.h"
 
+#include "core/host.h"
+
 #include <QtTest>
 
 class TestPending : public QObject {
@@ -37,6 +39,11 @@ class TestPending : public QObject {
     }
 
 private slots:
+    // A lost link shows the connection message: answered at once, never a modal box.
+    void initTestCase() {
+        host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });
+    }
+
     void init() {
         ResetSharedState();
         host::SetCommandLineText(QString());
