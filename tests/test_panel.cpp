@@ -2,8 +2,11 @@
 // refresh routines that draw the state on its controls.
 #include "core/host.h"
 #include "core/state.h"
+#include "link/commcontrols.h"
+#include "link/link.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
+#include "ptypeer.h"
 
 #include <QtTest>
 
@@ -74,6 +77,7 @@ private slots:
         WatchButtons(frmControl());
     }
     void cleanupTestCase() {
+        DestroyCommControls();
         host::EndProgram();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -348,6 +352,201 @@ private slots:
         QVERIFY(buttonChanges.isEmpty());
         panelState.masters[0].muted = flagFalse;
         RefreshFromStatus(requestStatus);
+    }
+
+    // --- The handlers, over a pseudo-terminal standing for the mixer -------------
+
+    void actionsSendTheirFrames() {
+        FrmControl& form = frmControl();
+        PtyPeer mixer;
+        QVERIFY(mixer.Valid());
+        qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
+        systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+        systemState.deviceResponding = flagTrue;
+        auto line = [&mixer] { return mixer.ReadFor(150); };
+        // The mixer's "A": the exchange is over.
+        auto acknowledge = [] {
+            exchange[replyRecord].busy = flagFalse;
+            exchange[sendRecord].busy = flagFalse;
+            anyChangePending = false;
+        };
+        Integer button = 1;
+        Integer shift = 0;
+        Single x = 0;
+        Single y = 0;
+        for (InputEntry& input : panelState.inputs) {
+            input.status = 0;
+        }
+        panelState.selectedInput = -1;
+        panelState.masters[0].muted = flagFalse;
+        panelState.masters[1].muted = flagFalse;
+        RefreshPanel();
+
+        // Input 1: "CSEL1"; pressing it again redraws but sends nothing.
+        form.SSCommand1_MouseDown(1, button, shift, x, y);
+        QCOMPARE(kindFlags[kindSelect].changePending, flagFalse);
+        QCOMPARE(line(), QByteArray("CSEL2\r"));
+        QCOMPARE(panelState.selectedInput, Integer(1));
+        acknowledge();
+        form.SSCommand1_MouseDown(1, button, shift, x, y);
+        QCOMPARE(line(), QByteArray());
+        QCOMPARE(form.SSCommand1[1].PictureName(), QStringLiteral("Button_on_press.bmp"));
+        form.SSCommand1_MouseDown(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CSEL1\r"));
+        acknowledge();
+
+        // A transport key held and let go: two frames; a foreign index nothing.
+        form.SSCommand2_MouseDown(3, button, shift, x, y);
+        QCOMPARE(panelState.transportKey, Integer(3));
+        QCOMPARE(line(), QByteArray("CRCS85\r"));
+        acknowledge();
+        form.SSCommand2_MouseUp(3, button, shift, x, y);
+        QCOMPARE(panelState.transportKey, Integer(-1));
+        QCOMPARE(line(), QByteArray("CRCS80\r"));
+        acknowledge();
+        form.SSCommand2_MouseDown(7, button, shift, x, y);
+        QCOMPARE(panelState.transportKey, Integer(-1));
+        QCOMPARE(kindFlags[kindTransport].changePending, flagFalse);
+        QCOMPARE(line(), QByteArray());
+
+        // Muting MASTER B and back.
+        form.SSCommand3_MouseDown(1, button, shift, x, y);
+        QCOMPARE(panelState.masters[1].muted, flagTrue);
+        QVERIFY(!form.SSCommand4[2].Enabled() && form.Image5[3].Visible());
+        QCOMPARE(line(), QByteArray("CMUTAA\r"));
+        acknowledge();
+        form.SSCommand3_MouseDown(1, button, shift, x, y);
+        QCOMPARE(panelState.masters[1].muted, flagFalse);
+        QVERIFY(form.SSCommand4[2].Enabled() && !form.Image5[3].Visible());
+        QCOMPARE(line(), QByteArray("CMUTA@\r"));
+        acknowledge();
+
+        // Level: MASTER B down resets MASTER A's steps too; the poll is switched on.
+        comm().Timer2.SetEnabled(false);
+        panelState.masters[0].pendingSteps = 5;
+        panelState.masters[1].level = 12;
+        form.SSCommand4_MouseDown(3, button, shift, x, y);
+        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
+        QCOMPARE(line(), QByteArray("CLV-A\r")); // the step of master B, not of A
+        QVERIFY(comm().Timer2.Enabled());
+        acknowledge();
+        comm().Timer2.SetEnabled(false);
+        form.SSCommand4_MouseUp(3, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CLVSA\r"));
+        QVERIFY(comm().Timer2.Enabled());
+        acknowledge();
+        panelState.masters[0].level = 12;
+        form.SSCommand4_MouseDown(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CLV+@\r"));
+        acknowledge();
+        // At the top a press marks kind 2 and sends nothing; the release stops.
+        panelState.masters[0].level = 30;
+        form.SSCommand4_MouseDown(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray());
+        form.SSCommand4_MouseUp(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CLVS@\r"));
+        acknowledge();
+        comm().Timer2.SetEnabled(false);
+
+        // A scene recall: "CRCL" with the code, the poll held during the wait.
+        sceneSetup.sceneNumbers = {49, 50, 52, 60};
+        sceneSetup.sceneBlocked.fill(0);
+        comm().Timer2.SetEnabled(true);
+        bool pollHeld = true;
+        int ticksSeen = 0;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            ++ticksSeen;
+            pollHeld = pollHeld && !comm().Timer2.Enabled();
+        });
+        probe.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        form.SSCommand5_MouseDown(2, button, shift, x, y);
+        probe.stop();
+        QVERIFY(clock.elapsed() >= 700);
+        QVERIFY(ticksSeen >= 3); // the window stayed live during the wait
+        QVERIFY(pollHeld);
+        QVERIFY(comm().Timer2.Enabled());
+        QVERIFY(!form.Timer2.Enabled());
+        QCOMPARE(timer2Ticks, Integer(0));
+        QCOMPARE(panelState.recall, Integer(52));
+        QCOMPARE(form.SSCommand5[2].PictureName(), QStringLiteral("C_radio_on_press.bmp"));
+        QCOMPARE(line(), QByteArray("CRCL4\r"));
+        acknowledge();
+        // A blocked scene, a code outside the scenes: nothing at all.
+        sceneSetup.sceneBlocked[60 - 49] = flagTrue;
+        buttonChanges.clear();
+        form.SSCommand5_MouseDown(3, button, shift, x, y);
+        sceneSetup.sceneNumbers[1] = 70;
+        form.SSCommand5_MouseDown(1, button, shift, x, y);
+        QVERIFY(buttonChanges.isEmpty());
+        QCOMPARE(panelState.recall, Integer(52));
+        QCOMPARE(line(), QByteArray());
+
+        comm().Timer2.SetEnabled(false);
+        ClosePort(comm());
+        systemState.portIsOpen = flagFalse;
+        qunsetenv("ARDENIX_PORT");
+    }
+
+    void recallWaitAndMouse() {
+        FrmControl& form = frmControl();
+        form.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        sceneSetup.sceneBlocked.fill(0);
+        systemState.portIsOpen = flagFalse; // no port: the frames go nowhere
+        panelState.masters[0].muted = flagFalse;
+        ShowMuting(0);
+        // During the wait a second radio press is ignored and a transport key
+        // is handled at once.
+        int transportPresses = 0;
+        const auto keyDown = form.SSCommand2[2].MouseDown;
+        form.SSCommand2[2].MouseDown = [&](Integer& b, Integer& s, Single& x, Single& y) {
+            ++transportPresses;
+            keyDown(b, s, x, y);
+        };
+        QTimer::singleShot(200, &form, [&] {
+            QVERIFY(form.RecallWaitRunning());
+            QTest::mouseClick(&form.SSCommand5[3], Qt::LeftButton, {}, QPoint(10, 10));
+            QTest::mouseClick(&form.SSCommand2[2], Qt::LeftButton, {}, QPoint(10, 10));
+        });
+        QTest::mouseClick(&form.SSCommand5[0], Qt::LeftButton, {}, QPoint(10, 10));
+        QVERIFY(!form.RecallWaitRunning());
+        QCOMPARE(transportPresses, 1);
+        QCOMPARE(panelState.recall, Integer(49));
+        QCOMPARE(panelState.transportKey, Integer(-1));
+        form.SSCommand2[2].MouseDown = keyDown;
+
+        // Clicks beside the keys and on an overlay only beep.
+        const int beeps = host::BeepCount();
+        QTest::mouseClick(&form.Image1, Qt::LeftButton, {}, QPoint(0, 5));
+        QCOMPARE(host::BeepCount(), beeps + 1);
+        panelState.masters[0].muted = flagTrue;
+        ShowMuting(0);
+        const Integer steps = panelState.masters[0].pendingSteps;
+        QCOMPARE(form.childAt(368, 68), &form.Image5[0]);
+        QTest::mouseClick(&form.Image5[0], Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(host::BeepCount(), beeps + 2);
+        QCOMPARE(panelState.masters[0].pendingSteps, steps);
+        panelState.masters[0].muted = flagFalse;
+        ShowMuting(0);
+
+        // The first panel Timer1 tick arms it, a later one stops the poll.
+        panelTimerArmed = 0;
+        comm().Timer2.SetEnabled(true);
+        form.Timer1_Timer();
+        QCOMPARE(panelTimerArmed, flagTrue);
+        QVERIFY(comm().Timer2.Enabled());
+        form.Timer1_Timer();
+        QVERIFY(!comm().Timer2.Enabled());
+        timer2Ticks = 32767;
+        form.Timer2_Timer();
+        QCOMPARE(timer2Ticks, Integer(32767));
+        timer2Ticks = 0;
+        form.hide();
     }
 };
 
