@@ -136,6 +136,13 @@ private slots:
             QCOMPARE(exchange[sendRecord].busy, flagTrue);
             QCOMPARE(kindFlags[static_cast<std::size_t>(c.kind)].requestOutstanding, flagTrue);
         }
+        // Every index from 7 to the end of the list reads "RIL4".
+        for (Integer index = 7; index <= 12; ++index) {
+            exchange[sendRecord].busy = flagFalse;
+            QVERIFY(BuildRequest(requestInputs, index, {'9', 0}));
+            QCOMPARE(Frame(sendBuffer, 5), QByteArray("RIL49"));
+            QCOMPARE(exchange[replyRecord].length, Integer(64));
+        }
         // RSTT carries the caller's byte and leaves the expected length alone.
         exchange[sendRecord].busy = flagFalse;
         exchange[replyRecord].length = 33;
