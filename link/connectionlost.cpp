@@ -15,7 +15,8 @@ void ConnectionLost() {
     }
     form.Timer1.SetEnabled(false);
     form.Timer2.SetEnabled(false);
-    // Next the user is told that the mixer cannot be reached, and the reopen
-    // timer starts its attempts once the message is closed: those steps
-    // belong to the connection supervisor and follow here.
+    // The user is told that the mixer cannot be reached; the reopen timer
+    // starts its attempts once the message is closed.
+    ShowMessage(1);
+    form.Timer3.SetEnabled(true);
 }

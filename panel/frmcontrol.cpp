@@ -145,6 +145,7 @@ FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace())) {
     SetFormSize(clientWidthTwips + framePixelsX * 15, clientHeightTwips + framePixelsY * 15);
     PlaceControls();
     ApplyGeometry();
+    ConnectHandlers();
     Timer1.SetEnabled(true);
 }
 

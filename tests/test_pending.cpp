@@ -7,10 +7,13 @@
 #include "protocol/protocol.h"
 #include "ptypeer.h"
 
+#include "core/host.h"
+
 #include <QtTest>
 
 class TestPending : public QObject {
     Q_OBJECT
+    QStringList shownMessages; // message boxes the code under test showed
     std::unique_ptr<PtyPeer> mixer;
 
     // What reached the line since the last look.
@@ -37,6 +40,13 @@ class TestPending : public QObject {
     }
 
 private slots:
+    // A lost link shows message 1; here it is recorded instead of blocking.
+    void initTestCase() {
+        host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
+            shownMessages << text;
+            return host::mbOk;
+        });
+    }
     void init() {
         ResetSharedState();
         host::SetCommandLineText(QString());

@@ -18,11 +18,14 @@ struct FileImage {
     QByteArray bytes;
     int textLength = 0;
 
-    explicit FileImage(const QByteArray& text = QByteArray()) : textLength(static_cast<int>(text.size())) {
-        bytes.fill('\0', settings::systemBlockFixedBytes + 2 + textLength + settings::setupBlockBytes +
-                             settings::sceneSetupBytes + settings::sceneMemoryBytes * sceneCount);
+    explicit FileImage(const QByteArray& text = QByteArray())
+        : textLength(static_cast<int>(text.size())) {
+        bytes.fill('\0', settings::systemBlockFixedBytes + 2 + textLength +
+                             settings::setupBlockBytes + settings::sceneSetupBytes +
+                             settings::sceneMemoryBytes * sceneCount);
         PutInt16(settings::systemBlockFixedBytes, static_cast<Integer>(textLength));
-        std::memcpy(bytes.data() + settings::systemBlockFixedBytes + 2, text.constData(), text.size());
+        std::memcpy(bytes.data() + settings::systemBlockFixedBytes + 2, text.constData(),
+                    text.size());
     }
     int SceneSetupStart() const {
         return settings::systemBlockFixedBytes + 2 + textLength + settings::setupBlockBytes;
@@ -78,12 +81,16 @@ private slots:
         image.PutInt16(4, -1);
         const int setup = image.SceneSetupStart();
         // Scene code 50 is locked: entry 1, flag at offset 30 of the entry.
-        image.PutInt16(setup + settings::sceneEntriesOffset + 1 * settings::sceneEntryBytes + 30, -1);
-        image.PutInt16(setup + settings::sceneEntriesOffset + 19 * settings::sceneEntryBytes + 30, 7);
+        image.PutInt16(setup + settings::sceneEntriesOffset + 1 * settings::sceneEntryBytes + 30,
+                       -1);
+        image.PutInt16(setup + settings::sceneEntriesOffset + 19 * settings::sceneEntryBytes + 30,
+                       7);
         // A neighbouring Integer of the entry must not be taken for the flag.
-        image.PutInt16(setup + settings::sceneEntriesOffset + 2 * settings::sceneEntryBytes + 28, -1);
+        image.PutInt16(setup + settings::sceneEntriesOffset + 2 * settings::sceneEntryBytes + 28,
+                       -1);
         for (int k = 0; k < 4; ++k) {
-            image.PutInt16(setup + settings::sceneNumbersOffset + 2 * k, static_cast<Integer>(49 + 3 * k));
+            image.PutInt16(setup + settings::sceneNumbersOffset + 2 * k,
+                           static_cast<Integer>(49 + 3 * k));
         }
         image.PutSingle(image.SceneMemoryStart(0) + 4444, 7.5f);
         image.PutSingle(image.SceneMemoryStart(0) + 4492, -12.25f);
@@ -136,7 +143,9 @@ private slots:
 
         // A text count that runs past the end: nothing after it is read.
         ResetSharedState();
-        cut.bytes = QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00\xff\xff" "abc", 13);
+        cut.bytes = QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00\xff\xff"
+                               "abc",
+                               13);
         cut.Write(Path());
         QVERIFY(!settings::LoadSettingsFile(Path()).failed);
         QCOMPARE(systemState.localeCode, Integer(1));
@@ -159,8 +168,10 @@ private slots:
         QCOMPARE(settings::FirstLevelFromDecibels(7.5f), Integer(8));
         QCOMPARE(settings::FirstLevelFromDecibels(-2.5f), Integer(-2));
         QCOMPARE(settings::FirstLevelFromDecibels(-2.6f), Integer(-3));
-        QCOMPARE(settings::FirstLevelFromDecibels(std::numeric_limits<float>::quiet_NaN()), Integer(0));
-        QCOMPARE(settings::FirstLevelFromDecibels(std::numeric_limits<float>::infinity()), Integer(0));
+        QCOMPARE(settings::FirstLevelFromDecibels(std::numeric_limits<float>::quiet_NaN()),
+                 Integer(0));
+        QCOMPARE(settings::FirstLevelFromDecibels(std::numeric_limits<float>::infinity()),
+                 Integer(0));
         QCOMPARE(settings::FirstLevelFromDecibels(40000.0f), Integer(0));
         QCOMPARE(settings::FirstLevelFromDecibels(-32768.4f), Integer(-32768));
     }

@@ -107,7 +107,8 @@ private slots:
         first.start(binary, {});
         QVERIFY(first.waitForStarted());
         // The first instance holds the lock once its lock file exists.
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime.filePath(QStringLiteral("ardenix.lock"))), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo::exists(runtime.filePath(QStringLiteral("ardenix.lock"))), 10000);
 
         QProcess second;
         second.setProcessEnvironment(env);

@@ -55,7 +55,9 @@ private slots:
             {QStringLiteral("d x"), 2, {QStringLiteral("d"), QStringLiteral("x")}},
             {QStringLiteral("d  x"), 3, {QStringLiteral("d"), QString(), QStringLiteral("x")}},
             {QStringLiteral(" "), 2, {QString(), QString()}},
-            {QStringLiteral("\u00fcber \u65e5\u672c"), 2, {QStringLiteral("\u00fcber"), QStringLiteral("\u65e5\u672c")}},
+            {QStringLiteral("\u00fcber \u65e5\u672c"),
+             2,
+             {QStringLiteral("\u00fcber"), QStringLiteral("\u65e5\u672c")}},
         };
         for (const Case& c : cases) {
             host::SetCommandLineText(c.text);
