@@ -511,9 +511,10 @@ private slots:
         QCOMPARE(kindFlags[requestSceneName].requestOutstanding, flagTrue);
         QCOMPARE(sceneNames[3], Text8(""));
         QVERIFY(sceneNames[2] != Text8(""));
-        // The time-out took the link down.
+        // The time-out took the link down and told the user, once.
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QCOMPARE(systemState.deviceResponding, flagFalse);
+        QCOMPARE(messages, 1);
     }
 
     void sceneCodesThatAreNoBytesAreSkipped() {
@@ -539,6 +540,7 @@ private slots:
             QCOMPARE(name, Text8(""));
         }
         QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(messages, 1); // the time-out of "RRSA" only
     }
 };
 
