@@ -165,6 +165,7 @@ int main(int argc, char* argv[]) {
         [&simulator](std::string_view line) { return sim::ExecuteCommand(line, simulator); });
     sim::WriteOutputLine(simulator.LinkPath());
     const int status = app.exec();
+    simulator.Unplug(); // removes the link
     log.Line("info stopped");
     return status;
 }
