@@ -1,12 +1,17 @@
 // ardenix: the Dorvane remote-control panel.
 #include "core/host.h"
 #include "core/startup.h"
+#include "link/link.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ardenix"));
+    // The serial control and the communication timers go before the application object.
+    struct CommControlsOwner {
+        ~CommControlsOwner() { DestroyCommControls(); }
+    } commControlsOwner;
     Main();
     if (host::ProgramEnding()) {
         return 0;

@@ -16,6 +16,9 @@ class FrmComm;       // link/frmcomm.h
 // Timer1 500 ms, status poll Timer2 200 ms, reopen Timer3 1000 ms). They exist
 // from first use to program end; frmComm adopts them when it loads.
 CommControls& comm();
+// Destroys them (closing the port) while the application object still exists;
+// the next comm() creates them anew. Called on the way out of main and by tests.
+void DestroyCommControls();
 
 // The communication window, loaded on first touch.
 FrmComm& frmComm();

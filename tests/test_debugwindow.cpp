@@ -3,6 +3,8 @@
 #include "core/core.h"
 #include "core/frmdebug.h"
 #include "core/state.h"
+#include "link/frmcomm.h"
+#include "link/link.h"
 
 #include <QtTest>
 
@@ -10,6 +12,10 @@ class TestDebugWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        qunsetenv("ARDENIX_PORT");
+        host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });
+    }
     void init() {
         ResetSharedState();
         host::SetTwipsPerPixel(15, 15);
@@ -106,6 +112,30 @@ private slots:
         QCOMPARE(debugLists[0].ListCount(), 0);
         debugLists[1].InsertItem(QStringLiteral("RAST"));
         QCOMPARE(again.List1[1]->count(), 1);
+    }
+
+    void communicationWindowShowsItsLists() {
+        FrmComm& w = frmComm();
+        QCOMPARE(w.windowTitle(), QStringLiteral("通信[Dorvane]"));
+        QCOMPARE(w.Frame1[0]->title(), QStringLiteral("Send"));
+        QCOMPARE(w.Frame1[1]->title(), QStringLiteral("Recive"));
+        QCOMPARE(w.Command1->text(), QStringLiteral("OK"));
+        QCOMPARE(w.pos(), QPoint(0, 0));
+        commLists[0].AddItem(QStringLiteral("52415354"));
+        commLists[0].AddItem(QStringLiteral("2B"));
+        commLists[3].InsertItem(QStringLiteral("A"));
+        QCOMPARE(w.List1[0]->count(), 2);
+        QCOMPARE(w.List1[0]->item(1)->text(), QStringLiteral("2B"));
+        QCOMPARE(w.List1[3]->item(0)->text(), QStringLiteral("A"));
+        QCOMPARE(w.List1[1]->count(), 0);
+        // The debug window's lists are others.
+        debugLists[0].AddItem(QStringLiteral("elsewhere"));
+        QCOMPARE(w.List1[0]->count(), 2);
+        commLists[0].Clear();
+        QCOMPARE(w.List1[0]->count(), 0);
+        // The sent frames' lists sit in "Send", the received ones in "Recive".
+        QCOMPARE(w.List1[1]->parentWidget(), w.Frame1[0]);
+        QCOMPARE(w.List1[2]->parentWidget(), w.Frame1[1]);
     }
 
     void unloadedWindowStopsFollowing() {

@@ -1,0 +1,84 @@
+// Ctlfader: the panel's vertical level bar, 14 x 61 pixels at design size.
+// It shows a level 0..30 as a column of 30 segment lines lit from the bottom
+// up. Display only: it takes no mouse or keyboard input and raises no events.
+// What it draws stays drawn: an off-screen image that every repaint shows.
+#pragma once
+
+#include "controls/olecolor.h"
+#include "controls/propertybag.h"
+#include "core/scaling.h"
+#include "core/types.h"
+
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+
+#include <vector>
+
+class Ctlfader : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int surfaceWidth = 14;  // pixels (210 twips)
+    static constexpr int surfaceHeight = 61; // pixels (915 twips)
+    static constexpr int segments = 30;
+    static constexpr OleColor litSegment = 0x0006FCFFu;   // (255, 252, 6)
+    static constexpr OleColor unlitSegment = 0x00026273u; // (115, 98, 2)
+
+    explicit Ctlfader(QWidget* parent = nullptr);
+
+    // Loading: scales the inner label, then reads the stored properties. The
+    // dark-segment count is taken as stored and nothing is drawn.
+    void ReadProperties(const PropertyBag& bag, const QFont& ambientFont);
+    void WriteProperties(PropertyBag& bag) const;
+
+    OleColor BackColor() const { return backColor_; }
+    void SetBackColor(OleColor value);
+    OleColor ForeColor() const { return foreColor_; }
+    void SetForeColor(OleColor value);
+    // Stored only: the bar takes no input either way.
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool value);
+    const QFont& Font() const { return font_; }
+    void SetFont(const QFont& value);
+    Integer BackStyle() const { return backStyle_; }
+    void SetBackStyle(Integer value);
+    Integer BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(Integer value);
+    void Refresh() {}
+
+    // Reading gives the dark-segment count, 30 minus the value last assigned.
+    Integer Value() const { return darkSegments_; }
+    // Lights the bottom v of the 30 lines and darkens the others. A value whose
+    // dark-segment count 30 - v does not fit 16 bits (v below -32737) throws
+    // std::overflow_error and changes nothing.
+    void SetValue(Integer v);
+
+    // What the bar shows (the off-screen drawing surface).
+    const QImage& Image() const { return surface_; }
+    // The width of the inner label in pixels: the length of the segment lines.
+    int SegmentLength() const;
+
+    // The background picture stored with the control.
+    static QImage BackgroundPicture();
+
+    QSize sizeHint() const override { return {surfaceWidth, surfaceHeight}; }
+
+signals:
+    void propertyChanged(const QString& name);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    OleColor backColor_ = 0;
+    OleColor foreColor_ = 0;
+    bool enabled_ = false;
+    QFont font_;
+    Integer backStyle_ = 0;
+    Integer borderStyle_ = 0;
+    Integer darkSegments_ = 0;
+
+    QImage surface_;
+    QWidget label1_;                // measures the segment length; shows nothing
+    std::vector<DesignItem> inner_; // the inner label's design geometry
+};

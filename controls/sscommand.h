@@ -1,0 +1,110 @@
+// SSCommand: the panel's picture button. Its face is a bitmap file: the
+// normal picture, the pressed picture while a mouse button is held on it, and
+// the disabled picture; a caption is laid over the face. The button itself
+// only knows pressed-while-held; the panel gives it other normal pictures to
+// show latching states.
+#pragma once
+
+#include "controls/faceimage.h"
+#include "controls/olecolor.h"
+#include "controls/propertybag.h"
+#include "core/scaling.h"
+#include "core/types.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class SSCommand : public QWidget {
+public:
+    // Button and Shift as the mouse reports them (1 left, 2 right, 4 middle;
+    // 1 shift, 2 control, 4 alt); X and Y in twips, relative to the inner
+    // element under the mouse. All four may be changed by the handler.
+    using MouseHandler = std::function<void(Integer& button, Integer& shift, Single& x, Single& y)>;
+    using ClickHandler = std::function<void()>;
+
+    explicit SSCommand(QWidget* parent = nullptr);
+
+    // Creation in the hosting window: scales the inner elements, then reads
+    // the stored properties.
+    void ReadProperties(const PropertyBag& bag, const QFont& ambientFont);
+    void WriteProperties(PropertyBag& bag) const;
+
+    const QString& Caption() const { return caption_; }
+    void SetCaption(const QString& value);
+    // True while the button reacts. A disabled button shows its disabled
+    // picture (or keeps its face when it has none) and raises nothing.
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool value);
+    OleColor ForeColor() const { return foreColor_; }
+    void SetForeColor(OleColor value);
+    // Loaded at once, in any state; an empty name blanks the face.
+    const QString& PictureName() const { return pictureName_; }
+    void SetPictureName(const QString& value);
+    const QString& PictureDisabled() const { return pictureDisabled_; }
+    void SetPictureDisabled(const QString& value);
+    const QString& PictureDown() const { return pictureDown_; }
+    void SetPictureDown(const QString& value);
+    const QFont& Font() const { return font_; }
+
+    bool DblClickLatch() const { return dblClickLatch_; }
+
+    // Events raised to the hosting window.
+    MouseHandler MouseDown;
+    MouseHandler MouseUp;
+    ClickHandler Click;
+    ClickHandler DblClick;
+    // Notified after every property assignment with the property's name.
+    std::function<void(const QString&)> PropertyChanged;
+
+    // What the face shows now, and the caption element.
+    const QPixmap& Face() const { return face_; }
+    const QLabel& CaptionLabel() const { return label1_; }
+    QRect ImageRect() const { return image1_.geometry(); }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    // The inner element under a point of the control: the caption lies above
+    // the picture. Null over the bare surface.
+    QWidget* ElementAt(const QPoint& position);
+    void LoadFace(const QString& fileName);
+    void PlaceCaption(double leftTwips, double topTwips);
+    void Notify(const QString& name);
+    struct MouseArguments {
+        Integer button = 0;
+        Integer shift = 0;
+        Single x = 0;
+        Single y = 0;
+    };
+    MouseArguments ArgumentsOf(const QMouseEvent& event, const QWidget& element) const;
+
+    void OnPress(MouseArguments& arguments);
+    void OnRelease(MouseArguments& arguments);
+    void OnClick();
+    void OnDblClick();
+
+    QString caption_;
+    bool enabled_ = true;
+    QFont font_;
+    OleColor foreColor_ = sysButtonText;
+    QString pictureName_;
+    QString pictureDisabled_;
+    QString pictureDown_;
+    bool dblClickLatch_ = false;
+
+    QPixmap face_;
+    FaceImage image1_;
+    QLabel label1_;
+    std::vector<DesignItem> inner_; // Image1, Label1 in collection order
+
+    QWidget* pressedElement_ = nullptr; // where the last press (or double click) landed
+    bool pressWasDoubleClick_ = false;
+};

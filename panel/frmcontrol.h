@@ -1,0 +1,81 @@
+// The main panel frmControl: the picture of the mixer's front panel with its
+// working elements laid over it at fixed places: six input buttons, seven
+// transport keys, four scene radio buttons, two master sections (level bar, up
+// and down buttons, muting button, over-gain and mugen lamps) and six labels.
+#pragma once
+
+#include "controls/ctlfader.h"
+#include "controls/sscommand.h"
+#include "core/host.h"
+#include "core/scaling.h"
+#include "core/types.h"
+#include "panel/imagebox.h"
+#include "panel/labelarray.h"
+#include "panel/panel.h"
+
+#include <QFont>
+#include <QPixmap>
+
+#include <array>
+
+class FrmControl : public ScaledForm {
+public:
+    static constexpr int clientWidthTwips = 10260; // 684 pixels
+    static constexpr int clientHeightTwips = 2805; // 187 pixels
+
+    FrmControl();
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    // Empties ImageList1 and adds the 46 pictures of panelImageFiles.
+    void FillImageList();
+
+    // The controls, bottom of the stacking order first.
+    std::array<ImageBox, 2> Image4; // the level scale beside each level bar
+    std::array<ImageBox, 2> Image2; // over-gain lamps
+    std::array<ImageBox, 2> Image3; // mugen lamps
+    std::array<Ctlfader, 2> Ctlfader1;
+    LabelArray Label1;
+    ImageBox Image1;                     // the area around the transport keys
+    std::array<SSCommand, 6> SSCommand1; // inputs
+    std::array<SSCommand, 7> SSCommand2; // transport keys
+    std::array<SSCommand, 2> SSCommand3; // muting
+    std::array<SSCommand, 4> SSCommand4; // level up/down: index 2m + (1 for down)
+    std::array<SSCommand, 4> SSCommand5; // scene radio buttons A..D
+    std::array<ImageBox, 4> Image5;      // overlays over the level buttons of a muted master
+    host::Timer Timer1{100};
+    host::Timer Timer2{250};
+    host::ImageList ImageList1;
+
+    // The six label fonts, one font object per label (0, 1, 10..13 in order).
+    std::array<QFont, 6> labelFonts;
+
+    // Handlers.
+    void SSCommand1_MouseDown(Integer Index, Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void SSCommand2_MouseDown(Integer Index, Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void SSCommand2_MouseUp(Integer Index, Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void SSCommand3_MouseDown(Integer Index, Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void SSCommand4_MouseDown(Integer Index, Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void SSCommand4_MouseUp(Integer Index, Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void SSCommand5_MouseDown(Integer Index, Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void Image1_Click();
+    void Image5_Click(Integer Index);
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    // True while a radio button waits for its scene recall.
+    bool RecallWaitRunning() const { return recallWaitRunning_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void PlaceControls();
+    void ConnectHandlers();
+
+    QPixmap face_;
+    bool placedOnScreen_ = false;
+    bool recallWaitRunning_ = false;
+};

@@ -1,0 +1,216 @@
+// The mixer's frames: a four-letter code, up to two parameter bytes (the
+// carriage return is added on the line). Commands are built into buildBuffer,
+// requests into sendBuffer, where they wait for TransmitPending.
+#include "protocol/protocol.h"
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr int codeLength = 4;
+constexpr int paramOffset = 4;
+
+// Parameter bytes of the command frames.
+constexpr int masterFlagBits = 0x40;                   // "@" for master A, "A" for master B
+constexpr Byte muteOn = 0x41;                          // "A"
+constexpr Byte muteOff = 0x40;                         // "@"
+constexpr Byte transportPrefix = 0x38;                 // "8"
+constexpr Byte transportReleased = 0x30;               // "0"
+constexpr std::string_view transportCodes = "8735142"; // key 0..6
+constexpr int inputDigitBase = 0x31;                   // input 0..5 gives "1".."6"
+
+// The command codes by kind.
+constexpr std::string_view commandCodes[] = {"CRCL", "CRCS", "CLV+", "CLV-",
+                                             "CMUT", "CSEL", "CLVS"};
+
+// The request codes; kinds 3 and 5 pick a group of four characters by index.
+constexpr std::string_view inputCodeGroups = "RIM1RIM2RIM3RIM4RIM5RIM6RIL3RIL4RIL4RIL4RIL4RIL4RIL4";
+constexpr std::string_view masterNameCodeGroups = "RGFARGFBRGF1RGF2RGF3RGF4RGF5RGF6";
+
+// Bytes expected after the acknowledgement, the carriage return included.
+constexpr Integer commandReplyLength = 1;
+constexpr Integer statusReplyLength = 75;
+constexpr Integer inputNameReplyLength = 41;
+constexpr Integer inputListShortReplyLength = 19;
+constexpr Integer inputListLongReplyLength = 64;
+constexpr Integer inputStatusReplyLength = 25;
+constexpr Integer masterNameReplyLength = 13;
+constexpr Integer sceneNameReplyLength = 9;
+constexpr Integer sceneSlotsReplyLength = 5;
+
+constexpr int sceneButtons = 4;
+
+// A value as a byte; a value outside 0..255 is a caller's error, never truncated.
+Byte ToByte(int value, const char* what) {
+    if (value < 0 || value > 255) {
+        throw ProtocolError(std::string(what) + ": value " + std::to_string(value) +
+                            " does not fit in a byte");
+    }
+    return static_cast<Byte>(value);
+}
+
+template <std::size_t N> void WriteCode(std::array<Byte, N>& buffer, std::string_view code) {
+    for (int i = 0; i < codeLength; ++i) {
+        buffer[static_cast<std::size_t>(i)] = static_cast<Byte>(code[static_cast<std::size_t>(i)]);
+    }
+}
+
+// The index-th group of four characters of `groups`.
+std::string_view CodeGroup(std::string_view groups, Integer index, const char* what) {
+    const int count = static_cast<int>(groups.size()) / codeLength;
+    if (index < 0 || index >= count) {
+        throw ProtocolError(std::string(what) + ": index " + std::to_string(index) +
+                            " beyond the code list");
+    }
+    return groups.substr(static_cast<std::size_t>(index) * codeLength, codeLength);
+}
+
+Byte MasterByte(Integer master) {
+    if (master < 0 || master > 1) {
+        throw ProtocolError("master index " + std::to_string(master) + " is not 0 or 1");
+    }
+    return ToByte(masterFlagBits | master, "master");
+}
+
+Byte TransportByte(Integer key) {
+    if (key == -1) {
+        return transportReleased;
+    }
+    if (key < 0 || key >= static_cast<int>(transportCodes.size())) {
+        throw ProtocolError("transport key " + std::to_string(key) + " has no code");
+    }
+    return static_cast<Byte>(transportCodes[static_cast<std::size_t>(key)]);
+}
+
+Integer InputListReplyLength(std::string_view code) {
+    for (std::string_view name : {"RIM1", "RIM2", "RIM3", "RIM4", "RIM5", "RIM6"}) {
+        if (code == name) {
+            return inputNameReplyLength;
+        }
+    }
+    if (code == "RIL3") {
+        return inputListShortReplyLength;
+    }
+    return inputListLongReplyLength; // "RIL4"
+}
+
+} // namespace
+
+Integer BuildCommand(Integer kind, const PanelState& state, Integer index) {
+    buildBuffer.fill(0);
+    if (kind < kindRecall || kind > kindLevelStop) {
+        return 0;
+    }
+    // Every parameter is worked out before anything is written, so a value
+    // that cannot be sent leaves no half-built frame behind.
+    std::array<Byte, 2> params{};
+    Integer length = codeLength + 1;
+    switch (kind) {
+    case kindRecall:
+        params[0] = ToByte(state.recall, "scene code");
+        break;
+    case kindTransport:
+        params[0] = transportPrefix;
+        params[1] = TransportByte(state.transportKey);
+        length = codeLength + 2;
+        break;
+    case kindLevelUp:
+    case kindLevelDown:
+    case kindLevelStop:
+        params[0] = MasterByte(index);
+        break;
+    case kindMute:
+        params[0] = MasterByte(index);
+        params[1] =
+            state.masters[static_cast<std::size_t>(index)].muted == flagTrue ? muteOn : muteOff;
+        length = codeLength + 2;
+        break;
+    case kindSelect:
+        params[0] = ToByte(panelSelectedInput + inputDigitBase, "selected input");
+        break;
+    default:
+        break;
+    }
+    WriteCode(buildBuffer, commandCodes[kind]);
+    for (int i = 0; i < length - codeLength; ++i) {
+        buildBuffer[static_cast<std::size_t>(paramOffset + i)] =
+            params[static_cast<std::size_t>(i)];
+    }
+    exchange[replyRecord].length = commandReplyLength;
+    return length;
+}
+
+bool BuildRequest(Integer kind, Integer index, const std::array<Byte, 2>& param) {
+    if (exchange[sendRecord].busy == flagTrue) {
+        return false;
+    }
+    // Work out the frame first: a request that cannot be built changes nothing.
+    std::string_view code;
+    bool hasParam = false;
+    Byte paramByte = 0;
+    bool setsReplyLength = true;
+    Integer replyLength = 0;
+    switch (kind) {
+    case requestStatus:
+        code = "RAST";
+        replyLength = statusReplyLength;
+        break;
+    case requestStt:
+        code = "RSTT";
+        hasParam = true;
+        paramByte = param[0];
+        setsReplyLength = false; // the mixer's answer to it has no known length
+        break;
+    case requestInputs:
+        code = CodeGroup(inputCodeGroups, index, "input request");
+        hasParam = true;
+        paramByte = param[0];
+        replyLength = InputListReplyLength(code);
+        break;
+    case requestInputStatus:
+        code = "RSIO";
+        replyLength = inputStatusReplyLength;
+        break;
+    case requestMasterName:
+        code = CodeGroup(masterNameCodeGroups, index, "master name request");
+        hasParam = true;
+        paramByte = param[0];
+        replyLength = masterNameReplyLength;
+        break;
+    case requestSceneName:
+        if (index < 0 || index >= sceneButtons) {
+            throw ProtocolError("scene name request: index " + std::to_string(index) +
+                                " is not a scene button");
+        }
+        code = "RSCI";
+        hasParam = true;
+        paramByte = ToByte(sceneSetup.sceneNumbers[static_cast<std::size_t>(index)], "scene code");
+        replyLength = sceneNameReplyLength;
+        break;
+    case requestSceneSlots:
+        code = "RRSA";
+        replyLength = sceneSlotsReplyLength;
+        break;
+    default:
+        throw ProtocolError("request kind " + std::to_string(kind) + " does not exist");
+    }
+
+    sendBuffer.fill(0);
+    WriteCode(sendBuffer, code);
+    if (hasParam) {
+        sendBuffer[paramOffset] = paramByte;
+    }
+    exchange[sendRecord].length = static_cast<Integer>(codeLength + (hasParam ? 1 : 0));
+    if (setsReplyLength) {
+        exchange[replyRecord].length = replyLength;
+    }
+    kindFlags[static_cast<std::size_t>(kind)].requestOutstanding = flagTrue;
+    exchange[sendRecord].kind = kind;
+    exchange[sendRecord].index = index;
+    exchange[sendRecord].busy = flagTrue;
+    if (kind != requestStatus && debugMode == flagTrue) {
+        LogFrame(0, static_cast<Integer>(exchange[sendRecord].length + 1));
+    }
+    return true;
+}

@@ -1,0 +1,58 @@
+// panel-screenshot: opens the main panel with a plausible mixer state and
+// saves a picture of its client area, e.g. under Xvfb:
+//   xvfb-run -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb build/bin/panel-screenshot out.png
+#include "core/host.h"
+#include "core/state.h"
+#include "panel/frmcontrol.h"
+#include "protocol/protocol.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: panel-screenshot FILE.png\n");
+        return 2;
+    }
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+    systemState.localeCode = 1;
+    systemState.deviceResponding = flagTrue;
+    const std::array<const char*, 6> names{"Camera 1", "Camera 2", "  PC  ", "Mic", "Video", "Aux"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        panelState.inputs[i].name = Text8(names[i]);
+        panelState.inputs[i].status = 0;
+    }
+    panelState.masters[0].name = Text8("MASTER A");
+    panelState.masters[1].name = Text8("MASTER B");
+    sceneSetup.sceneNumbers = {49, 50, 51, 52};
+    sceneNames = {Text8("Opening"), Text8("Talk"), Text8("Demo"), Text8("Closing")};
+
+    FrmControl& panel = frmControl();
+    // What a status poll would report: input 2 selected, scene B recalled,
+    // master A at step 22 and over its gain, master B muted at step 9.
+    panelState.selectedInput = 1;
+    panelState.recall = 50;
+    panelState.masters[0].level = 22;
+    panelState.masters[0].lamps = {flagTrue, flagFalse};
+    panelState.masters[1].level = 9;
+    panelState.masters[1].lamps = {flagFalse, flagTrue};
+    panelState.masters[1].muted = flagTrue;
+    RefreshFromStatus(requestStatus);
+    panel.Show();
+
+    int status = 1;
+    QTimer::singleShot(500, &app, [&] {
+        if (panel.grab().save(output)) {
+            std::printf("%s: %dx%d\n", qPrintable(output), panel.width(), panel.height());
+            status = 0;
+        }
+        host::EndProgram();
+    });
+    QApplication::exec();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
+}

@@ -1,0 +1,139 @@
+// dorvane-sim as a child of a test: started on a link in a directory of its
+// own, driven through its console, its traffic log on standard error collected
+// while the test processes events.
+#pragma once
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <optional>
+
+struct SimLogLine {
+    qint64 ms = 0;     // the simulator's time stamp
+    QString what;      // the rest: "rx RAST", "tx A +74 bytes", "info unplugged", ...
+    bool IsFrame() const { return what.startsWith(QLatin1String("rx ")); }
+    // The four-letter code of a received frame ("RAST"), else empty.
+    QString Code() const { return IsFrame() ? what.mid(3, 4) : QString(); }
+};
+
+class SimProcess {
+public:
+    // The link goes to `linkPath`, or into a directory of its own when empty.
+    explicit SimProcess(const QString& linkPath = QString()) : linkPath_(linkPath) {
+        QObject::connect(&process_, &QProcess::readyReadStandardError, [this] { ReadLog(); });
+        QObject::connect(&process_, &QProcess::readyReadStandardOutput, [this] { ReadOutput(); });
+    }
+    ~SimProcess() { Stop(); }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // The link's path: in a directory that only the simulator uses.
+    QString LinkPath() const {
+        return linkPath_.isEmpty() ? dir_.filePath(QStringLiteral("dorvane")) : linkPath_;
+    }
+    QString Directory() const { return QFileInfo(LinkPath()).absolutePath(); }
+
+    bool Start(const QStringList& extraArguments = {}) {
+        QStringList arguments{QStringLiteral("--link"), LinkPath()};
+        arguments += extraArguments;
+        process_.start(QDir(qEnvironmentVariable("ARDENIX_BIN_DIR"))
+                           .filePath(QStringLiteral("dorvane-sim")),
+                       arguments);
+        if (!process_.waitForStarted(10000)) {
+            return false;
+        }
+        // The first line on standard output: the link, once the line is ready.
+        QElapsedTimer clock;
+        clock.start();
+        while (answers_.isEmpty() && clock.elapsed() < 10000 &&
+               process_.state() == QProcess::Running) {
+            QTest::qWait(10);
+        }
+        if (answers_.isEmpty()) {
+            return false;
+        }
+        return answers_.takeFirst() == LinkPath();
+    }
+
+    void Stop() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000)) {
+                process_.kill();
+                process_.waitForFinished(5000);
+            }
+        }
+    }
+
+    // Sends one console command and waits (processing events) for its answer.
+    QString Command(const QString& command) {
+        answers_.clear();
+        process_.write((command + QLatin1Char('\n')).toLatin1());
+        QElapsedTimer clock;
+        clock.start();
+        while (answers_.isEmpty() && clock.elapsed() < 10000) {
+            QTest::qWait(5);
+        }
+        return answers_.isEmpty() ? QString() : answers_.takeFirst();
+    }
+
+    const QList<SimLogLine>& Log() const { return log_; }
+    // The frames received, from line `from` of the log on.
+    QList<SimLogLine> Frames(qsizetype from = 0) const {
+        QList<SimLogLine> frames;
+        for (qsizetype i = from; i < log_.size(); ++i) {
+            if (log_[i].IsFrame()) {
+                frames.append(log_[i]);
+            }
+        }
+        return frames;
+    }
+    // The codes of those frames, in order.
+    QStringList Codes(qsizetype from = 0) const {
+        QStringList codes;
+        for (const SimLogLine& line : Frames(from)) {
+            codes.append(line.Code());
+        }
+        return codes;
+    }
+    // The log as text, for failure messages.
+    QString LogText(qsizetype from = 0) const {
+        QStringList lines;
+        for (qsizetype i = from; i < log_.size(); ++i) {
+            lines.append(QString::number(log_[i].ms) + QLatin1Char(' ') + log_[i].what);
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
+
+private:
+    void ReadLog() {
+        logBuffer_ += process_.readAllStandardError();
+        qsizetype end = 0;
+        while ((end = logBuffer_.indexOf('\n')) >= 0) {
+            const QString line = QString::fromLatin1(logBuffer_.left(end));
+            logBuffer_.remove(0, end + 1);
+            const QRegularExpressionMatch m = stamped_.match(line);
+            if (m.hasMatch()) {
+                log_.append({m.captured(1).toLongLong(), m.captured(2)});
+            }
+        }
+    }
+    void ReadOutput() {
+        while (process_.canReadLine()) {
+            answers_.append(QString::fromLatin1(process_.readLine()).trimmed());
+        }
+    }
+
+    const QRegularExpression stamped_{QStringLiteral("^\\s*(\\d+) (.*)$")};
+    QString linkPath_;
+    QTemporaryDir dir_;
+    QProcess process_;
+    QByteArray logBuffer_;
+    QList<SimLogLine> log_;
+    QStringList answers_;
+};

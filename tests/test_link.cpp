@@ -1,0 +1,430 @@
+// The serial link over a real pseudo-terminal: the test is the mixer on the
+// master side, the program opens the slave as its port.
+#include "core/hostfacts.h"
+#include "core/state.h"
+#include "link/commcontrols.h"
+#include "link/link.h"
+#include "ptypeer.h"
+
+#include <QtTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Collects what the program writes to standard error while it lives.
+class StderrCapture {
+public:
+    StderrCapture() {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        std::FILE* file = std::tmpfile();
+        file_ = file;
+        ::dup2(::fileno(file), 2);
+    }
+    ~StderrCapture() { Restore(); }
+    QString Text() {
+        Restore();
+        std::rewind(file_);
+        QByteArray bytes;
+        char buffer[512];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) {
+            bytes.append(buffer, static_cast<qsizetype>(n));
+        }
+        return QString::fromLocal8Bit(bytes);
+    }
+
+private:
+    void Restore() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(saved_, 2);
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+    int saved_ = -1;
+    std::FILE* file_ = nullptr;
+};
+
+} // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+    std::unique_ptr<PtyPeer> mixer;
+    QList<Integer> results; // what ReceiveReply returned, one per receive event
+    int events = 0;
+
+    // Opens the link on a fresh pseudo-terminal, with a receive handler that
+    // assembles the awaited reply the way the communication window does.
+    void OpenLink() {
+        mixer = std::make_unique<PtyPeer>();
+        QVERIFY(mixer->Valid());
+        qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
+        systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+        comm().MSComm1.SetOnComm([this](int commEvent) {
+            ++events;
+            if (commEvent == SerialPort::comEvReceive && exchange[replyRecord].busy == flagTrue) {
+                results.append(ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length));
+            }
+        });
+    }
+
+    void AwaitReply(Integer expected) {
+        exchange[replyRecord].busy = flagTrue;
+        exchange[replyRecord].length = expected;
+    }
+
+    // Writes bytes on the mixer's side and waits until the program had its
+    // receive event for them.
+    void Answer(const QByteArray& bytes) {
+        const int before = events;
+        QVERIFY(mixer->Write(bytes));
+        QTRY_VERIFY(events > before);
+    }
+
+private slots:
+    void init() {
+        ResetSharedState();
+        results.clear();
+        events = 0;
+        host::SetCommandLineText(QString());
+    }
+    void cleanup() {
+        DestroyCommControls();
+        mixer.reset();
+        qunsetenv("ARDENIX_PORT");
+    }
+
+    void frameGoesOutByteByByteWithOneCarriageReturn() {
+        OpenLink();
+        QVERIFY(!comm().Timer1.Enabled());
+        const QByteArray rast("RAST");
+        std::copy(rast.begin(), rast.end(), sendBuffer.begin());
+        exchange[sendRecord].length = 4;
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkOk);
+        QCOMPARE(mixer->Read(5), QByteArray("RAST\r"));
+        QCOMPARE(mixer->ReadFor(100), QByteArray());
+        QVERIFY(comm().Timer1.Enabled());
+
+        // A six-byte command, logged in debug mode.
+        debugMode = flagTrue;
+        const QByteArray cmut("CMUT@A");
+        std::copy(cmut.begin(), cmut.end(), sendBuffer.begin());
+        exchange[sendRecord].length = 6;
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 6), linkOk);
+        QCOMPARE(mixer->Read(7), QByteArray("CMUT@A\r"));
+        QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("434D55544041")});
+        QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("CMUT@A")});
+
+        // A one-byte frame goes out without arming the reply timer.
+        comm().Timer1.SetEnabled(false);
+        sendBuffer[0] = 'Q';
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1), linkOk);
+        QCOMPARE(mixer->Read(2), QByteArray("Q\r"));
+        QVERIFY(!comm().Timer1.Enabled());
+
+        // A length beyond the send buffer reads no further than the buffer.
+        sendBuffer.fill('w');
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1000), linkOk);
+        QCOMPARE(mixer->Read(257), QByteArray(256, 'w') + '\r');
+
+        // Suspended: nothing is written and the result is 0.
+        linkSuspended = flagTrue;
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkOk);
+        QCOMPARE(mixer->ReadFor(100), QByteArray());
+        linkSuspended = flagFalse;
+
+        // Not open as far as the link knows: -9 and the port is not touched.
+        systemState.portIsOpen = flagFalse;
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkDead);
+        QCOMPARE(mixer->ReadFor(100), QByteArray());
+        QVERIFY(comm().MSComm1.PortOpen());
+        QCOMPARE(ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length), linkDead);
+    }
+
+    void statusReplyCompletesOnce() {
+        OpenLink();
+        QByteArray data;
+        for (int i = 0; i < 74; ++i) {
+            data.append(static_cast<char>(0x30 + i % 40));
+        }
+        // In one piece.
+        AwaitReply(75);
+        exchange[replyRecord].ticks = 2;
+        Answer("A" + data + "\r");
+        QCOMPARE(results, QList<Integer>{linkAccepted});
+        QCOMPARE(exchange[replyRecord].length, Integer(74));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 74), data);
+        QCOMPARE(replyBuffer[74], Byte(0));
+        QCOMPARE(exchange[replyRecord].ticks, Integer(0));
+        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
+
+        // One byte per receive event: only the event that sees the whole
+        // reply completes it.
+        results.clear();
+        replyBuffer.fill(0);
+        AwaitReply(75);
+        const QByteArray reply = "A" + data + "\r";
+        for (char byte : reply) {
+            Answer(QByteArray(1, byte));
+        }
+        QCOMPARE(results.size(), 76);
+        QCOMPARE(results.count(linkAccepted), 1);
+        QCOMPARE(results.last(), linkAccepted);
+        QCOMPARE(exchange[replyRecord].length, Integer(74));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 74), data);
+    }
+
+    void commandReplyAndRefusal() {
+        OpenLink();
+        // "A" + CR for a command: no data, the waiting frame is released.
+        exchange[sendRecord].busy = flagTrue;
+        AwaitReply(1);
+        Answer("A\r");
+        QCOMPARE(results, QList<Integer>{linkAccepted});
+        QCOMPARE(exchange[replyRecord].length, Integer(0));
+        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+
+        // A stray byte before the acknowledgement is dropped on its own.
+        results.clear();
+        AwaitReply(1);
+        Answer("x");
+        QCOMPARE(results, QList<Integer>{linkOk});
+        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
+        Answer("A\r");
+        QCOMPARE(results.last(), linkAccepted);
+
+        // "N": refused, and in debug mode the line at the top of both lists.
+        results.clear();
+        debugMode = flagTrue;
+        debugLists[0].AddItem(QStringLiteral("older"));
+        AwaitReply(75);
+        Answer("N");
+        QCOMPARE(results, QList<Integer>{linkRefused});
+        QCOMPARE(nakSeen, flagTrue);
+        QCOMPARE(debugLists[0].List(0), QStringLiteral("NAK_NAK"));
+        QCOMPARE(debugLists[1].List(0), QStringLiteral("NAK_NAK"));
+        QCOMPARE(debugLists[0].ListCount(), 2);
+        // Until the supervisor clears the flag nothing more comes of the line.
+        Answer("A\r");
+        QCOMPARE(results.last(), linkOk);
+        QCOMPARE(ackSeen, flagFalse);
+    }
+
+    void badRepliesNeverOverrun() {
+        OpenLink();
+        // One byte too many after the acknowledgement: never complete.
+        AwaitReply(1);
+        Answer("A\rz");
+        Answer("q");
+        QVERIFY(!results.contains(linkAccepted));
+        QCOMPARE(ackSeen, flagTrue);
+
+        // A full-length reply without its carriage return: consumed, not complete.
+        ackSeen = flagFalse;
+        comm().MSComm1.DiscardInput();
+        results.clear();
+        AwaitReply(75);
+        Answer("A" + QByteArray(74, 'd') + "X");
+        QCOMPARE(results, QList<Integer>{linkOk});
+        QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
+        QCOMPARE(ackSeen, flagTrue);
+        QCOMPARE(exchange[replyRecord].length, Integer(75));
+
+        // Expected counts whose data cannot fit the reply buffer, or that are
+        // negative: the bytes are never taken, the buffer is never touched.
+        for (const Integer expected : {Integer(259), Integer(3000), Integer(-4)}) {
+            ackSeen = flagFalse;
+            comm().MSComm1.DiscardInput();
+            replyBuffer.fill(0xAB);
+            results.clear();
+            AwaitReply(expected);
+            Answer("A" + QByteArray(expected > 0 ? expected - 1 : 3, 'e') + "\r");
+            QVERIFY(!results.contains(linkAccepted));
+            QVERIFY(std::all_of(replyBuffer.begin(), replyBuffer.end(),
+                                [](Byte b) { return b == 0xAB; }));
+            QCOMPARE(exchange[replyRecord].length, expected);
+        }
+
+        // The largest reply that fits: 257 data bytes fill the buffer exactly.
+        ackSeen = flagFalse;
+        comm().MSComm1.DiscardInput();
+        results.clear();
+        AwaitReply(258);
+        debugMode = flagTrue;
+        Answer("A" + QByteArray(257, 'f') + "\r");
+        QTRY_COMPARE(results.count(linkAccepted), 1);
+        QCOMPARE(exchange[replyRecord].length, Integer(257));
+        QCOMPARE(replyBuffer[256], Byte('f'));
+        QCOMPARE(commLists[2].ListCount(), 16); // the log shows what its buffer holds
+        debugMode = flagFalse;
+
+        // A flood after the acknowledgement: never complete, nothing outside
+        // the buffer.
+        results.clear();
+        AwaitReply(75);
+        replyBuffer.fill(0);
+        Answer("A");
+        for (int i = 0; i < 20; ++i) {
+            Answer(QByteArray(1000, 'g'));
+        }
+        QVERIFY(!results.contains(linkAccepted));
+        QVERIFY(std::all_of(replyBuffer.begin(), replyBuffer.end(), [](Byte b) { return b == 0; }));
+    }
+
+    void hangUpIsNoticed() {
+        OpenLink();
+        QVERIFY(IsPortAlive());
+        QVERIFY(comm().MSComm1.CommID() >= 0);
+        comm().Timer1.SetEnabled(true);
+        comm().Timer2.SetEnabled(true);
+        ackSeen = flagTrue;
+        systemState.deviceResponding = flagTrue;
+
+        mixer->CloseMaster();
+        QVERIFY(!IsPortAlive());
+        // The port closes itself once the hang-up is seen; the link flag stays.
+        QTRY_VERIFY(!comm().MSComm1.PortOpen());
+        QCOMPARE(comm().MSComm1.CommID(), -1);
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+
+        // The next frame finds the port dead and takes the link down.
+        const QByteArray rast("RAST");
+        std::copy(rast.begin(), rast.end(), sendBuffer.begin());
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkDead);
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QCOMPARE(ackSeen, flagFalse);
+        QVERIFY(!comm().Timer1.Enabled());
+        QVERIFY(!comm().Timer2.Enabled());
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkDead);
+    }
+
+    void lineSettingsAndTestMode() {
+        mixer = std::make_unique<PtyPeer>();
+        QVERIFY(mixer->Valid());
+        // A link to the device works as well as the device itself.
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyMixer"));
+        QVERIFY(QFile::link(mixer->SlavePath(), link));
+        qputenv("ARDENIX_PORT", link.toLocal8Bit());
+
+        struct Case {
+            const char* commandLine;
+            Integer port;
+            speed_t speed;
+            qint32 baud;
+        };
+        comPortNumber = 3;
+        const Case cases[] = {{"1d", 1, B9600, 9600},     {"1D", 1, B9600, 9600},
+                              {"", 3, B38400, 38400},     {"d", 3, B38400, 38400},
+                              {"1d x", 3, B38400, 38400}, {"1dd", 3, B38400, 38400}};
+        for (const Case& c : cases) {
+            host::SetCommandLineText(QString::fromLatin1(c.commandLine));
+            QVERIFY2(OpenPort(comm()), c.commandLine);
+            QCOMPARE(comm().MSComm1.CommPort(), c.port);
+            QCOMPARE(comm().MSComm1.BaudRate(), c.baud);
+            termios attributes{};
+            QCOMPARE(::tcgetattr(comm().MSComm1.CommID(), &attributes), 0);
+            QCOMPARE(::cfgetospeed(&attributes), c.speed);
+            QCOMPARE(attributes.c_cflag & CSIZE, tcflag_t(CS8));
+            QCOMPARE(attributes.c_cflag & CSTOPB, tcflag_t(0));
+            ClosePort(comm());
+            QVERIFY(!comm().MSComm1.PortOpen());
+        }
+        QCOMPARE(SerialPort::DevicePath(3), link);
+        qunsetenv("ARDENIX_PORT");
+        QCOMPARE(SerialPort::DevicePath(1), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(SerialPort::DevicePath(12), QStringLiteral("/dev/ttyUSB11"));
+        QCOMPARE(SerialPort::DevicePath(0), QString());
+    }
+
+    void openFailuresSayWhy() {
+        QTemporaryDir dir;
+        QFile regular(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(regular.open(QIODevice::WriteOnly));
+        regular.close();
+        const struct {
+            QString path;
+            const char* reason;
+        } cases[] = {
+            {dir.filePath(QStringLiteral("missing")), "no such device"},
+            {dir.path(), "directory"},
+            {regular.fileName(), "regular file"},
+        };
+        for (const auto& c : cases) {
+            qputenv("ARDENIX_PORT", c.path.toLocal8Bit());
+            StderrCapture capture;
+            QVERIFY(!OpenPort(comm()));
+            const QString text = capture.Text();
+            QCOMPARE(text.count(QLatin1Char('\n')), 1);
+            QVERIFY2(text.contains(c.path) && text.contains(QLatin1String(c.reason)),
+                     qPrintable(text));
+            QVERIFY(!comm().MSComm1.PortOpen());
+        }
+
+        // No converter found and no path given.
+        qunsetenv("ARDENIX_PORT");
+        comPortNumber = 0;
+        {
+            StderrCapture capture;
+            QVERIFY(!OpenPort(comm()));
+            QVERIFY(capture.Text().contains(QLatin1String("no such device")));
+        }
+
+        // A port that another opener holds.
+        mixer = std::make_unique<PtyPeer>();
+        qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
+        QVERIFY(OpenPort(comm()));
+        SerialPort other;
+        QVERIFY(other.SetSettings(QStringLiteral("38400,O,8,1")));
+        {
+            StderrCapture capture;
+            QVERIFY(!other.SetPortOpen(true));
+            const QString text = capture.Text();
+            QVERIFY2(text.contains(QLatin1String("in use by another program")), qPrintable(text));
+        }
+        // Opening an open port fails too; the open port stays usable.
+        {
+            StderrCapture capture;
+            QVERIFY(!comm().MSComm1.SetPortOpen(true));
+        }
+        QVERIFY(comm().MSComm1.PortOpen());
+        QVERIFY(!other.SetSettings(QStringLiteral("38400,X,8,1")));
+        QVERIFY(!other.SetSettings(QStringLiteral("fast,O,8,1")));
+        QVERIFY(!other.SetSettings(QStringLiteral("38400,O,8")));
+    }
+
+    void resetLinkState() {
+        anyChangePending = true;
+        fullStatusNeeded = true;
+        for (KindFlags& f : kindFlags) {
+            f = KindFlags{flagTrue, flagTrue};
+        }
+        exchange.fill(ExchangeRecord{flagTrue, -3, 75, 4, 2, 2});
+        ResetLinkState();
+        QVERIFY(!anyChangePending);
+        QVERIFY(!fullStatusNeeded);
+        for (const KindFlags& f : kindFlags) {
+            QCOMPARE(f.changePending, flagFalse);
+            QCOMPARE(f.requestOutstanding, flagFalse);
+        }
+        for (const ExchangeRecord& r : exchange) {
+            QCOMPARE(r.busy, flagFalse);
+            QCOMPARE(r.status, Integer(0));
+            QCOMPARE(r.length, Integer(0));
+            QCOMPARE(r.kind, Integer(-1));
+            QCOMPARE(r.index, Integer(0));
+            QCOMPARE(r.ticks, Integer(0));
+        }
+    }
+};
+
+QTEST_MAIN(TestLink)
+#include "test_link.moc"

@@ -1,0 +1,554 @@
+// The main panel: its layout and pictures, the level-step lookup, and the
+// refresh routines that draw the state on its controls.
+#include "core/host.h"
+#include "core/state.h"
+#include "link/commcontrols.h"
+#include "link/link.h"
+#include "panel/frmcontrol.h"
+#include "protocol/protocol.h"
+#include "ptypeer.h"
+
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+// The fader levels of the protocol's level steps, in dB.
+void FillLevelTable() {
+    std::size_t i = 0;
+    for (const float db : {-99.0f, -70.0f, -60.0f, -55.0f, -50.0f, -45.0f, -40.0f, -35.0f, -32.5f,
+                           -30.0f, -27.5f, -25.0f}) {
+        levelTable[i++] = db;
+    }
+    for (int db = -24; db <= -6; ++db) {
+        levelTable[i++] = static_cast<Single>(db);
+    }
+    for (int half = -10; half <= 18; ++half) {
+        levelTable[i++] = static_cast<Single>(half) / 2.0f;
+    }
+    levelTable[i++] = 10.0f;
+    QCOMPARE(i, levelTable.size());
+}
+
+QRect Geometry(const QWidget& widget) {
+    return widget.geometry();
+}
+
+QImage Pixels(const QPixmap& picture) {
+    return picture.toImage().convertToFormat(QImage::Format_RGB888);
+}
+} // namespace
+
+class TestPanel : public QObject {
+    Q_OBJECT
+
+    // Counts the property assignments of every picture button.
+    QStringList buttonChanges;
+
+    void WatchButtons(FrmControl& form) {
+        auto watch = [this](SSCommand& button, const QString& name) {
+            button.PropertyChanged = [this, name](const QString& property) {
+                buttonChanges.append(name + QLatin1Char('.') + property);
+            };
+        };
+        for (int i = 0; i < 6; ++i) {
+            watch(form.SSCommand1[i], QStringLiteral("SSCommand1(%1)").arg(i));
+        }
+        for (int i = 0; i < 7; ++i) {
+            watch(form.SSCommand2[i], QStringLiteral("SSCommand2(%1)").arg(i));
+        }
+        for (int i = 0; i < 2; ++i) {
+            watch(form.SSCommand3[i], QStringLiteral("SSCommand3(%1)").arg(i));
+        }
+        for (int i = 0; i < 4; ++i) {
+            watch(form.SSCommand4[i], QStringLiteral("SSCommand4(%1)").arg(i));
+            watch(form.SSCommand5[i], QStringLiteral("SSCommand5(%1)").arg(i));
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        host::SetProgramDirectory(qEnvironmentVariable("ARDENIX_BIN_DIR"));
+        host::SetTwipsPerPixel(15, 15);
+        ResetSharedState();
+        systemState.localeCode = 1;
+        labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+        frmControl();
+        WatchButtons(frmControl());
+    }
+    void cleanupTestCase() {
+        DestroyCommControls();
+        host::EndProgram();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void layoutAndPictures() {
+        FrmControl& form = frmControl();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Ardenix Ver.1.3"));
+        QCOMPARE(form.size(), QSize(684, 187));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QCOMPARE(Geometry(form.SSCommand1[0]), QRect(46, 31, 80, 21));
+        QCOMPARE(Geometry(form.SSCommand1[5]), QRect(146, 103, 80, 21));
+        QCOMPARE(Geometry(form.SSCommand2[6]), QRect(201, 139, 29, 30));
+        QCOMPARE(Geometry(form.SSCommand3[1]), QRect(426, 143, 78, 20));
+        QCOMPARE(Geometry(form.SSCommand4[3]), QRect(500, 100, 25, 21));
+        QCOMPARE(Geometry(form.SSCommand5[3]), QRect(562, 139, 23, 24));
+        QCOMPARE(Geometry(form.Ctlfader1[1]), QRect(472, 58, 14, 60));
+        QCOMPARE(Geometry(form.Image2[1]), QRect(409, 57, 31, 24));
+        QCOMPARE(Geometry(form.Image4[0]), QRect(305, 61, 20, 61));
+        QCOMPARE(Geometry(form.Image5[2]), QRect(499, 57, 27, 23));
+        QCOMPARE(Geometry(form.Label1[13]), QRect(590, 145, 80, 14));
+        QCOMPARE(form.Label1[0].alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+        QCOMPARE(form.Label1[10].alignment() & Qt::AlignLeft, Qt::AlignLeft);
+        for (int missing = 2; missing < 10; ++missing) {
+            QVERIFY_THROWS_EXCEPTION(std::out_of_range, form.Label1[missing]);
+        }
+        // One font object per label, from the label font.
+        QCOMPARE(form.Label1[11].font().family(), QStringLiteral("Arial"));
+        QVERIFY(form.Label1[11].font().bold());
+        QCOMPARE(form.Label1[11].font().pixelSize(), 11); // 8 points at 15 twips per pixel
+
+        // The picture list and the buttons' own pictures.
+        QCOMPARE(form.ImageList1.Count(), 46);
+        for (int i = 1; i <= 46; ++i) {
+            QVERIFY2(!form.ImageList1.Picture(i).isNull(), qPrintable(panelImageFiles[i - 1]));
+        }
+        QCOMPARE(form.ImageList1.Picture(37).size(), QSize(31, 23));
+        QCOMPARE(form.ImageList1.Picture(40).size(), QSize(31, 13));
+        QCOMPARE(form.SSCommand1[2].Face().size(), QSize(80, 21));
+        QCOMPARE(form.SSCommand2[4].PictureName(), QStringLiteral("play_off_off.bmp"));
+        QCOMPARE(form.SSCommand2[4].PictureDown(), QStringLiteral("play_off_press.bmp"));
+        QCOMPARE(form.SSCommand5[1].PictureDisabled(), QStringLiteral("B_radio_off_disable.bmp"));
+        QCOMPARE(form.SSCommand2[4].Face().size(), QSize(29, 30));
+        QVERIFY(!form.Timer1.Enabled());
+        QVERIFY(!form.Timer2.Enabled());
+        QCOMPARE(form.Timer1.Interval(), 100);
+        QCOMPARE(form.Timer2.Interval(), 250);
+
+        // The bitmaps the build drew are 24-bit files.
+        QFile bitmap(
+            QDir(host::ProgramDirectory()).filePath(QStringLiteral("muting_on_press.bmp")));
+        QVERIFY(bitmap.open(QIODevice::ReadOnly));
+        const QByteArray header = bitmap.read(30);
+        QCOMPARE(header.left(2), QByteArray("BM"));
+        QCOMPARE(static_cast<int>(header[28]), 24);
+
+        // Stacking: the keys lie above the transport area, the overlays above
+        // the level buttons.
+        QCOMPARE(form.childAt(214, 150), &form.SSCommand2[6]);
+        QCOMPARE(form.childAt(26, 139), &form.Image1);
+        panelState.masters[1].muted = flagTrue;
+        ShowMuting(1);
+        QCOMPARE(form.childAt(510, 65), &form.Image5[2]);
+        panelState.masters[1].muted = flagFalse;
+        ShowMuting(1);
+        QCOMPARE(form.childAt(510, 65), &form.SSCommand4[2]);
+    }
+
+    void keepsItsPixelsOnOtherScreens() {
+        for (const auto& [tx, ty] : {std::pair{12.0, 12.0}, {15.0, 12.0}}) {
+            host::SetTwipsPerPixel(tx, ty);
+            FrmControl form;
+            form.Form_Load();
+            QCOMPARE(form.size(), QSize(684, 187));
+            QCOMPARE(form.FormWidth(), 690 * tx);
+            QCOMPARE(form.FormHeight(), 212 * ty);
+            QCOMPARE(*form.Control(QStringLiteral("SSCommand5(0)"))->left, 8430 * tx / 15);
+            QCOMPARE(Geometry(form.SSCommand5[0]), QRect(562, 31, 23, 24));
+            QCOMPARE(Geometry(form.Ctlfader1[0]), QRect(329, 58, 14, 60));
+            QCOMPARE(form.Ctlfader1[0].SegmentLength(), 14);
+            QCOMPARE(form.Label1[1].font().pixelSize(), 11);
+            QCOMPARE(*form.Control(QStringLiteral("Label1(1)"))->fontSize, 8 * ty / 15);
+            QCOMPARE(form.SSCommand1[0].CaptionLabel().font().pixelSize(), 11);
+        }
+        host::SetTwipsPerPixel(15, 15);
+    }
+
+    void findLevelStep() {
+        levelTable.fill(0.0f);
+        for (const Single level : {-99.0f, -80.0f, 0.0f, 10.0f, 10.5f, -120.0f}) {
+            QCOMPARE(FindLevelStep(level), Integer(0));
+        }
+        FillLevelTable();
+        const std::array<std::pair<Single, Integer>, 9> cases{{{-99.0f, 0},
+                                                               {-80.0f, 1},
+                                                               {-70.0f, 1},
+                                                               {-69.9f, 2},
+                                                               {0.0f, 41},
+                                                               {0.2f, 42},
+                                                               {10.0f, 60},
+                                                               {10.5f, 0},
+                                                               {-120.0f, 0}}};
+        for (const auto& [level, step] : cases) {
+            QCOMPARE(FindLevelStep(level), step);
+        }
+        levelTable.fill(0.0f);
+    }
+
+    void fullRefresh() {
+        FrmControl& form = frmControl();
+        systemState.deviceResponding = flagTrue;
+        panelState.inputs[0].name = Text8("  Cam 1 ");
+        panelState.inputs[3].name = Text8("Mic");
+        panelState.inputs[3].status = 0;
+        panelState.masters[0].name = Text8(" Main");
+        panelState.masters[0].level = 12;
+        panelState.masters[1].level = 30;
+        panelState.masters[1].muted = flagTrue;
+        panelState.selectedInput = 3;
+        sceneNames[1] = Text8(" Talk");
+        sceneSetup.sceneNumbers = {49, 50, 50, 52};
+        panelState.recall = 50;
+        RefreshPanel();
+        QCOMPARE(form.SSCommand1[0].Caption(), QStringLiteral("Cam 1"));
+        QCOMPARE(form.SSCommand1[3].PictureName(), QStringLiteral("Button_on_press.bmp"));
+        QCOMPARE(form.SSCommand1[3].CaptionLabel().palette().color(QPalette::WindowText),
+                 QColor(Qt::black));
+        QCOMPARE(panelSelectedInput, Integer(3));
+        QCOMPARE(form.Label1[0].text(), QStringLiteral("Main"));
+        QCOMPARE(form.Label1[11].text(), QStringLiteral(" Talk   ")); // as stored
+        QCOMPARE(form.Ctlfader1[0].Value(), Integer(18));
+        QCOMPARE(form.Ctlfader1[1].Value(), Integer(0));
+        QCOMPARE(form.SSCommand3[1].PictureName(), QStringLiteral("Muting_on_press.bmp"));
+        QVERIFY(!form.SSCommand4[2].Enabled());
+        QVERIFY(!form.SSCommand4[3].Enabled());
+        QVERIFY(form.Image5[3].Visible());
+        QVERIFY(form.SSCommand4[0].Enabled());
+        QVERIFY(!form.Image5[0].Visible());
+        // Two radio buttons carry scene code 50: both lit.
+        QCOMPARE(radioPressed, Integer(50));
+        QCOMPARE(form.SSCommand5[0].PictureName(), QStringLiteral("A_radio_off_off.bmp"));
+        QCOMPARE(form.SSCommand5[1].PictureName(), QStringLiteral("B_radio_on_press.bmp"));
+        QCOMPARE(form.SSCommand5[2].PictureName(), QStringLiteral("C_radio_on_press.bmp"));
+        QVERIFY(syncedPanelState == panelState);
+    }
+
+    void mutingAndRadioButtons() {
+        FrmControl& form = frmControl();
+        panelState.masters[0].muted = flagFalse;
+        panelState.masters[1].muted = flagFalse;
+        ShowMuting(0);
+        ShowMuting(1);
+        buttonChanges.clear();
+        panelState.masters[1].muted = flagTrue;
+        ShowMuting(1);
+        QCOMPARE(buttonChanges, (QStringList{"SSCommand3(1).PictureName", "SSCommand4(2).Enabled",
+                                             "SSCommand4(3).Enabled"}));
+        QVERIFY(form.Image5[2].Visible() && form.Image5[3].Visible());
+        QCOMPARE(Pixels(form.SSCommand4[2].Face()),
+                 Pixels(host::LoadPicture(QStringLiteral("up_off_disable.bmp"))));
+        // Muting again changes no Enabled: it is set only when it changes.
+        buttonChanges.clear();
+        ShowMuting(1);
+        QCOMPARE(buttonChanges, QStringList{"SSCommand3(1).PictureName"});
+        panelState.masters[1].muted = flagFalse;
+        buttonChanges.clear();
+        ShowMuting(1);
+        QCOMPARE(buttonChanges, (QStringList{"SSCommand3(1).PictureName", "SSCommand4(2).Enabled",
+                                             "SSCommand4(3).Enabled"}));
+        QVERIFY(form.SSCommand4[2].Enabled() && !form.Image5[2].Visible());
+        QCOMPARE(Pixels(form.SSCommand4[2].Face()),
+                 Pixels(host::LoadPicture(QStringLiteral("up_off_off.bmp"))));
+
+        // The same radio button twice: the second call only clears radioPressed.
+        sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        panelState.recall = 51;
+        radioPressed = 0;
+        buttonChanges.clear();
+        ShowRadioButtons(2);
+        QCOMPARE(radioPressed, Integer(3));
+        QCOMPARE(buttonChanges.size(), 4);
+        QCOMPARE(form.SSCommand5[2].PictureName(), QStringLiteral("C_radio_on_press.bmp"));
+        QCOMPARE(form.SSCommand5[1].PictureName(), QStringLiteral("B_radio_off_off.bmp"));
+        buttonChanges.clear();
+        ShowRadioButtons(2);
+        QCOMPARE(radioPressed, Integer(0));
+        QVERIFY(buttonChanges.isEmpty());
+    }
+
+    void selectedInputAndTransportKeys() {
+        FrmControl& form = frmControl();
+        auto keysEnabled = [&form] {
+            int n = 0;
+            for (const SSCommand& key : form.SSCommand2) {
+                n += key.Enabled() ? 1 : 0;
+            }
+            return n;
+        };
+        systemState.deviceResponding = flagTrue;
+        panelState.inputs[4].status = -1;
+        panelSelectedInput = -1;
+        ShowSelectedInput(4);
+        QCOMPARE(keysEnabled(), 0);
+        QCOMPARE(Pixels(form.SSCommand2[0].Face()),
+                 Pixels(host::LoadPicture(QStringLiteral("prev_off_disable.bmp"))));
+        panelState.inputs[5].status = 2;
+        ShowSelectedInput(5);
+        QCOMPARE(keysEnabled(), 7);
+        QCOMPARE(form.SSCommand1[4].PictureName(), QStringLiteral("Button_off_off.bmp"));
+        QCOMPARE(form.SSCommand1[4].CaptionLabel().palette().color(QPalette::WindowText),
+                 QColor(Qt::white));
+        // Without a responding mixer the keys stay as they are.
+        systemState.deviceResponding = flagFalse;
+        ShowSelectedInput(4);
+        QCOMPARE(keysEnabled(), 7);
+        QCOMPARE(panelSelectedInput, Integer(4));
+        systemState.deviceResponding = flagTrue;
+        ShowSelectedInput(4);
+        QCOMPARE(keysEnabled(), 0);
+        ShowSelectedInput(-1);
+        QCOMPARE(panelSelectedInput, Integer(-1));
+        QCOMPARE(keysEnabled(), 7);
+        QCOMPARE(form.SSCommand1[4].PictureName(), QStringLiteral("Button_off_off.bmp"));
+    }
+
+    void refreshFromStatus() {
+        FrmControl& form = frmControl();
+        RefreshPanel();
+        buttonChanges.clear();
+        // Not a status reply: nothing.
+        panelState.masters[0].level = 5;
+        RefreshFromStatus(requestStt);
+        QCOMPARE(form.Ctlfader1[0].Value(), Integer(18));
+        // A status reply that changes only the level and the lamps: faders and
+        // lamps are drawn, no button is touched.
+        panelState.masters[0].lamps = {flagTrue, flagFalse};
+        panelState.masters[1].lamps = {flagFalse, flagTrue};
+        RefreshFromStatus(requestStatus);
+        QVERIFY(buttonChanges.isEmpty());
+        QCOMPARE(form.Ctlfader1[0].Value(), Integer(25));
+        QCOMPARE(Pixels(form.Image2[0].Picture()), Pixels(form.ImageList1.Picture(38)));
+        QCOMPARE(Pixels(form.Image2[1].Picture()), Pixels(form.ImageList1.Picture(37)));
+        QCOMPARE(Pixels(form.Image3[0].Picture()), Pixels(form.ImageList1.Picture(39)));
+        QCOMPARE(Pixels(form.Image3[1].Picture()), Pixels(form.ImageList1.Picture(40)));
+        QCOMPARE(syncedPanelState.masters[1].lamps[mugen], flagTrue);
+        QVERIFY(syncedPanelState.masters[0].level != panelState.masters[0].level);
+
+        // A recall code outside 0..20: the argument is radioPressed, which grows by one.
+        sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        radioPressed = 2;
+        panelState.recall = 52;
+        RefreshFromStatus(requestStatus);
+        QCOMPARE(radioPressed, Integer(3));
+        QCOMPARE(syncedPanelState.recall, Integer(52));
+        QCOMPARE(form.SSCommand5[3].PictureName(), QStringLiteral("D_radio_on_press.bmp"));
+        QCOMPARE(form.SSCommand5[0].PictureName(), QStringLiteral("A_radio_off_off.bmp"));
+        // Recall 0 uses the argument 4.
+        panelState.recall = 0;
+        RefreshFromStatus(requestStatus);
+        QCOMPARE(radioPressed, Integer(5));
+
+        // Input and muting differences are drawn and recorded.
+        panelState.selectedInput = 2;
+        panelState.masters[0].muted = flagTrue;
+        buttonChanges.clear();
+        RefreshFromStatus(requestStatus);
+        QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand1(2).PictureName")));
+        QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand4(0).Enabled")));
+        QCOMPARE(syncedPanelState.selectedInput, Integer(2));
+        QCOMPARE(syncedPanelState.masters[0].muted, flagTrue);
+        buttonChanges.clear();
+        RefreshFromStatus(requestStatus);
+        QVERIFY(buttonChanges.isEmpty());
+        panelState.masters[0].muted = flagFalse;
+        RefreshFromStatus(requestStatus);
+    }
+
+    // --- The handlers, over a pseudo-terminal standing for the mixer -------------
+
+    void actionsSendTheirFrames() {
+        FrmControl& form = frmControl();
+        PtyPeer mixer;
+        QVERIFY(mixer.Valid());
+        qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
+        systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+        systemState.deviceResponding = flagTrue;
+        auto line = [&mixer] { return mixer.ReadFor(150); };
+        // The mixer's "A": the exchange is over.
+        auto acknowledge = [] {
+            exchange[replyRecord].busy = flagFalse;
+            exchange[sendRecord].busy = flagFalse;
+            anyChangePending = false;
+        };
+        Integer button = 1;
+        Integer shift = 0;
+        Single x = 0;
+        Single y = 0;
+        for (InputEntry& input : panelState.inputs) {
+            input.status = 0;
+        }
+        panelState.selectedInput = -1;
+        panelState.masters[0].muted = flagFalse;
+        panelState.masters[1].muted = flagFalse;
+        RefreshPanel();
+
+        // Input 1: "CSEL1"; pressing it again redraws but sends nothing.
+        form.SSCommand1_MouseDown(1, button, shift, x, y);
+        QCOMPARE(kindFlags[kindSelect].changePending, flagFalse);
+        QCOMPARE(line(), QByteArray("CSEL2\r"));
+        QCOMPARE(panelState.selectedInput, Integer(1));
+        acknowledge();
+        form.SSCommand1_MouseDown(1, button, shift, x, y);
+        QCOMPARE(line(), QByteArray());
+        QCOMPARE(form.SSCommand1[1].PictureName(), QStringLiteral("Button_on_press.bmp"));
+        form.SSCommand1_MouseDown(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CSEL1\r"));
+        acknowledge();
+
+        // A transport key held and let go: two frames; a foreign index nothing.
+        form.SSCommand2_MouseDown(3, button, shift, x, y);
+        QCOMPARE(panelState.transportKey, Integer(3));
+        QCOMPARE(line(), QByteArray("CRCS85\r"));
+        acknowledge();
+        form.SSCommand2_MouseUp(3, button, shift, x, y);
+        QCOMPARE(panelState.transportKey, Integer(-1));
+        QCOMPARE(line(), QByteArray("CRCS80\r"));
+        acknowledge();
+        form.SSCommand2_MouseDown(7, button, shift, x, y);
+        QCOMPARE(panelState.transportKey, Integer(-1));
+        QCOMPARE(kindFlags[kindTransport].changePending, flagFalse);
+        QCOMPARE(line(), QByteArray());
+
+        // Muting MASTER B and back.
+        form.SSCommand3_MouseDown(1, button, shift, x, y);
+        QCOMPARE(panelState.masters[1].muted, flagTrue);
+        QVERIFY(!form.SSCommand4[2].Enabled() && form.Image5[3].Visible());
+        QCOMPARE(line(), QByteArray("CMUTAA\r"));
+        acknowledge();
+        form.SSCommand3_MouseDown(1, button, shift, x, y);
+        QCOMPARE(panelState.masters[1].muted, flagFalse);
+        QVERIFY(form.SSCommand4[2].Enabled() && !form.Image5[3].Visible());
+        QCOMPARE(line(), QByteArray("CMUTA@\r"));
+        acknowledge();
+
+        // Level: MASTER B down resets MASTER A's steps too; the poll is switched on.
+        comm().Timer2.SetEnabled(false);
+        panelState.masters[0].pendingSteps = 5;
+        panelState.masters[1].level = 12;
+        form.SSCommand4_MouseDown(3, button, shift, x, y);
+        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
+        QCOMPARE(line(), QByteArray("CLV-A\r")); // the step of master B, not of A
+        QVERIFY(comm().Timer2.Enabled());
+        acknowledge();
+        comm().Timer2.SetEnabled(false);
+        form.SSCommand4_MouseUp(3, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CLVSA\r"));
+        QVERIFY(comm().Timer2.Enabled());
+        acknowledge();
+        panelState.masters[0].level = 12;
+        form.SSCommand4_MouseDown(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CLV+@\r"));
+        acknowledge();
+        // At the top a press marks kind 2 and sends nothing; the release stops.
+        panelState.masters[0].level = 30;
+        form.SSCommand4_MouseDown(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray());
+        form.SSCommand4_MouseUp(0, button, shift, x, y);
+        QCOMPARE(line(), QByteArray("CLVS@\r"));
+        acknowledge();
+        comm().Timer2.SetEnabled(false);
+
+        // A scene recall: "CRCL" with the code, the poll held during the wait.
+        sceneSetup.sceneNumbers = {49, 50, 52, 60};
+        sceneSetup.sceneBlocked.fill(0);
+        comm().Timer2.SetEnabled(true);
+        bool pollHeld = true;
+        int ticksSeen = 0;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            ++ticksSeen;
+            pollHeld = pollHeld && !comm().Timer2.Enabled();
+        });
+        probe.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        form.SSCommand5_MouseDown(2, button, shift, x, y);
+        probe.stop();
+        QVERIFY(clock.elapsed() >= 700);
+        QVERIFY(ticksSeen >= 3); // the window stayed live during the wait
+        QVERIFY(pollHeld);
+        QVERIFY(comm().Timer2.Enabled());
+        QVERIFY(!form.Timer2.Enabled());
+        QCOMPARE(timer2Ticks, Integer(0));
+        QCOMPARE(panelState.recall, Integer(52));
+        QCOMPARE(form.SSCommand5[2].PictureName(), QStringLiteral("C_radio_on_press.bmp"));
+        QCOMPARE(line(), QByteArray("CRCL4\r"));
+        acknowledge();
+        // A blocked scene, a code outside the scenes: nothing at all.
+        sceneSetup.sceneBlocked[60 - 49] = flagTrue;
+        buttonChanges.clear();
+        form.SSCommand5_MouseDown(3, button, shift, x, y);
+        sceneSetup.sceneNumbers[1] = 70;
+        form.SSCommand5_MouseDown(1, button, shift, x, y);
+        QVERIFY(buttonChanges.isEmpty());
+        QCOMPARE(panelState.recall, Integer(52));
+        QCOMPARE(line(), QByteArray());
+
+        comm().Timer2.SetEnabled(false);
+        ClosePort(comm());
+        systemState.portIsOpen = flagFalse;
+        qunsetenv("ARDENIX_PORT");
+    }
+
+    void recallWaitAndMouse() {
+        FrmControl& form = frmControl();
+        form.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        sceneSetup.sceneBlocked.fill(0);
+        systemState.portIsOpen = flagFalse; // no port: the frames go nowhere
+        panelState.masters[0].muted = flagFalse;
+        ShowMuting(0);
+        // During the wait a second radio press is ignored and a transport key
+        // is handled at once.
+        int transportPresses = 0;
+        const auto keyDown = form.SSCommand2[2].MouseDown;
+        form.SSCommand2[2].MouseDown = [&](Integer& b, Integer& s, Single& x, Single& y) {
+            ++transportPresses;
+            keyDown(b, s, x, y);
+        };
+        QTimer::singleShot(200, &form, [&] {
+            QVERIFY(form.RecallWaitRunning());
+            QTest::mouseClick(&form.SSCommand5[3], Qt::LeftButton, {}, QPoint(10, 10));
+            QTest::mouseClick(&form.SSCommand2[2], Qt::LeftButton, {}, QPoint(10, 10));
+        });
+        QTest::mouseClick(&form.SSCommand5[0], Qt::LeftButton, {}, QPoint(10, 10));
+        QVERIFY(!form.RecallWaitRunning());
+        QCOMPARE(transportPresses, 1);
+        QCOMPARE(panelState.recall, Integer(49));
+        QCOMPARE(panelState.transportKey, Integer(-1));
+        form.SSCommand2[2].MouseDown = keyDown;
+
+        // Clicks beside the keys and on an overlay only beep.
+        const int beeps = host::BeepCount();
+        QTest::mouseClick(&form.Image1, Qt::LeftButton, {}, QPoint(0, 5));
+        QCOMPARE(host::BeepCount(), beeps + 1);
+        panelState.masters[0].muted = flagTrue;
+        ShowMuting(0);
+        const Integer steps = panelState.masters[0].pendingSteps;
+        QCOMPARE(form.childAt(368, 68), &form.Image5[0]);
+        QTest::mouseClick(&form.Image5[0], Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(host::BeepCount(), beeps + 2);
+        QCOMPARE(panelState.masters[0].pendingSteps, steps);
+        panelState.masters[0].muted = flagFalse;
+        ShowMuting(0);
+
+        // The first panel Timer1 tick arms it, a later one stops the poll.
+        panelTimerArmed = 0;
+        comm().Timer2.SetEnabled(true);
+        form.Timer1_Timer();
+        QCOMPARE(panelTimerArmed, flagTrue);
+        QVERIFY(comm().Timer2.Enabled());
+        form.Timer1_Timer();
+        QVERIFY(!comm().Timer2.Enabled());
+        timer2Ticks = 32767;
+        form.Timer2_Timer();
+        QCOMPARE(timer2Ticks, Integer(32767));
+        timer2Ticks = 0;
+        form.hide();
+    }
+};
+
+QTEST_MAIN(TestPanel)
+#include "test_panel.moc"

@@ -1,0 +1,212 @@
+// The change queue: panel actions become command frames on a real
+// pseudo-terminal, the test reading them on the mixer's side.
+#include "core/hostfacts.h"
+#include "core/state.h"
+#include "link/commcontrols.h"
+#include "link/link.h"
+#include "protocol/protocol.h"
+#include "ptypeer.h"
+
+#include <QtTest>
+
+class TestPending : public QObject {
+    Q_OBJECT
+    std::unique_ptr<PtyPeer> mixer;
+
+    // What reached the line since the last look.
+    QByteArray Line() { return mixer->ReadFor(150); }
+
+    // The level button handlers: a press resets both counts and steps one,
+    // a release steps it once more.
+    void PressLevel(Integer master, bool up) {
+        panelState.masters[0].pendingSteps = 0;
+        panelState.masters[1].pendingSteps = 0;
+        panelState.masters[static_cast<std::size_t>(master)].pendingSteps = up ? 1 : -1;
+        MarkChange(up ? kindLevelUp : kindLevelDown);
+        SendPendingChange();
+    }
+    void ReleaseLevel(Integer master, bool up) {
+        panelState.masters[static_cast<std::size_t>(master)].pendingSteps += up ? 1 : -1;
+        MarkChange(kindLevelStop);
+        SendPendingChange();
+    }
+    // The mixer acknowledges; the exchange is over.
+    void Acknowledge() {
+        exchange[replyRecord].busy = flagFalse;
+        exchange[sendRecord].busy = flagFalse;
+    }
+
+private slots:
+    void init() {
+        ResetSharedState();
+        host::SetCommandLineText(QString());
+        mixer = std::make_unique<PtyPeer>();
+        QVERIFY(mixer->Valid());
+        qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
+        systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+    }
+    void cleanup() {
+        DestroyCommControls();
+        mixer.reset();
+        qunsetenv("ARDENIX_PORT");
+    }
+
+    void markChange() {
+        MarkChange(kindReserved);
+        QCOMPARE(kindFlags[kindReserved].changePending, flagTrue);
+        QVERIFY(anyChangePending);
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(8));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(-1));
+        // The reserved kind never becomes a frame.
+        QVERIFY(!BuildPendingCommand());
+        QCOMPARE(kindFlags[kindReserved].changePending, flagFalse);
+        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QVERIFY(!BuildPendingCommand()); // nothing marked
+    }
+
+    void levelButtons() {
+        // MASTER A at the top: no CLV+, both counts 0; the release still stops.
+        panelState.masters[0].level = 30;
+        PressLevel(0, true);
+        QCOMPARE(Line(), QByteArray());
+        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
+        QCOMPARE(panelState.masters[1].pendingSteps, Integer(0));
+        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        ReleaseLevel(0, true);
+        QCOMPARE(Line(), QByteArray("CLVS@\r"));
+        QCOMPARE(exchange[replyRecord].busy, flagTrue);
+        QCOMPARE(exchange[replyRecord].kind, Integer(0));
+        QCOMPARE(exchange[replyRecord].length, Integer(1));
+        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        Acknowledge();
+
+        // MASTER B at 12: CLV+ "A", its count +1 -> 0; the release sends CLVS
+        // "A" and leaves the count at +1.
+        panelState.masters[1].level = 12;
+        PressLevel(1, true);
+        QCOMPARE(Line(), QByteArray("CLV+A\r"));
+        QCOMPARE(panelState.masters[1].pendingSteps, Integer(0));
+        Acknowledge();
+        ReleaseLevel(1, true);
+        QCOMPARE(Line(), QByteArray("CLVSA\r"));
+        QCOMPARE(panelState.masters[1].pendingSteps, Integer(1));
+        QCOMPARE(syncedPanelState, panelState);
+        Acknowledge();
+
+        // Down at the bottom: nothing; down from 5: CLV- "@", count -1 -> 0.
+        panelState.masters[0].level = 0;
+        PressLevel(0, false);
+        QCOMPARE(Line(), QByteArray());
+        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
+        panelState.masters[0].level = 5;
+        PressLevel(0, false);
+        QCOMPARE(Line(), QByteArray("CLV-@\r"));
+        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
+    }
+
+    void mutingAndOrder() {
+        // Both masters muted before one call: CMUT for A now, B with the next call.
+        panelState.masters[0].muted = flagTrue;
+        MarkChange(kindMute);
+        panelState.masters[1].muted = flagTrue;
+        MarkChange(kindMute);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CMUT@A\r"));
+        Acknowledge();
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CMUTAA\r"));
+        QCOMPARE(syncedPanelState, panelState);
+        Acknowledge();
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray());
+
+        // Transport key and muting both marked: CRCS first, CMUT next.
+        panelState.transportKey = 3;
+        MarkChange(kindTransport);
+        panelState.masters[0].muted = flagFalse;
+        MarkChange(kindMute);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CRCS85\r"));
+        QCOMPARE(kindFlags[kindMute].changePending, flagTrue);
+        QCOMPARE(kindFlags[kindTransport].changePending, flagFalse);
+        Acknowledge();
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CMUT@@\r"));
+        Acknowledge();
+
+        // The lowest kind wins: recall before everything.
+        panelState.recall = 52;
+        panelState.transportKey = -1;
+        MarkChange(kindLevelStop);
+        MarkChange(kindTransport);
+        MarkChange(kindRecall);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CRCL4\r"));
+        Acknowledge();
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CRCS80\r"));
+        Acknowledge();
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CLVS@\r"));
+    }
+
+    void inputSelectionAndSuppression() {
+        panelSelectedInput = 2;
+        panelState.selectedInput = 2;
+        MarkChange(kindSelect);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CSEL3\r"));
+        Acknowledge();
+        anyChangePending = false; // the acknowledgement passed the reply check
+
+        // The same input again: no frame, but the bytes waiting from the mixer
+        // are thrown away and the tick count restarts all the same.
+        QVERIFY(mixer->Write("stale"));
+        QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(5));
+        exchange[replyRecord].ticks = 2;
+        const std::array<Byte, sendBufferSize> sent = sendBuffer;
+        MarkChange(kindSelect);
+        QVERIFY(!BuildPendingCommand());
+        QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
+        QCOMPARE(exchange[replyRecord].ticks, Integer(0));
+        QVERIFY(anyChangePending);
+        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QVERIFY(sendBuffer == sent);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray());
+    }
+
+    void transmitOnADeadPort() {
+        panelState.masters[0].muted = flagTrue;
+        MarkChange(kindMute);
+        QVERIFY(BuildPendingCommand());
+        mixer->CloseMaster();
+        TransmitPending();
+        // The frame stays marked and the link is down.
+        QCOMPARE(exchange[sendRecord].status, linkDead);
+        QCOMPARE(exchange[sendRecord].busy, flagTrue);
+        QCOMPARE(exchange[replyRecord].busy, flagFalse);
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        TransmitPending();
+        QCOMPARE(exchange[sendRecord].status, linkDead);
+    }
+
+    void requestsGoThroughTheSameStep() {
+        QVERIFY(BuildRequest(requestSceneSlots, 0, {0, 0}));
+        exchange[sendRecord].index = 3;
+        TransmitPending();
+        QCOMPARE(Line(), QByteArray("RRSA\r"));
+        QCOMPARE(exchange[replyRecord].kind, requestSceneSlots);
+        QCOMPARE(exchange[replyRecord].index, Integer(3));
+        QCOMPARE(exchange[replyRecord].length, Integer(5));
+        QCOMPARE(exchange[replyRecord].busy, flagTrue);
+        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        // Nothing marked: nothing sent.
+        TransmitPending();
+        QCOMPARE(Line(), QByteArray());
+    }
+};
+
+QTEST_MAIN(TestPending)
+#include "test_pending.moc"
