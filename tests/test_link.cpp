@@ -55,6 +55,7 @@ private:
 
 class TestLink : public QObject {
     Q_OBJECT
+    QStringList shownMessages; // message boxes the code under test showed
     std::unique_ptr<PtyPeer> mixer;
     QList<Integer> results; // what ReceiveReply returned, one per receive event
     int events = 0;
@@ -89,11 +90,13 @@ class TestLink : public QObject {
     }
 
 private slots:
-    // A lost link shows the connection message: answered at once, never a modal box.
+    // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {
-        host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });
+        host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
+            shownMessages << text;
+            return host::mbOk;
+        });
     }
-
     void init() {
         ResetSharedState();
         results.clear();
@@ -304,7 +307,9 @@ private slots:
         // The next frame finds the port dead and takes the link down.
         const QByteArray rast("RAST");
         std::copy(rast.begin(), rast.end(), sendBuffer.begin());
+        shownMessages.clear();
         QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkDead);
+        QCOMPARE(shownMessages, QStringList{MessageText(1)}); // the user is told once
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QCOMPARE(systemState.deviceResponding, flagFalse);
         QCOMPARE(ackSeen, flagFalse);

@@ -13,6 +13,7 @@
 
 class TestPending : public QObject {
     Q_OBJECT
+    QStringList shownMessages; // message boxes the code under test showed
     std::unique_ptr<PtyPeer> mixer;
 
     // What reached the line since the last look.
@@ -39,11 +40,13 @@ class TestPending : public QObject {
     }
 
 private slots:
-    // A lost link shows the connection message: answered at once, never a modal box.
+    // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {
-        host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });
+        host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
+            shownMessages << text;
+            return host::mbOk;
+        });
     }
-
     void init() {
         ResetSharedState();
         host::SetCommandLineText(QString());

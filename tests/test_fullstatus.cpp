@@ -1,0 +1,548 @@
+// Applying replies to the state, and the full status read against the
+// simulated mixer over its pseudo-terminal.
+#include "core/host.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "link/commcontrols.h"
+#include "link/link.h"
+#include "panel/panel.h"
+#include "protocol/protocol.h"
+#include "protocol/replylayout.h"
+#include "protocol/replytables.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// dorvane-sim as a separate process: its link path, its console and its
+// traffic log.
+class Simulator {
+public:
+    Simulator() = default;
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+    ~Simulator() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.write("quit\n");
+            if (!process_.waitForFinished(3000)) {
+                process_.kill();
+                process_.waitForFinished(3000);
+            }
+        }
+    }
+
+    bool Start() {
+        if (!dir_.isValid()) {
+            return false;
+        }
+        const QString binDir = qEnvironmentVariable("ARDENIX_BIN_DIR");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
+        process_.setProcessEnvironment(env);
+        process_.start(QDir(binDir).filePath(QStringLiteral("dorvane-sim")),
+                       {QStringLiteral("--link"), dir_.filePath(QStringLiteral("sim.tty"))});
+        if (!process_.waitForStarted(5000)) {
+            return false;
+        }
+        linkPath_ = QString::fromLocal8Bit(ReadLine());
+        return !linkPath_.isEmpty();
+    }
+
+    const QString& LinkPath() const { return linkPath_; }
+
+    // One console command and its one answer line.
+    QByteArray Command(const QByteArray& line) {
+        process_.write(line + '\n');
+        process_.waitForBytesWritten(3000);
+        return ReadLine();
+    }
+
+    QJsonObject State() { return QJsonDocument::fromJson(Command("state")).object(); }
+
+    // The traffic log so far, without the leading milliseconds: "rx RSCI 31",
+    // "tx A +8 bytes", ...
+    QStringList Traffic() {
+        log_ += process_.readAllStandardError();
+        QStringList lines;
+        for (const QByteArray& raw : log_.split('\n')) {
+            const QString line = QString::fromLatin1(raw);
+            const qsizetype blank = line.indexOf(QLatin1Char(' '));
+            if (blank < 0) {
+                continue;
+            }
+            const QString event = line.mid(blank + 1);
+            if (event.startsWith(QLatin1String("rx ")) || event.startsWith(QLatin1String("tx "))) {
+                lines.append(event);
+            }
+        }
+        return lines;
+    }
+    // The frames received, code and parameter bytes: "RIM1 30", "RSIO".
+    QStringList Frames() {
+        QStringList frames;
+        for (const QString& line : Traffic()) {
+            if (line.startsWith(QLatin1String("rx "))) {
+                frames.append(line.mid(3));
+            }
+        }
+        return frames;
+    }
+
+private:
+    QByteArray ReadLine() {
+        QElapsedTimer clock;
+        clock.start();
+        while (!process_.canReadLine() && clock.elapsed() < 5000) {
+            process_.waitForReadyRead(100);
+        }
+        return process_.readLine().trimmed();
+    }
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString linkPath_;
+    QByteArray log_;
+};
+
+// Called by the test's receive routine after a reply was applied.
+std::function<void(Integer kind, Integer index)> afterApply;
+
+// The communication window's receive handler, as the connection supervisor
+// runs it: assemble the reply, check it, apply it, stop the reply timer.
+void ReceiveForTest(int commEvent) {
+    if (linkSuspended == flagTrue || commEvent != SerialPort::comEvReceive ||
+        exchange[replyRecord].busy != flagTrue) {
+        return;
+    }
+    const Integer result = ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length);
+    if (result == linkDead || result == linkRefused) {
+        exchange[replyRecord].status = result;
+        exchange[replyRecord].busy = flagFalse;
+        return;
+    }
+    if (result != linkAccepted) {
+        return;
+    }
+    const ExchangeRecord reply = exchange[replyRecord];
+    if (!CheckReply(reply.kind, reply.length, reply.index)) {
+        return;
+    }
+    exchange[replyRecord].status = linkAccepted;
+    exchange[replyRecord].ticks = 0;
+    systemState.deviceResponding = flagTrue;
+    if (ApplyReply(reply.kind, reply.index)) {
+        exchange[replyRecord].busy = flagFalse;
+    }
+    comm().Timer1.SetEnabled(false);
+    if (afterApply) {
+        afterApply(reply.kind, reply.index);
+    }
+}
+
+// The reply timer's tick, as the connection supervisor runs it: two
+// retransmissions, then the time-out at the third tick.
+void ReplyTimerForTest() {
+    if (!IsPortAlive()) {
+        ConnectionLost();
+        return;
+    }
+    if (linkSuspended == flagTrue) {
+        return;
+    }
+    ++exchange[replyRecord].ticks;
+    if (exchange[replyRecord].ticks < 3) {
+        DiscardInput(comm());
+        exchange[replyRecord].busy = flagFalse;
+        exchange[sendRecord].busy = flagTrue;
+        ackSeen = nakSeen = flagFalse;
+        TransmitPending();
+        return;
+    }
+    exchange[replyRecord].status = linkTimeout;
+    exchange[replyRecord].ticks = 0;
+    DiscardInput(comm());
+    exchange[replyRecord].busy = flagFalse;
+    exchange[sendRecord].busy = flagFalse;
+    comm().Timer1.SetEnabled(false);
+    comm().Timer2.SetEnabled(false);
+    ConnectionLost();
+    ackSeen = nakSeen = flagFalse;
+}
+
+// A plausible "RAST" reply: every byte at its lowest accepted value, with the
+// decoded bytes as given.
+void FillStatus(Byte overGainFlags, Byte mugenFlags, Byte mutedFlags, Byte input, Byte recall,
+                Byte levelA, Byte levelB) {
+    const ReplyCheck& check = replyChecks[checkStatus];
+    replyBuffer.fill(0);
+    for (int i = 0; i < check.length; ++i) {
+        replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>(check.minBytes[i]);
+    }
+    replyBuffer[reply::overGainPosition] = overGainFlags;
+    replyBuffer[reply::mugenPosition] = mugenFlags;
+    replyBuffer[reply::mutedPosition] = mutedFlags;
+    replyBuffer[reply::inputPosition] = input;
+    replyBuffer[reply::recallPosition] = recall;
+    replyBuffer[reply::levelPositionA] = levelA;
+    replyBuffer[reply::levelPositionB] = levelB;
+}
+
+void PutName(std::size_t position, const char* name) {
+    const Text8 text(name);
+    for (std::size_t i = 0; i < Text8::size; ++i) {
+        replyBuffer[position + i] = static_cast<Byte>(text.Bytes()[i]);
+    }
+}
+
+const std::array<Byte, 2> anyParam = {'0', 0};
+
+} // namespace
+
+class TestFullStatus : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Simulator> sim;
+    int messages = 0;
+
+    // Start-up as far as the protocol needs it, then the simulator with the
+    // state given by `commands`, the port opened on it and the first contact made.
+    void Connect(const QList<QByteArray>& commands) {
+        sim = std::make_unique<Simulator>();
+        QVERIFY2(sim->Start(), "dorvane-sim did not start");
+        for (const QByteArray& command : commands) {
+            const QByteArray answer = sim->Command(command);
+            QVERIFY2(answer.startsWith("ok"), (command + " -> " + answer).constData());
+        }
+        qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
+        ResetLinkState();
+        systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+        comm().MSComm1.SetOnComm(ReceiveForTest);
+        comm().Timer1.SetHandler(ReplyTimerForTest);
+
+        QVERIFY(BuildRequest(requestStatus, 0, anyParam));
+        TransmitPending();
+        host::WaitUntil([] {
+            return exchange[replyRecord].status == linkAccepted ||
+                   exchange[replyRecord].status == linkTimeout;
+        });
+        QCOMPARE(exchange[replyRecord].status, linkAccepted);
+        QCOMPARE(systemState.deviceResponding, flagTrue);
+    }
+
+    void RunFullRead() {
+        fullStatusNeeded = true;
+        sequenceRunning = true;
+        ReadFullStatus();
+        QVERIFY(!sequenceRunning);
+        QVERIFY(!fullStatusNeeded);
+        QVERIFY(comm().Timer2.Enabled());
+        QVERIFY(!comm().Timer1.Enabled());
+    }
+
+private slots:
+    void init() {
+        ResetSharedState();
+        host::SetMsgBoxHandler([this](const QString&, int, const QString&) {
+            ++messages;
+            return host::mbOk;
+        });
+        messages = 0;
+        afterApply = nullptr;
+        SetFirstPanelValues();
+        InitProtocolTables();
+        frmControl(); // the panel, loaded as start-up loads it
+    }
+    void cleanup() {
+        afterApply = nullptr;
+        DestroyCommControls();
+        sim.reset();
+        qunsetenv("ARDENIX_PORT");
+        host::SetMsgBoxHandler({});
+    }
+
+    void statusWaitsWhileAChangeIsUnacknowledged() {
+        const PanelState before = panelState;
+        const PanelState syncedBefore = syncedPanelState;
+        FillStatus('D', 'L', 'C', '6', 'A', 'v', '^');
+        for (const bool changePending : {true, false}) {
+            anyChangePending = changePending;
+            fullStatusNeeded = !changePending;
+            kindFlags[requestStatus].requestOutstanding = flagTrue;
+            QVERIFY(ApplyReply(requestStatus, 0));
+            QCOMPARE(kindFlags[requestStatus].requestOutstanding, flagFalse);
+            QVERIFY(panelState == before);
+            QVERIFY(syncedPanelState == syncedBefore);
+        }
+
+        // Applied once nothing holds it back; in debug mode it is logged.
+        anyChangePending = false;
+        fullStatusNeeded = false;
+        debugMode = flagTrue;
+        kindFlags[requestStatus].requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(requestStatus, 0));
+        QCOMPARE(kindFlags[requestStatus].requestOutstanding, flagFalse);
+        QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
+        QCOMPARE(panelState.masters[1].lamps[overGain], flagFalse);
+        QCOMPARE(panelState.masters[0].lamps[mugen], flagTrue);
+        QCOMPARE(panelState.masters[1].lamps[mugen], flagTrue);
+        QCOMPARE(panelState.masters[0].muted, flagTrue);
+        QCOMPARE(panelState.masters[1].muted, flagTrue);
+        QCOMPARE(panelState.selectedInput, Integer(5));
+        QCOMPARE(panelState.recall, Integer('A'));
+        QCOMPARE(panelState.masters[0].level, Integer(30));
+        QCOMPARE(panelState.masters[1].level, Integer(28));
+        // The panel followed: the redraw took what it drew into the synced copy.
+        QCOMPARE(syncedPanelState.selectedInput, Integer(5));
+        QCOMPARE(syncedPanelState.masters[1].muted, flagTrue);
+        // 74 bytes received: four lines of 16 and one of 10.
+        QCOMPARE(commLists[2].ListCount(), 5);
+        QCOMPARE(commLists[3].ListCount(), 5);
+        QCOMPARE(commLists[3].List(4).size(), 10);
+    }
+
+    void repliesStoreOnlyWhatTheirLayoutHolds() {
+        // A command reply carries nothing and ends the exchange; with data it does not.
+        exchange[replyRecord].length = 0;
+        kindFlags[kindRecall].requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(kindRecall, 0));
+        QCOMPARE(kindFlags[kindRecall].requestOutstanding, flagFalse);
+        exchange[replyRecord].length = 3;
+        kindFlags[kindRecall].requestOutstanding = flagTrue;
+        QVERIFY(!ApplyReply(kindRecall, 0));
+        QCOMPARE(kindFlags[kindRecall].requestOutstanding, flagTrue);
+
+        // "RIL4" names the six inputs; "RIM1".."RIL3" only pace the series.
+        replyBuffer.fill('0');
+        const char* names[6] = {"CAM 1", "CAM 2", "Guest", "VTR", "MIC", "AUX 6789"};
+        for (std::size_t k = 0; k < 6; ++k) {
+            PutName(8 * k, names[k]);
+        }
+        const PanelState before = panelState;
+        for (Integer index = 0; index < reply::inputNamesIndex; ++index) {
+            QVERIFY(ApplyReply(requestInputs, index));
+        }
+        QVERIFY(panelState == before);
+        QVERIFY(ApplyReply(requestInputs, reply::inputNamesIndex));
+        for (std::size_t k = 0; k < 6; ++k) {
+            QCOMPARE(panelState.inputs[k].name, Text8(names[k]));
+        }
+
+        // "RSIO": the digits at 2, 4, .., 12.
+        replyBuffer.fill('@');
+        for (std::size_t k = 0; k < 6; ++k) {
+            replyBuffer[2 + 2 * k] = static_cast<Byte>('0' + k);
+        }
+        QVERIFY(ApplyReply(requestInputStatus, 0));
+        for (std::size_t k = 0; k < 6; ++k) {
+            QCOMPARE(panelState.inputs[k].status, Integer(k));
+        }
+
+        // Master and scene names go only where a master or a radio button is.
+        PutName(0, "STAGE");
+        QVERIFY(ApplyReply(requestMasterName, 1));
+        QCOMPARE(panelState.masters[1].name, Text8("STAGE"));
+        QCOMPARE(panelState.masters[0].name, Text8("MASTER A"));
+        const PanelState named = panelState;
+        QVERIFY(ApplyReply(requestMasterName, 2));
+        QVERIFY(ApplyReply(requestMasterName, -1));
+        QVERIFY(panelState == named);
+
+        PutName(0, "FINALE");
+        QVERIFY(ApplyReply(requestSceneName, 3));
+        QCOMPARE(sceneNames[3], Text8("FINALE"));
+        const std::array<Text8, 4> scenesBefore = sceneNames;
+        QVERIFY(ApplyReply(requestSceneName, 4));
+        QVERIFY(ApplyReply(requestSceneName, -1));
+        QVERIFY(sceneNames == scenesBefore);
+
+        // "RRSA": the four scene codes, unchanged.
+        replyBuffer[0] = 49;
+        replyBuffer[1] = 68;
+        replyBuffer[2] = 0xFF;
+        replyBuffer[3] = '0';
+        kindFlags[requestSceneSlots].requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(requestSceneSlots, 0));
+        QCOMPARE(kindFlags[requestSceneSlots].requestOutstanding, flagFalse);
+        QCOMPARE(sceneSetup.sceneNumbers, (std::array<Integer, 4>{49, 68, 255, 48}));
+
+        // No such request: nothing happens and the exchange is not ended.
+        QVERIFY(!ApplyReply(8, 0));
+        QVERIFY(!ApplyReply(-1, 0));
+    }
+
+    void fullStatusEqualsTheSimulatorsState() {
+        Connect({"set recall 55", "set input-name 3 Guest", "set input-status 4 7",
+                 "set master-name B STAGE", "set level A 25", "set level B 3", "set mute B on",
+                 "set overgain A on", "set mugen B on", "set input 4", "set slot C 60",
+                 "set slot A 52", "set scene-name 60 FINALE"});
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        const int framesBefore = int(sim->Frames().size());
+        RunFullRead();
+        const QJsonObject state = sim->State();
+
+        // Exactly the 16 requests, in order, each answered before the next.
+        const QStringList frames = sim->Frames().mid(framesBefore);
+        const QJsonArray sceneSlots = state.value(QStringLiteral("sceneSlots")).toArray();
+        QCOMPARE(sceneSlots.size(), 4);
+        QStringList expected = {
+            QStringLiteral("RIM1 30"), QStringLiteral("RIM2 30"), QStringLiteral("RIM3 30"),
+            QStringLiteral("RIM4 30"), QStringLiteral("RIM5 30"), QStringLiteral("RIM6 30"),
+            QStringLiteral("RIL3 30"), QStringLiteral("RIL4 30"), QStringLiteral("RSIO"),
+            QStringLiteral("RGFA 30"), QStringLiteral("RGFB 30"), QStringLiteral("RRSA")};
+        for (const QJsonValue slot : sceneSlots) {
+            expected.append(
+                QStringLiteral("RSCI %1").arg(slot.toInt(), 2, 16, QLatin1Char('0')).toUpper());
+        }
+        QCOMPARE(frames, expected);
+        const QStringList traffic = sim->Traffic();
+        const qsizetype firstOfSeries = traffic.size() - 2 * frames.size();
+        for (qsizetype i = firstOfSeries; i < traffic.size(); i += 2) {
+            QVERIFY2(traffic[i].startsWith(QLatin1String("rx ")), qPrintable(traffic[i]));
+            QVERIFY2(traffic[i + 1].startsWith(QLatin1String("tx A")), qPrintable(traffic[i + 1]));
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            QCOMPARE(int(sceneSetup.sceneNumbers[k]), sceneSlots[int(k)].toInt());
+        }
+
+        // The panel's state, field by field.
+        bool same = true;
+        auto compare = [&same](const QString& field, const QString& panel, const QString& mixer) {
+            qInfo().noquote() << (panel == mixer ? "same " : "DIFF ") << field << "panel" << panel
+                              << "simulator" << mixer;
+            same = same && panel == mixer;
+        };
+        auto flag = [](Flag value) {
+            return value == flagTrue ? QStringLiteral("true") : QStringLiteral("false");
+        };
+        auto boolean = [](const QJsonValue& value) {
+            return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        };
+        auto quoted = [](const QString& text) {
+            return QLatin1Char('"') + text + QLatin1Char('"');
+        };
+        const QJsonArray inputs = state.value(QStringLiteral("inputs")).toArray();
+        for (int k = 0; k < 6; ++k) {
+            const QJsonObject input = inputs[k].toObject();
+            const auto i = static_cast<std::size_t>(k);
+            compare(QStringLiteral("inputs[%1].name").arg(k),
+                    quoted(panelState.inputs[i].name.ToQString()),
+                    quoted(input.value(QStringLiteral("name")).toString()));
+            compare(QStringLiteral("inputs[%1].status").arg(k),
+                    QString::number(panelState.inputs[i].status),
+                    QString::number(input.value(QStringLiteral("status")).toInt()));
+        }
+        const QJsonArray masters = state.value(QStringLiteral("masters")).toArray();
+        for (int m = 0; m < 2; ++m) {
+            const QJsonObject master = masters[m].toObject();
+            const MasterSection& mine = panelState.masters[static_cast<std::size_t>(m)];
+            const QString at = QStringLiteral("masters[%1].").arg(m);
+            compare(at + QStringLiteral("name"), quoted(mine.name.ToQString()),
+                    quoted(master.value(QStringLiteral("name")).toString()));
+            compare(at + QStringLiteral("level"), QString::number(mine.level),
+                    QString::number(master.value(QStringLiteral("level")).toInt()));
+            compare(at + QStringLiteral("muted"), flag(mine.muted),
+                    boolean(master.value(QStringLiteral("muted"))));
+            compare(at + QStringLiteral("lamps[overGain]"), flag(mine.lamps[overGain]),
+                    boolean(master.value(QStringLiteral("overGain"))));
+            compare(at + QStringLiteral("lamps[mugen]"), flag(mine.lamps[mugen]),
+                    boolean(master.value(QStringLiteral("mugen"))));
+        }
+        // The mixer numbers inputs 1..6 with 0 for none; the panel 0..5 with -1.
+        compare(QStringLiteral("selectedInput"), QString::number(panelState.selectedInput),
+                QString::number(state.value(QStringLiteral("selectedInput")).toInt() - 1));
+        compare(QStringLiteral("recall"), QString::number(panelState.recall),
+                QString::number(state.value(QStringLiteral("recall")).toInt()));
+        const QJsonArray names = state.value(QStringLiteral("sceneNames")).toArray();
+        for (int k = 0; k < 4; ++k) {
+            const auto i = static_cast<std::size_t>(k);
+            compare(QStringLiteral("sceneNumbers[%1]").arg(k),
+                    QString::number(sceneSetup.sceneNumbers[i]),
+                    QString::number(sceneSlots[k].toInt()));
+            compare(QStringLiteral("sceneNames[%1]").arg(k), quoted(sceneNames[i].ToQString()),
+                    quoted(names[k].toString()));
+        }
+        QVERIFY(same);
+        // The values set on the simulator really came through (not first values).
+        QCOMPARE(panelState.inputs[2].name, Text8("Guest"));
+        QCOMPARE(panelState.inputs[3].status, Integer(7));
+        QCOMPARE(panelState.masters[1].name, Text8("STAGE"));
+        QCOMPARE(panelState.masters[0].level, Integer(25));
+        QCOMPARE(sceneNames[2], Text8("FINALE"));
+        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(52));
+        // The full redraw took the state into the synced copy.
+        QVERIFY(syncedPanelState == panelState);
+        QCOMPARE(messages, 0);
+    }
+
+    void unansweredRequestTimesOutAndTheSeriesFinishes() {
+        Connect({"set slot D 57", "set scene-name 57 CREDITS"});
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        // The mixer falls silent right after answering the third scene name.
+        afterApply = [this](Integer kind, Integer index) {
+            if (kind == requestSceneName && index == 2) {
+                QCOMPARE(sim->Command("silent on"), QByteArray("ok silent on"));
+            }
+        };
+        const int framesBefore = int(sim->Frames().size());
+        QElapsedTimer clock;
+        clock.start();
+        RunFullRead();
+        const qint64 elapsed = clock.elapsed();
+        const QStringList frames = sim->Frames().mid(framesBefore);
+        QCOMPARE(frames.size(), 18); // 15 answered, the last sent three times
+        QCOMPARE(frames[15], QStringLiteral("RSCI 39"));
+        QCOMPARE(frames[16], frames[15]);
+        QCOMPARE(frames[17], frames[15]);
+        QCOMPARE(sim->Traffic().last(), QStringLiteral("tx none (silent)"));
+        // The time-out came at the third reply-timer tick, not before.
+        QVERIFY2(elapsed >= 1000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(exchange[replyRecord].status, linkOk);
+        QCOMPARE(kindFlags[requestSceneName].requestOutstanding, flagTrue);
+        QCOMPARE(sceneNames[3], Text8(""));
+        QVERIFY(sceneNames[2] != Text8(""));
+        // The time-out took the link down and told the user, once.
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QCOMPARE(messages, 1);
+    }
+
+    void sceneCodesThatAreNoBytesAreSkipped() {
+        Connect({});
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        // The mixer stops answering after the master names, so "RRSA" times
+        // out and the radio buttons keep scene codes that fit no byte.
+        sceneSetup.sceneNumbers = {300, -1, 256, 1000};
+        afterApply = [this](Integer kind, Integer index) {
+            if (kind == requestMasterName && index == 1) {
+                QCOMPARE(sim->Command("silent on"), QByteArray("ok silent on"));
+            }
+        };
+        const int framesBefore = int(sim->Frames().size());
+        RunFullRead();
+        const QStringList frames = sim->Frames().mid(framesBefore);
+        QCOMPARE(frames.size(), 14); // 11 answered, "RRSA" three times, no "RSCI"
+        QCOMPARE(frames.last(), QStringLiteral("RRSA"));
+        QCOMPARE(sceneSetup.sceneNumbers, (std::array<Integer, 4>{300, -1, 256, 1000}));
+        for (const Text8& name : sceneNames) {
+            QCOMPARE(name, Text8(""));
+        }
+        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(messages, 1); // the time-out of "RRSA" only
+    }
+};
+
+QTEST_MAIN(TestFullStatus)
+#include "test_fullstatus.moc"
