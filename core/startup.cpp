@@ -25,6 +25,7 @@ void ReadSettingsFile(const QString& fileName) {
 void SetFirstPanelValues() {
     panelState.recall = 0;
     panelState.selectedInput = -1;
+    panelState.transportKey = -1; // no key is held at start
     panelSelectedInput = -1;
     radioPressed = 0;
     for (InputEntry& input : panelState.inputs) {

@@ -41,7 +41,9 @@ struct MasterSection {
 struct PanelState {
     Integer recall = 0;        // scene code selected for recall
     Integer selectedInput = -1; // 0..5, -1 = none
-    Integer transportKey = 0;   // 0..6 held, -1 after release
+    // 0..6 held, -1 none. It starts at -1: with 0, the first press of key 0
+    // would look like no change and never reach the mixer.
+    Integer transportKey = -1;
     std::array<InputEntry, 6> inputs{};
     std::array<MasterSection, 2> masters{};
     friend bool operator==(const PanelState&, const PanelState&) = default;

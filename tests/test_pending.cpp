@@ -8,6 +8,7 @@
 #include "ptypeer.h"
 
 #include "core/host.h"
+#include "core/startup.h"
 
 #include <QtTest>
 
@@ -73,6 +74,21 @@ private slots:
         QCOMPARE(kindFlags[kindReserved].changePending, flagFalse);
         QCOMPARE(exchange[sendRecord].busy, flagFalse);
         QVERIFY(!BuildPendingCommand()); // nothing marked
+    }
+
+    // No key is held at start: the first press of key 0 reaches the mixer.
+    void firstPressOfTransportKeyZero() {
+        SetFirstPanelValues();
+        syncedPanelState = panelState;
+        panelState.transportKey = 0;
+        MarkChange(kindTransport);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CRCS88\r"));
+        Acknowledge();
+        panelState.transportKey = -1;
+        MarkChange(kindTransport);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CRCS80\r"));
     }
 
     void levelButtons() {

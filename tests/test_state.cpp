@@ -32,7 +32,7 @@ private slots:
     void firstValuesOfAFreshProcess() {
         QCOMPARE(panelState.recall, Integer(0));
         QCOMPARE(panelState.selectedInput, Integer(-1));
-        QCOMPARE(panelState.transportKey, Integer(0));
+        QCOMPARE(panelState.transportKey, Integer(-1));
         for (const InputEntry& input : panelState.inputs) {
             QCOMPARE(input.status, Integer(-1));
             QCOMPARE(input.name.ToQString(), QStringLiteral("        "));

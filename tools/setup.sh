@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake g++ ninja-build pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick libxcb1-dev
     dbus-daemon dbus-bin
     fonts-liberation fonts-ipafont-gothic fontconfig
     clang libclang-rt-14-dev

@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <xcb/xcb.h>
+
+#include <cstring>
+
 namespace testsupport {
 
 inline QString BinDir() { return qEnvironmentVariable("ARDENIX_BIN_DIR"); }
@@ -89,6 +93,34 @@ inline void Click(QPoint p) {
 inline void PressReturn(const XWindow& w) {
     XDo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), w.id});
     XDo({QStringLiteral("key"), QStringLiteral("--window"), w.id, QStringLiteral("Return")});
+}
+
+// Asks a window to close, as a window manager's close button does
+// (WM_DELETE_WINDOW).
+inline bool CloseWindow(const XWindow& w) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return false;
+    }
+    auto atom = [c](const char* name) {
+        xcb_intern_atom_reply_t* r =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : 0;
+        free(r);
+        return a;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = w.id.toUInt();
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_flush(c);
+    xcb_disconnect(c);
+    return true;
 }
 
 // The screen's current content.
