@@ -4,7 +4,7 @@
 # Arguments are passed to the panel (for example "d" for debug mode).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh >/dev/null
+tools/setup.sh
 bin=${ARDENIX_BUILD_DIR:-build}/bin
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
