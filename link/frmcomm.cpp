@@ -149,16 +149,18 @@ bool FrmComm::WaitForReply() {
     return linkEpoch == epoch && !host::ProgramEnding();
 }
 
-void FrmComm::Form_Activate() {
-    setVisible(IsTrue(debugMode));
+// The first contact after the link was (re)opened: a status request, its
+// reply or time-out, then the full status read when the mixer answered.
+// False when the program is ending.
+bool FrmComm::MakeFirstContact() {
     if (BuildStatusRequest()) {
         TransmitPending();
     }
-    // The first contact. When an arrival inside the wait reconnected the
-    // link, that arrival has read the status already.
+    // When an arrival inside the wait reconnected the link, that arrival has
+    // read the status already.
     const bool sameLink = !IsTrue(systemState.portIsOpen) || WaitForReply();
     if (host::ProgramEnding()) {
-        return;
+        return false;
     }
     if (sameLink && IsTrue(systemState.deviceResponding)) {
         fullStatusNeeded = true;
@@ -166,9 +168,17 @@ void FrmComm::Form_Activate() {
         ReadFullStatus();
         WaitForReply();
         if (host::ProgramEnding()) {
-            return;
+            return false;
         }
         exchange[replyRecord].status = 0;
+    }
+    return true;
+}
+
+void FrmComm::Form_Activate() {
+    setVisible(IsTrue(debugMode));
+    if (!MakeFirstContact()) {
+        return;
     }
     comm().Timer2.SetEnabled(true);
     frmControl().Show();
@@ -315,22 +325,8 @@ void FrmComm::SysInfo1_DeviceArrival(Integer deviceType, Integer, const QString&
         linkSuspended = flagFalse;
     }
     DiscardInput(controls);
-    if (BuildStatusRequest()) {
-        TransmitPending();
-    }
-    const bool sameLink = !IsTrue(systemState.portIsOpen) || WaitForReply();
-    if (host::ProgramEnding()) {
+    if (!MakeFirstContact()) {
         return;
-    }
-    if (sameLink && IsTrue(systemState.deviceResponding)) {
-        fullStatusNeeded = true;
-        sequenceRunning = true;
-        ReadFullStatus();
-        WaitForReply();
-        if (host::ProgramEnding()) {
-            return;
-        }
-        exchange[replyRecord].status = 0;
     }
     controls.Timer2.SetEnabled(true);
 }

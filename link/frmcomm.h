@@ -44,6 +44,7 @@ public:
 
 private:
     bool WaitForReply();
+    bool MakeFirstContact();
 
     std::array<std::unique_ptr<ListMirror>, 4> mirrors_;
     // SysInfo1: where device arrivals and power notifications come from.
