@@ -1,10 +1,15 @@
 #include "core/startup.h"
 
 #include "core/commandline.h"
+#include "core/core.h"
+#include "core/frmdebug.h"
 #include "core/host.h"
 #include "core/settings.h"
 #include "core/state.h"
+#include "link/frmcomm.h"
 #include "link/link.h"
+#include "panel/panel.h"
+#include "protocol/protocol.h"
 
 #include <QDir>
 
@@ -67,6 +72,24 @@ void Main() {
 
     // 8. The converter's port.
     FindConverterPort();
+
+    // 9. The panel's picture list (touching the panel loads it).
+    FillPanelImageList();
+
+    // 10. The reply tables.
+    InitProtocolTables();
+
+    // 11. The communication window: it opens the port, reads the mixer and
+    // shows the panel.
+    frmComm().Show();
+    if (host::ProgramEnding()) {
+        return;
+    }
+
+    // 12. The debug window, in debug mode.
+    if (debugMode == flagTrue) {
+        frmDebug().Show();
+    }
 
     // 13. Return: the program runs on the events of its windows.
 }

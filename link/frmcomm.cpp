@@ -1,12 +1,23 @@
 #include "link/frmcomm.h"
 
 #include "core/core.h"
+#include "core/frmdebug.h"
 #include "core/state.h"
 #include "core/twipsgeometry.h"
+#include "link/commcontrols.h"
 #include "link/link.h"
+#include "panel/frmcontrol.h"
+#include "panel/panel.h"
+#include "protocol/protocol.h"
 
 namespace {
 host::FormSlot<FrmComm> frmCommSlot;
+
+// Counts the (re)connections of the link: a wait that sees it change knows
+// that the exchange it waited for was replaced by a newer one.
+unsigned linkEpoch = 0;
+
+const QString timeoutErrorLine = QStringLiteral("TIMEOUT ERROR");
 
 struct Place {
     int left, top, width, height;
@@ -36,13 +47,26 @@ void PlaceControl(QWidget& widget, const Place& p) {
     host::PlaceInTwips(widget, p.left, p.top, p.width, p.height);
 }
 
+// Empties this window's lists and the debug window's. Touching the debug
+// window loads it (hidden) when it is not loaded yet, as any control touched
+// does: the lines logged from now on stay when start-up shows it.
 void ClearTrafficLists() {
     for (ListBox& list : commLists) {
         list.Clear();
     }
+    frmDebug();
     for (ListBox& list : debugLists) {
         list.Clear();
     }
+}
+
+bool IsTrue(Flag flag) {
+    return flag == flagTrue;
+}
+
+// A status request: "RAST".
+bool BuildStatusRequest() {
+    return BuildRequest(requestStatus, 0, {0, 0});
 }
 
 } // namespace
@@ -90,13 +114,80 @@ FrmComm::FrmComm() {
 FrmComm::~FrmComm() = default;
 
 void FrmComm::Form_Load() {
+    // The serial control and the timers become this window's.
+    CommControls& controls = comm();
+    controls.MSComm1.SetOnComm([this](Integer commEvent) { MSComm1_OnComm(commEvent); });
+    controls.Timer1.SetHandler([this] { Timer1_Timer(); });
+    controls.Timer2.SetHandler([this] { Timer2_Timer(); });
+    controls.Timer3.SetHandler([this] { Timer3_Timer(); });
+
     SetTopLeftTwips(0, 0);
     ClearTrafficLists();
+    ResetLinkState();
+    ++linkEpoch;
+    ClosePort(controls);
+    systemState.portIsOpen = ToFlag(OpenPort(controls));
+    if (!IsTrue(systemState.portIsOpen)) {
+        ShowMessage(1);
+    }
+    DiscardInput(controls);
 }
 
-void FrmComm::Form_Activate() {}
+// Waits, processing events, until the reply awaited now is accepted (-1) or
+// timed out (-3). The wait also ends when nothing can end it any more: the
+// link was closed or suspended meanwhile (the reply can no longer come and no
+// timer runs for it), a device arrival inside the wait reconnected the link
+// (its own first contact is over when the wait looks again), or the program
+// is ending. True when the link is still the one the wait began on.
+bool FrmComm::WaitForReply() {
+    const unsigned epoch = linkEpoch;
+    host::WaitUntil([epoch] {
+        const Integer status = exchange[replyRecord].status;
+        return status == linkAccepted || status == linkTimeout || !IsTrue(systemState.portIsOpen) ||
+               linkSuspended != flagFalse || linkEpoch != epoch || host::ProgramEnding();
+    });
+    return linkEpoch == epoch && !host::ProgramEnding();
+}
+
+void FrmComm::Form_Activate() {
+    setVisible(IsTrue(debugMode));
+    if (BuildStatusRequest()) {
+        TransmitPending();
+    }
+    // The first contact. When an arrival inside the wait reconnected the
+    // link, that arrival has read the status already.
+    const bool sameLink = !IsTrue(systemState.portIsOpen) || WaitForReply();
+    if (host::ProgramEnding()) {
+        return;
+    }
+    if (sameLink && IsTrue(systemState.deviceResponding)) {
+        fullStatusNeeded = true;
+        sequenceRunning = true;
+        ReadFullStatus();
+        WaitForReply();
+        if (host::ProgramEnding()) {
+            return;
+        }
+        exchange[replyRecord].status = 0;
+    }
+    comm().Timer2.SetEnabled(true);
+    frmControl().Show();
+}
 
 void FrmComm::Form_Unload() {
+    CommControls& controls = comm();
+    controls.Timer1.SetEnabled(false);
+    controls.Timer2.SetEnabled(false);
+    if (IsTrue(systemState.portIsOpen)) {
+        ClosePort(controls);
+    }
+    // Nothing of this window runs any more: the timers and the serial control
+    // lose their handlers, the lists their views.
+    controls.Timer3.SetEnabled(false);
+    controls.Timer1.SetHandler({});
+    controls.Timer2.SetHandler({});
+    controls.Timer3.SetHandler({});
+    controls.MSComm1.SetOnComm({});
     devices_->SetHandler({});
     power_->SetSuspendHandler({});
     power_->SetResumeHandler({});
@@ -110,10 +201,161 @@ void FrmComm::Command1_Click() {
     UnloadFrmComm();
 }
 
-void FrmComm::MSComm1_OnComm(Integer) {}
-void FrmComm::Timer1_Timer() {}
-void FrmComm::Timer2_Timer() {}
-void FrmComm::Timer3_Timer() {}
-void FrmComm::SysInfo1_DeviceArrival(Integer, Integer, const QString&, Integer) {}
-void FrmComm::SysInfo1_PowerSuspend() {}
+void FrmComm::MSComm1_OnComm(Integer commEvent) {
+    if (linkSuspended != flagFalse) {
+        return;
+    }
+    if (commEvent != comEvReceive) {
+        return;
+    }
+    ExchangeRecord& reply = exchange[replyRecord];
+    if (!IsTrue(reply.busy)) {
+        return; // the bytes wait in the buffer until the next send clears it
+    }
+    const Integer r = ReceiveReply(comm(), replyBuffer, reply.length);
+    if (r == linkDead) {
+        reply.status = linkDead;
+        reply.busy = flagFalse;
+    } else if (r == linkRefused) {
+        reply.status = linkRefused;
+        reply.busy = flagFalse;
+    } else if (r == linkAccepted) {
+        if (CheckReply(reply.kind, reply.length, reply.index)) {
+            reply.status = linkAccepted;
+            reply.ticks = 0;
+            systemState.deviceResponding = flagTrue;
+            if (ApplyReply(reply.kind, reply.index)) {
+                reply.busy = flagFalse;
+            }
+            comm().Timer1.SetEnabled(false);
+        } // a reply that fails the checks is retransmitted by the reply timer
+    }
+}
+
+void FrmComm::Timer1_Timer() {
+    CommControls& controls = comm();
+    if (!IsPortAlive()) {
+        ConnectionLost();
+        return;
+    }
+    if (linkSuspended != flagFalse) {
+        return;
+    }
+    ExchangeRecord& reply = exchange[replyRecord];
+    ++reply.ticks;
+    if (reply.ticks < 3) {
+        // Retransmission of the frame still in the send buffer.
+        DiscardInput(controls);
+        reply.busy = flagFalse;
+        exchange[sendRecord].busy = flagTrue;
+        ackSeen = flagFalse;
+        nakSeen = flagFalse;
+        TransmitPending();
+        return;
+    }
+    // The third tick: the time-out.
+    reply.status = linkTimeout;
+    reply.ticks = 0;
+    DiscardInput(controls);
+    reply.busy = flagFalse;
+    exchange[sendRecord].busy = flagFalse;
+    controls.Timer1.SetEnabled(false);
+    controls.Timer2.SetEnabled(false);
+    ConnectionLost();
+    ackSeen = flagFalse;
+    nakSeen = flagFalse;
+    if (IsTrue(debugMode)) {
+        debugLists[0].InsertItem(timeoutErrorLine);
+        debugLists[1].InsertItem(timeoutErrorLine);
+    }
+}
+
+void FrmComm::Timer2_Timer() {
+    if (IsTrue(exchange[replyRecord].busy) || IsTrue(exchange[sendRecord].busy)) {
+        return;
+    }
+    if (fullStatusNeeded) {
+        ReadFullStatus();
+    } else if (!sequenceRunning) {
+        if (BuildStatusRequest()) {
+            TransmitPending();
+        }
+    }
+}
+
+void FrmComm::Timer3_Timer() {
+    if (IsTrue(systemState.deviceResponding)) {
+        return;
+    }
+    CommControls& controls = comm();
+    // An open port cannot be opened again: the attempt fails like any other.
+    if (controls.MSComm1.PortOpen() || !controls.MSComm1.SetPortOpen(true)) {
+        return; // the next tick tries again
+    }
+    if (controls.MSComm1.CommID() != -1) {
+        linkSuspended = flagFalse;
+        controls.Timer3.SetEnabled(false);
+        SysInfo1_DeviceArrival(DeviceWatch::portDeviceType, 0, QString(), 0);
+    }
+}
+
+void FrmComm::SysInfo1_DeviceArrival(Integer deviceType, Integer, const QString&, Integer) {
+    if (deviceType != DeviceWatch::portDeviceType) {
+        return;
+    }
+    CommControls& controls = comm();
+    ClearTrafficLists();
+    ResetLinkState();
+    ++linkEpoch;
+    ClosePort(controls);
+    systemState.portIsOpen = ToFlag(OpenPort(controls));
+    if (IsTrue(systemState.portIsOpen)) {
+        // A reopened link is no longer suspended: otherwise nothing would be
+        // sent or received on it and the wait below would never end.
+        linkSuspended = flagFalse;
+    }
+    DiscardInput(controls);
+    if (BuildStatusRequest()) {
+        TransmitPending();
+    }
+    const bool sameLink = !IsTrue(systemState.portIsOpen) || WaitForReply();
+    if (host::ProgramEnding()) {
+        return;
+    }
+    if (sameLink && IsTrue(systemState.deviceResponding)) {
+        fullStatusNeeded = true;
+        sequenceRunning = true;
+        ReadFullStatus();
+        WaitForReply();
+        if (host::ProgramEnding()) {
+            return;
+        }
+        exchange[replyRecord].status = 0;
+    }
+    controls.Timer2.SetEnabled(true);
+}
+
+void FrmComm::SysInfo1_PowerSuspend() {
+    CommControls& controls = comm();
+    linkSuspended = flagTrue;
+    controls.Timer1.SetEnabled(false);
+    controls.Timer2.SetEnabled(false);
+    controls.MSComm1.SetPortOpen(false);
+    DiscardInput(controls);
+    ackSeen = flagFalse;
+    nakSeen = flagFalse;
+    systemState.deviceResponding = flagFalse;
+    if (IsTrue(systemState.portIsOpen)) {
+        systemState.portIsOpen = flagFalse;
+        ClosePort(controls);
+    }
+    ResetLinkState();
+    ++linkEpoch;
+    controls.Timer1.SetEnabled(false);
+    controls.Timer2.SetEnabled(false);
+    controls.Timer3.SetEnabled(true);
+}
+
+// The computer woke up: the reopen timer, running since the suspend, brings
+// the link back.
 void FrmComm::SysInfo1_PowerResume() {}

@@ -43,7 +43,7 @@ public:
     QPushButton* Command1 = nullptr;
 
 private:
-    void WaitForReply();
+    bool WaitForReply();
 
     std::array<std::unique_ptr<ListMirror>, 4> mirrors_;
     // SysInfo1: where device arrivals and power notifications come from.

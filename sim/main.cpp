@@ -35,6 +35,18 @@ constexpr const char* helpHead =
     "error. It stops on SIGINT, SIGTERM or SIGHUP and removes its link.\n"
     "Start the panel on it with ARDENIX_PORT=<that path>.\n\n";
 
+constexpr const char* helpFrames =
+    "\nNumbers are the mixer's: inputs 1..6 (0 or \"none\" = no input), masters A\n"
+    "and B, scenes by their codes 49..68 (the byte values \"1\"..\"D\"), levels as\n"
+    "fader steps 0..30; \"state\" prints names as the 8-character blank-padded\n"
+    "texts the mixer sends.\n"
+    "\nFrames answered (anything else, or a wrong parameter, gets \"N\"):\n"
+    "  RAST RSIO RRSA; RIM1..RIM6 RIL3 RIL4 RGFA RGFB with the parameter \"0\";\n"
+    "  RSCI <scene code>; CRCL <scene code>; CRCS 8 <key 0|8|7|3|5|1|4|2>;\n"
+    "  CLV+ CLV- CLVS <@|A>; CMUT <@|A> <@|A>; CSEL <1..6>.\n"
+    "CLV+ and CLV- move the level one step at once and one every 100 ms until\n"
+    "CLVS or the end of the range.\n";
+
 constexpr const char* helpLog =
     "\nTraffic log on standard error, one line per event, starting with the\n"
     "milliseconds since start:\n"
@@ -113,6 +125,7 @@ int main(int argc, char* argv[]) {
         text += parser.helpText().section(QLatin1Char('\n'), 2).toStdString();
         text += "\n";
         text += sim::CommandHelp();
+        text += helpFrames;
         text += helpLog;
         std::fputs(text.c_str(), stdout);
         return 0;
@@ -152,6 +165,7 @@ int main(int argc, char* argv[]) {
         [&simulator](std::string_view line) { return sim::ExecuteCommand(line, simulator); });
     sim::WriteOutputLine(simulator.LinkPath());
     const int status = app.exec();
+    simulator.Unplug(); // removes the link
     log.Line("info stopped");
     return status;
 }

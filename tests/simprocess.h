@@ -11,11 +11,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
 #include <optional>
 
 struct SimLogLine {
-    qint64 ms = 0;     // the simulator's time stamp
-    QString what;      // the rest: "rx RAST", "tx A +74 bytes", "info unplugged", ...
+    qint64 ms = 0; // the simulator's time stamp
+    QString what;  // the rest: "rx RAST", "tx A +74 bytes", "info unplugged", ...
     bool IsFrame() const { return what.startsWith(QLatin1String("rx ")); }
     // The four-letter code of a received frame ("RAST"), else empty.
     QString Code() const { return IsFrame() ? what.mid(3, 4) : QString(); }
@@ -28,7 +29,14 @@ public:
         QObject::connect(&process_, &QProcess::readyReadStandardError, [this] { ReadLog(); });
         QObject::connect(&process_, &QProcess::readyReadStandardOutput, [this] { ReadOutput(); });
     }
-    ~SimProcess() { Stop(); }
+    ~SimProcess() {
+        Stop();
+        // ARDENIX_TEST_SHOW_WIRE=1 shows what went on the line.
+        if (qEnvironmentVariableIsSet("ARDENIX_TEST_SHOW_WIRE")) {
+            ReadLog();
+            std::fprintf(stderr, "--- simulator log\n%s\n---\n", qPrintable(LogText()));
+        }
+    }
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
@@ -41,9 +49,9 @@ public:
     bool Start(const QStringList& extraArguments = {}) {
         QStringList arguments{QStringLiteral("--link"), LinkPath()};
         arguments += extraArguments;
-        process_.start(QDir(qEnvironmentVariable("ARDENIX_BIN_DIR"))
-                           .filePath(QStringLiteral("dorvane-sim")),
-                       arguments);
+        process_.start(
+            QDir(qEnvironmentVariable("ARDENIX_BIN_DIR")).filePath(QStringLiteral("dorvane-sim")),
+            arguments);
         if (!process_.waitForStarted(10000)) {
             return false;
         }

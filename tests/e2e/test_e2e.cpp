@@ -1,0 +1,336 @@
+// End to end: the real ardenix executable against dorvane-sim, both separate
+// processes, under an X server, operated through real X input events at the
+// controls' pixel positions. Runs under xvfb-run.
+#include "tests/e2e/x11driver.h"
+#include "tests/simprocess.h"
+
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+const QString panelTitle = QStringLiteral("^Ardenix Ver\\.1\\.3$");
+const QSize panelSize(684, 187);
+
+// Centres of the controls in the panel's client area (design twips / 15).
+QPoint InputButton(int k) { return {k < 3 ? 85 : 186, 41 + 36 * (k % 3)}; }
+QPoint TransportKey(int k) { return {41 + 29 * k, 154}; }
+QPoint MuteButton(int m) { return {m == 0 ? 321 : 465, 153}; }
+QPoint LevelButton(int i) { return {i < 2 ? 368 : 512, (i % 2) == 0 ? 68 : 110}; }
+QPoint SceneButton(int k) { return {573, 43 + 36 * k}; }
+const QPoint transportGap(100, 169); // on Image1, below the transport keys
+const QPoint faderOrigin[2] = {{329, 58}, {472, 58}};
+const QRect overGainLamp[2] = {{265, 58, 31, 23}, {409, 57, 31, 24}};
+
+// The byte the transport key k sends while held.
+const char* const transportCode[7] = {"38", "37", "33", "35", "31", "34", "32"};
+
+QString Hex(int byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
+
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+    SimProcess sim;
+    PanelProcess panel;
+    XWindow window;
+
+    QPoint At(QPoint client) const { return window.geometry.topLeft() + client; }
+
+    // The index of the first log line from `from` on that matches, waiting up
+    // to timeoutMs for it; -1 when none came.
+    int WaitForLog(const QRegularExpression& pattern, qsizetype from, int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            for (qsizetype i = from; i < sim.Log().size(); ++i) {
+                if (pattern.match(sim.Log()[i].what).hasMatch()) {
+                    return static_cast<int>(i);
+                }
+            }
+            if (clock.elapsed() >= timeoutMs) {
+                return -1;
+            }
+            QTest::qWait(20);
+        }
+    }
+    QJsonObject State() {
+        return QJsonDocument::fromJson(sim.Command(QStringLiteral("state")).toUtf8()).object();
+    }
+    int LogSize() const { return static_cast<int>(sim.Log().size()); }
+
+    // The frames received since log line `from` ("CSEL 31", "RAST", ...).
+    QStringList FramesSince(qsizetype from) const {
+        QStringList frames;
+        for (const SimLogLine& line : sim.Frames(from)) {
+            frames << line.what.mid(3);
+        }
+        return frames;
+    }
+
+    // The frames other than status polls received since log line `from`.
+    QStringList CommandsSince(int from) {
+        QStringList frames = FramesSince(from);
+        frames.removeIf([](const QString& f) { return f == QLatin1String("RAST"); });
+        return frames;
+    }
+
+    // Lit segments of level bar m on the screen.
+    int LitSegments(const QImage& screen, int m) {
+        int lit = 0;
+        const QPoint origin = window.geometry.topLeft() + faderOrigin[m];
+        for (int y = 0; y <= 58; y += 2) {
+            if (screen.pixel(origin.x() + 7, origin.y() + y) == qRgb(255, 252, 6)) {
+                ++lit;
+            }
+        }
+        return lit;
+    }
+
+    static int Brightness(const QImage& screen, const QRect& r) {
+        qint64 sum = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QRgb c = screen.pixel(x, y);
+                sum += qRed(c) + qGreen(c) + qBlue(c);
+            }
+        }
+        return static_cast<int>(sum / (r.width() * r.height()));
+    }
+
+    // Waits until the level bar m shows `level` lit segments.
+    bool WaitForLevel(int m, int level, int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            if (LitSegments(Screenshot(), m) == level) {
+                return true;
+            }
+            QTest::qWait(40);
+        }
+        return false;
+    }
+
+    // Presses and releases at `p` (held for holdMs) and returns the commands sent.
+    QStringList Operate(QPoint p, int holdMs, int settleMs = 400) {
+        const int from = LogSize();
+        MouseDown(At(p));
+        QTest::qWait(holdMs);
+        MouseUp();
+        QTest::qWait(settleMs);
+        return CommandsSince(from);
+    }
+
+    XWindow WaitForMessageBox(int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            for (const XWindow& w : FindWindows(panelTitle, panel.Pid())) {
+                if (w.geometry.size() != panelSize) {
+                    return w;
+                }
+            }
+            QTest::qWait(50);
+        }
+        return {};
+    }
+
+    void StartPanel(const QStringList& args = {}) {
+        QVERIFY(panel.Start(sim.LinkPath(), args));
+        window = WaitForWindow(panelTitle, panelSize, 20000, panel.Pid());
+        QVERIFY2(!window.id.isEmpty(), "the panel window did not appear");
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run under xvfb-run");
+        QVERIFY(sim.Start());
+        QCOMPARE(sim.Command(QStringLiteral("set level A 20")).left(2), QStringLiteral("ok"));
+        QCOMPARE(sim.Command(QStringLiteral("set level B 6")).left(2), QStringLiteral("ok"));
+        QCOMPARE(sim.Command(QStringLiteral("set input 2")).left(2), QStringLiteral("ok"));
+    }
+
+    void startupReadsAndMirrorsTheMixer() {
+        const int from = LogSize();
+        StartPanel();
+        // The full status read, in order, then polling.
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RSCI")), from, 10000) >= 0);
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
+        QStringList frames = FramesSince(from);
+        while (!frames.isEmpty() && frames.first() == QLatin1String("RAST")) {
+            frames.removeFirst(); // the first contact
+        }
+        const QStringList order = {"RIM1 30", "RIM2 30", "RIM3 30", "RIM4 30", "RIM5 30", "RIM6 30",
+                                   "RIL3 30", "RIL4 30", "RSIO", "RGFA 30", "RGFB 30", "RRSA"};
+        QVERIFY2(frames.size() >= 16, qPrintable(frames.join(QLatin1Char('|'))));
+        for (int i = 0; i < order.size(); ++i) {
+            QCOMPARE(frames[i], order[i]);
+        }
+        const QJsonObject state = State();
+        const QJsonArray sceneSlots = state.value(QStringLiteral("sceneSlots")).toArray();
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(frames[12 + k], QStringLiteral("RSCI ") + Hex(sceneSlots[k].toInt()));
+        }
+        QVERIFY(WaitForLevel(0, 20, 3000));
+        QVERIFY(WaitForLevel(1, 6, 3000));
+    }
+
+    void everyControlSendsItsFrame() {
+        // Inputs: the selected one (input 2) sends nothing, every other one CSEL.
+        QCOMPARE(Operate(InputButton(1), 50), QStringList());
+        for (int k : {0, 2, 3, 4, 5, 1}) {
+            QCOMPARE(Operate(InputButton(k), 50), QStringList{QStringLiteral("CSEL ") + Hex(0x31 + k)});
+        }
+        // Transport keys: held, then released.
+        for (int k = 0; k < 7; ++k) {
+            QCOMPARE(Operate(TransportKey(k), 150),
+                     (QStringList{QStringLiteral("CRCS 38 ") + QLatin1String(transportCode[k]),
+                                  QStringLiteral("CRCS 38 30")}));
+        }
+        // Between the keys: a beep and nothing on the wire.
+        QCOMPARE(Operate(transportGap, 50), QStringList());
+        // Mutes: on, then off again.
+        for (int m = 0; m < 2; ++m) {
+            const QString master = Hex(0x40 + m);
+            QCOMPARE(Operate(MuteButton(m), 50), QStringList{QStringLiteral("CMUT ") + master + QStringLiteral(" 41")});
+            QCOMPARE(Operate(MuteButton(m), 50), QStringList{QStringLiteral("CMUT ") + master + QStringLiteral(" 40")});
+        }
+        // Level buttons: start the motion when pressed, stop it when released.
+        for (int i = 0; i < 4; ++i) {
+            const QString master = Hex(0x40 + i / 2);
+            const QString start = (i % 2 == 0 ? QStringLiteral("CLV+ ") : QStringLiteral("CLV- ")) + master;
+            QCOMPARE(Operate(LevelButton(i), 250), (QStringList{start, QStringLiteral("CLVS ") + master}));
+        }
+        // Scene buttons: each recalls the scene on it (with the wait of about 750 ms).
+        const QJsonArray sceneSlots = State().value(QStringLiteral("sceneSlots")).toArray();
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(Operate(SceneButton(k), 50, 900), QStringList{QStringLiteral("CRCL ") + Hex(sceneSlots[k].toInt())});
+        }
+        // A muted master's level buttons lie under their overlays: a click only beeps.
+        QCOMPARE(Operate(MuteButton(1), 50).size(), 1);
+        QCOMPARE(Operate(LevelButton(2), 200), QStringList());
+        QCOMPARE(Operate(LevelButton(3), 200), QStringList());
+        QCOMPARE(Operate(MuteButton(1), 50).size(), 1);
+    }
+
+    void mixerChangesAppearWithinTwoPolls() {
+        // A level set on the mixer shows on the bar.
+        QCOMPARE(sim.Command(QStringLiteral("set level A 9")).left(2), QStringLiteral("ok"));
+        QVERIFY(WaitForLevel(0, 9, 1500));
+        // The over-gain lamp lights up and goes out again.
+        QCOMPARE(sim.Command(QStringLiteral("set overgain A off")).left(2), QStringLiteral("ok"));
+        QTest::qWait(600);
+        const int off = Brightness(Screenshot(), overGainLamp[0].translated(window.geometry.topLeft()));
+        QCOMPARE(sim.Command(QStringLiteral("set overgain A on")).left(2), QStringLiteral("ok"));
+        QTest::qWait(600);
+        const int on = Brightness(Screenshot(), overGainLamp[0].translated(window.geometry.topLeft()));
+        QVERIFY2(on > off + 10, qPrintable(QStringLiteral("lamp on %1, off %2").arg(on).arg(off)));
+        // Muting and the input chosen on the mixer: the next action shows the
+        // panel knows (unmute is sent; the selected input sends nothing).
+        QCOMPARE(sim.Command(QStringLiteral("set mute A on")).left(2), QStringLiteral("ok"));
+        QCOMPARE(sim.Command(QStringLiteral("set input 4")).left(2), QStringLiteral("ok"));
+        QTest::qWait(600);
+        QCOMPARE(Operate(MuteButton(0), 50), QStringList{QStringLiteral("CMUT 40 40")});
+        QCOMPARE(Operate(InputButton(3), 50), QStringList());
+    }
+
+    void recoversFromASilentMixer() {
+        QCOMPARE(sim.Command(QStringLiteral("silent on")).left(2), QStringLiteral("ok"));
+        const int from = LogSize();
+        const XWindow box = WaitForMessageBox(6000);
+        QVERIFY2(!box.id.isEmpty(), "message 1 did not appear");
+        // Three transmissions of the unanswered poll, 500 ms apart.
+            QList<qint64> stamps;
+        for (qsizetype i = from; i < sim.Log().size(); ++i) {
+            if (sim.Log()[i].what == QLatin1String("rx RAST")) {
+                stamps << sim.Log()[i].ms;
+            }
+        }
+        QVERIFY2(stamps.size() >= 3, qPrintable(QString::number(stamps.size())));
+        QVERIFY(qAbs(stamps[1] - stamps[0] - 500) < 200);
+        QVERIFY(qAbs(stamps[2] - stamps[1] - 500) < 200);
+        QCOMPARE(sim.Command(QStringLiteral("silent off")).left(2), QStringLiteral("ok"));
+        const int beforeClose = LogSize();
+        PressReturn(box);
+        // The reopen timer brings the link back: a first contact and a full read.
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RIL4")), beforeClose, 8000) >= 0);
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
+    }
+
+    void retransmitsAfterNakGarbageTruncateAndRange() {
+        // One refusal: the frame goes out again on the next tick and the link stays up.
+        for (const char* fault : {"nak 1", "truncate", "range"}) {
+            QCOMPARE(sim.Command(QString::fromLatin1(fault)).left(2), QStringLiteral("ok"));
+            const int from = LogSize();
+            QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("fault")), from, 3000) >= 0);
+            QTest::qWait(1200);
+            QVERIFY2(WaitForMessageBox(100).id.isEmpty(), fault);
+            QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("tx A \\+74")), LogSize(), 2000) >= 0);
+        }
+        // Stray bytes before the acknowledgement are dropped: no retransmission needed.
+        QCOMPARE(sim.Command(QStringLiteral("garbage")).left(2), QStringLiteral("ok"));
+        QTest::qWait(800);
+        QVERIFY(WaitForMessageBox(100).id.isEmpty());
+        // Three refusals in a row: time-out, message 1, and back online after it.
+        QCOMPARE(sim.Command(QStringLiteral("nak 3")).left(2), QStringLiteral("ok"));
+        const XWindow box = WaitForMessageBox(6000);
+        QVERIFY(!box.id.isEmpty());
+        const int beforeClose = LogSize();
+        PressReturn(box);
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RIL4")), beforeClose, 8000) >= 0);
+    }
+
+    void survivesUnplugAndPlug() {
+        QCOMPARE(sim.Command(QStringLiteral("unplug")).left(2), QStringLiteral("ok"));
+        const XWindow box = WaitForMessageBox(4000);
+        QVERIFY2(!box.id.isEmpty(), "message 1 did not appear after the unplug");
+        PressReturn(box);
+        QTest::qWait(1500);
+        const int before = LogSize();
+        QCOMPARE(sim.Command(QStringLiteral("plug")).left(2), QStringLiteral("ok"));
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RIL4")), before, 8000) >= 0);
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
+        // Online again: a press goes through.
+        QCOMPARE(Operate(InputButton(0), 50), QStringList{QStringLiteral("CSEL 31")});
+    }
+
+    void closingThePanelEndsTheProgram() {
+        XDo({QStringLiteral("windowclose"), window.id});
+        QVERIFY(panel.WaitForExit(5000));
+        QCOMPARE(panel.ExitCode(), 0);
+    }
+
+    void debugModeShowsBothDebugWindowsAndOkEnds() {
+        PanelProcess debug;
+        QVERIFY(debug.Start(sim.LinkPath(), {QStringLiteral("d")}));
+        const XWindow comm = WaitForWindow(QStringLiteral("^\u901a\u4fe1\\[Dorvane\\]$"), {}, 20000, debug.Pid());
+        QVERIFY2(!comm.id.isEmpty(), "the communication window did not appear");
+        QVERIFY(!WaitForWindow(panelTitle, panelSize, 20000, debug.Pid()).id.isEmpty());
+        // The panel, the communication window and the debug window.
+        QTRY_VERIFY_WITH_TIMEOUT(FindWindows(QString(), debug.Pid()).size() >= 3, 10000);
+        // "OK" ends the program: the button sits at the bottom of the window.
+        const XWindow okWindow = comm;
+        XDo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), okWindow.id});
+        XDo({QStringLiteral("key"), QStringLiteral("--window"), okWindow.id, QStringLiteral("space")});
+        QVERIFY(debug.WaitForExit(5000));
+    }
+
+    void twoWordsShowTheFaderNoticeFirst() {
+        PanelProcess twoWords;
+        const int from = LogSize();
+        QVERIFY(twoWords.Start(sim.LinkPath(), {QStringLiteral("d"), QStringLiteral("x")}));
+        const XWindow box = WaitForWindow(panelTitle, {}, 10000, twoWords.Pid());
+        QVERIFY(!box.id.isEmpty());
+        QVERIFY(box.geometry.size() != panelSize);
+        QTest::qWait(500);
+        QCOMPARE(FramesSince(from), QStringList()); // nothing sent before it is closed
+        PressReturn(box);
+        QVERIFY(!WaitForWindow(panelTitle, panelSize, 20000, twoWords.Pid()).id.isEmpty());
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), from, 3000) >= 0);
+        twoWords.Stop();
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "test_e2e.moc"

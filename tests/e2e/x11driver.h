@@ -1,0 +1,134 @@
+// Test side of the real program under an X server (Xvfb): starts the ardenix
+// executable as a separate process, finds its windows with xdotool, operates
+// it with real X input events and reads the screen's pixels.
+#pragma once
+
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QRect>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace testsupport {
+
+inline QString BinDir() { return qEnvironmentVariable("ARDENIX_BIN_DIR"); }
+
+// Runs xdotool with `args`; its standard output.
+inline QString XDo(const QStringList& args, int timeoutMs = 5000) {
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    p.waitForFinished(timeoutMs);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+struct XWindow {
+    QString id;
+    QRect geometry;
+};
+
+// The visible windows whose title matches `titlePattern` (xdotool's regex).
+inline QList<XWindow> FindWindows(const QString& titlePattern, qint64 pid = 0) {
+    QStringList args{QStringLiteral("search"), QStringLiteral("--onlyvisible")};
+    if (pid > 0) {
+        args << QStringLiteral("--pid") << QString::number(pid);
+    }
+    if (!titlePattern.isEmpty()) {
+        args << QStringLiteral("--name") << titlePattern;
+    }
+    QList<XWindow> windows;
+    const QStringList ids = XDo(args).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& id : ids) {
+        const QString shell = XDo({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+        int x = 0, y = 0, w = 0, h = 0;
+        for (const QString& line : shell.split(QLatin1Char('\n'))) {
+            const QString key = line.section(QLatin1Char('='), 0, 0);
+            const int value = line.section(QLatin1Char('='), 1).toInt();
+            if (key == QLatin1String("X")) x = value;
+            if (key == QLatin1String("Y")) y = value;
+            if (key == QLatin1String("WIDTH")) w = value;
+            if (key == QLatin1String("HEIGHT")) h = value;
+        }
+        windows.append({id, QRect(x, y, w, h)});
+    }
+    return windows;
+}
+
+// Waits for a visible window with that title and size (any size when empty).
+inline XWindow WaitForWindow(const QString& titlePattern, QSize size, int timeoutMs, qint64 pid = 0) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        for (const XWindow& w : FindWindows(titlePattern, pid)) {
+            if (size.isEmpty() || w.geometry.size() == size) {
+                return w;
+            }
+        }
+        QTest::qWait(50);
+    }
+    return {};
+}
+
+inline void MouseMove(QPoint p) {
+    XDo({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())});
+}
+inline void MouseDown(QPoint p) {
+    MouseMove(p);
+    XDo({QStringLiteral("mousedown"), QStringLiteral("1")});
+}
+inline void MouseUp() { XDo({QStringLiteral("mouseup"), QStringLiteral("1")}); }
+inline void Click(QPoint p) {
+    MouseMove(p);
+    XDo({QStringLiteral("click"), QStringLiteral("1")});
+}
+// Presses Return in a window (closes a message box).
+inline void PressReturn(const XWindow& w) {
+    XDo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), w.id});
+    XDo({QStringLiteral("key"), QStringLiteral("--window"), w.id, QStringLiteral("Return")});
+}
+
+// The screen's current content.
+inline QImage Screenshot() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+// The ardenix executable as a separate process with its own runtime directory.
+class PanelProcess {
+public:
+    ~PanelProcess() { Stop(); }
+
+    bool Start(const QString& port, const QStringList& args = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("ARDENIX_PORT"), port);
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(BinDir() + QStringLiteral("/ardenix"), args);
+        return process_.waitForStarted(5000);
+    }
+    void Stop() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000)) {
+                process_.kill();
+                process_.waitForFinished(3000);
+            }
+        }
+    }
+    bool WaitForExit(int timeoutMs) { return process_.waitForFinished(timeoutMs); }
+    bool Running() const { return process_.state() == QProcess::Running; }
+    qint64 Pid() const { return process_.processId(); }
+    int ExitCode() const { return process_.exitCode(); }
+
+private:
+    QTemporaryDir runtime_;
+    QProcess process_;
+};
+
+} // namespace testsupport

@@ -1,0 +1,392 @@
+// The connection supervisor against the simulated mixer on its pseudo-terminal:
+// start-up, a missing port, a silent mixer, refusals, faulty replies, the
+// cable pulled and plugged back, device arrivals, and a power suspend and
+// resume over a private bus standing in for the system bus. What went on the
+// wire is taken from the simulator's traffic log.
+//
+// Every case runs in a process of its own (the end of the program is final
+// within a process): run with a case's name, this program runs that case;
+// run without arguments, it runs each case in a child of its own.
+#include "core/core.h"
+#include "core/frmdebug.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "fakelogind.h"
+#include "link/commcontrols.h"
+#include "link/frmcomm.h"
+#include "link/link.h"
+#include "panel/frmcontrol.h"
+#include "panel/panel.h"
+#include "privatebus.h"
+#include "simprocess.h"
+
+#include <QtTest>
+
+namespace {
+
+// The frames of a full status read, in order.
+const QStringList fullRead{
+    QStringLiteral("RIM1"), QStringLiteral("RIM2"), QStringLiteral("RIM3"), QStringLiteral("RIM4"),
+    QStringLiteral("RIM5"), QStringLiteral("RIM6"), QStringLiteral("RIL3"), QStringLiteral("RIL4"),
+    QStringLiteral("RSIO"), QStringLiteral("RGFA"), QStringLiteral("RGFB"), QStringLiteral("RRSA"),
+    QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI")};
+
+// Bounds around the reply timer's 500 ms, wide enough for a loaded machine.
+constexpr qint64 retryMinMs = 350;
+constexpr qint64 retryMaxMs = 900;
+
+// Index of the first occurrence of `sequence` in `codes`, -1 when absent.
+qsizetype FindSequence(const QStringList& codes, const QStringList& sequence) {
+    for (qsizetype i = 0; i + sequence.size() <= codes.size(); ++i) {
+        if (codes.mid(i, sequence.size()) == sequence) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestSupervisor : public QObject {
+    Q_OBJECT
+    QTemporaryDir runtimeDir;
+    QElapsedTimer clock;
+    QList<qint64> messageTimes; // when message 1 was shown, on `clock`
+    QStringList messageTexts;
+
+    void RunMain(const QString& commandLine) {
+        host::SetCommandLineText(commandLine);
+        clock.start();
+        Main();
+    }
+
+    bool Online() const {
+        return systemState.portIsOpen == flagTrue && systemState.deviceResponding == flagTrue;
+    }
+
+    // Starts the program on a simulator and waits until the full status read is over.
+    void StartOnline(SimProcess& sim, const QString& commandLine = QString()) {
+        QVERIFY(sim.Start());
+        qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
+        RunMain(commandLine);
+        QVERIFY(Online());
+        QVERIFY(FindSequence(sim.Codes(), fullRead) >= 0);
+        QVERIFY(messageTexts.isEmpty());
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+        host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
+            messageTimes.append(clock.elapsed());
+            messageTexts.append(text);
+            return host::mbOk;
+        });
+    }
+
+    // The windows still loaded go before the application does.
+    void cleanupTestCase() {
+        host::EndProgram();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void startupWithTheMixer() {
+        SimProcess sim;
+        StartOnline(sim);
+        // The panel is shown once the status was read.
+        QVERIFY(FrmControlLoaded() && frmControl().isVisible());
+        QVERIFY(FrmCommLoaded() && !frmComm().isVisible());
+        QVERIFY(!FrmDebugLoaded() || !frmDebug().isVisible()); // never shown outside debug mode
+
+        QTest::qWait(1500);
+        const QList<SimLogLine> frames = sim.Frames();
+        const QStringList codes = sim.Codes();
+        // One RAST, the full read, then nothing but RAST polls.
+        QCOMPARE(codes.mid(0, 1 + fullRead.size()), QStringList{QStringLiteral("RAST")} + fullRead);
+        const QList<SimLogLine> polls = frames.mid(1 + fullRead.size());
+        QVERIFY2(polls.size() >= 4 && polls.size() <= 9, qPrintable(sim.LogText()));
+        for (qsizetype i = 0; i < polls.size(); ++i) {
+            QCOMPARE(polls[i].Code(), QStringLiteral("RAST"));
+            if (i > 0) {
+                const qint64 gap = polls[i].ms - polls[i - 1].ms;
+                QVERIFY2(gap >= 150 && gap <= 600, qPrintable(sim.LogText()));
+            }
+        }
+        QVERIFY(messageTexts.isEmpty());
+
+        // Unloading the window closes the link and ends the program.
+        UnloadFrmComm();
+        QCOMPARE(systemState.portIsOpen, flagTrue); // as it was: the program is over
+        QVERIFY(host::ProgramEnding());
+        QVERIFY(!comm().Timer1.Enabled() && !comm().Timer2.Enabled());
+        const qsizetype sent = sim.Frames().size();
+        QTest::qWait(600);
+        QCOMPARE(sim.Frames().size(), sent);
+    }
+
+    void noPortAtStart() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("dorvane"));
+        qputenv("ARDENIX_PORT", link.toLocal8Bit());
+        RunMain(QString());
+        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QVERIFY(FrmControlLoaded() && frmControl().isVisible());
+        // No reopen attempts: nothing but a port's arrival leaves this state.
+        QTest::qWait(2500);
+        QCOMPARE(messageTexts.size(), 1);
+        QVERIFY(!comm().Timer3.Enabled());
+
+        // The mixer's line appears where the port was looked for.
+        SimProcess sim(link);
+        QVERIFY(sim.Start());
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(), fullRead) == 1, 10000);
+        QCOMPARE(sim.Codes().first(), QStringLiteral("RAST"));
+        QCOMPARE(messageTexts.size(), 1);
+    }
+
+    void silentMixer() {
+        SimProcess sim;
+        QVERIFY(sim.Start({QStringLiteral("--silent")}));
+        qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
+        RunMain(QString());
+        // Main returns after the first contact timed out, and the panel is shown.
+        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QVERIFY(frmControl().isVisible());
+        QList<SimLogLine> frames = sim.Frames();
+        QVERIFY2(frames.size() >= 3, qPrintable(sim.LogText()));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(frames[i].Code(), QStringLiteral("RAST"));
+        }
+        // Frames at about 0, 0.5 and 1.0 s; the message at about 1.5 s.
+        for (int i = 1; i < 3; ++i) {
+            const qint64 gap = frames[i].ms - frames[i - 1].ms;
+            QVERIFY2(gap >= retryMinMs && gap <= retryMaxMs, qPrintable(sim.LogText()));
+        }
+        QVERIFY2(messageTimes[0] >= 1200 && messageTimes[0] <= 3000,
+                 qPrintable(QString::number(messageTimes[0])));
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+
+        // Reopened within about a second, the first contact starts again...
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Frames().size() >= 4, 5000);
+        frames = sim.Frames();
+        const qint64 reopenGap = frames[3].ms - frames[2].ms;
+        QVERIFY2(reopenGap >= 900 && reopenGap <= 2500, qPrintable(sim.LogText()));
+        // ...and ends in the message again.
+        QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 2, 5000);
+        QCOMPARE(sim.Frames().size(), 6);
+
+        // The mixer speaks again: the next reopen reads it and polling goes on.
+        QCOMPARE(sim.Command(QStringLiteral("silent off")), QStringLiteral("ok silent off"));
+        const qsizetype from = sim.Log().size();
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) >= 0, 10000);
+        QTest::qWait(600);
+        QVERIFY(sim.Codes(from).endsWith(QStringLiteral("RAST")));
+        QCOMPARE(messageTexts.size(), 2);
+    }
+
+    void refusalsEndInTimeout() {
+        // The mixer refuses the first three frames: the first contact times out.
+        SimProcess sim;
+        QVERIFY(sim.Start({QStringLiteral("--nak"), QStringLiteral("3")}));
+        qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
+        RunMain(QStringLiteral("d"));
+        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QVERIFY(messageTimes[0] >= 1200 && messageTimes[0] <= 3000);
+        // In debug mode: the time-out line on top of both debug lists, the
+        // refusals below it, and both windows visible.
+        QCOMPARE(debugLists[0].List(0), QStringLiteral("TIMEOUT ERROR"));
+        QCOMPARE(debugLists[1].List(0), QStringLiteral("TIMEOUT ERROR"));
+        QCOMPARE(debugLists[0].Lines().count(QStringLiteral("NAK_NAK")), 3);
+        QVERIFY(frmComm().isVisible());
+        QVERIFY(FrmDebugLoaded() && frmDebug().isVisible());
+        // The same frame three times, each refused, about half a second apart.
+        const QList<SimLogLine> lines = sim.Log();
+        QList<SimLogLine> refused;
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            if (lines[i].IsFrame() && lines[i + 1].what.startsWith(QLatin1String("tx N"))) {
+                refused.append(lines[i]);
+            }
+        }
+        QCOMPARE(refused.size(), 3);
+        for (int i = 1; i < 3; ++i) {
+            QCOMPARE(refused[i].what, QStringLiteral("rx RAST"));
+            const qint64 gap = refused[i].ms - refused[i - 1].ms;
+            QVERIFY2(gap >= retryMinMs && gap <= retryMaxMs, qPrintable(sim.LogText()));
+        }
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+
+        // Reopened a second later: a new first contact and a full read.
+        qsizetype from = sim.Log().size();
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) == 1, 10000);
+        QCOMPARE(messageTexts.size(), 1);
+
+        // Online, one refusal is answered by the next frame, and nothing is lost.
+        QTest::qWait(300);
+        from = sim.Log().size();
+        QCOMPARE(sim.Command(QStringLiteral("nak 1")), QStringLiteral("ok nak 1"));
+        QTest::qWait(1500);
+        QVERIFY(sim.LogText(from).contains(QStringLiteral("tx N")));
+        QVERIFY(Online());
+        QCOMPARE(messageTexts.size(), 1);
+        QVERIFY(sim.Codes(from).endsWith(QStringLiteral("RAST")));
+
+        // A mixer that refuses everything while online: the time-out follows.
+        QCOMPARE(sim.Command(QStringLiteral("nak 1000")), QStringLiteral("ok nak 1000"));
+        QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 2, 5000);
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(sim.Command(QStringLiteral("nak 0")), QStringLiteral("ok nak 0"));
+        from = sim.Log().size();
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) >= 0, 10000);
+    }
+
+    void faultyRepliesAreRetransmitted() {
+        SimProcess sim;
+        StartOnline(sim);
+        for (const char* fault : {"garbage", "truncate", "range"}) {
+            const qsizetype from = sim.Log().size();
+            QCOMPARE(sim.Command(QString::fromLatin1(fault)),
+                     QStringLiteral("ok ") + QLatin1String(fault));
+            QTest::qWait(1400);
+            // Still online, no message; the cut or spoilt reply was sent again.
+            QVERIFY2(Online(), fault);
+            QVERIFY2(messageTexts.isEmpty(), fault);
+            const QString log = sim.LogText(from);
+            QVERIFY2(log.contains(QStringLiteral("fault")), qPrintable(log));
+            if (qstrcmp(fault, "garbage") != 0) {
+                const QList<SimLogLine> frames = sim.Frames(from);
+                bool retransmitted = false;
+                for (qsizetype i = 1; i < frames.size(); ++i) {
+                    const qint64 gap = frames[i].ms - frames[i - 1].ms;
+                    retransmitted = retransmitted || (gap >= retryMinMs && gap <= retryMaxMs);
+                }
+                QVERIFY2(retransmitted, qPrintable(log));
+            }
+        }
+    }
+
+    void unplugAndPlugBack() {
+        SimProcess sim;
+        StartOnline(sim);
+        QTest::qWait(300);
+        QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+        QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 1, 3000);
+        QCOMPARE(messageTexts[0], MessageText(1));
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QVERIFY(comm().Timer3.Enabled());
+        // The reopen attempts fail silently while the cable is out.
+        QTest::qWait(2200);
+        QCOMPARE(messageTexts.size(), 1);
+
+        const qsizetype from = sim.Log().size();
+        QCOMPARE(sim.Command(QStringLiteral("plug")), QStringLiteral("ok plug"));
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) == 1, 10000);
+        QCOMPARE(sim.Codes(from).first(), QStringLiteral("RAST"));
+        QTest::qWait(600);
+        QVERIFY(sim.Codes(from).endsWith(QStringLiteral("RAST")));
+        QCOMPARE(messageTexts.size(), 1);
+    }
+
+    void deviceArrivalsWhileOnline() {
+        SimProcess sim;
+        StartOnline(sim);
+        QTest::qWait(300);
+        // Something that is no port: nothing changes.
+        qsizetype from = sim.Log().size();
+        {
+            QFile foo(QDir(sim.Directory()).filePath(QStringLiteral("foo")));
+            QVERIFY(foo.open(QIODevice::WriteOnly));
+        }
+        QTest::qWait(700);
+        QCOMPARE(sim.Codes(from).count(QStringLiteral("RIM1")), 0);
+        QVERIFY(sim.Codes(from).count(QStringLiteral("RAST")) >= 2);
+
+        // A port arrives (any port): the link is closed, reopened and read again.
+        from = sim.Log().size();
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"),
+                            QDir(sim.Directory()).filePath(QStringLiteral("ttyUSB9"))));
+        QTRY_VERIFY_WITH_TIMEOUT(FindSequence(sim.Codes(from), fullRead) >= 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online(), 5000);
+        QVERIFY(messageTexts.isEmpty());
+
+        // An arrival told while the link is still marked suspended reopens it
+        // for good: the wait ends and the link works.
+        frmComm().SysInfo1_PowerSuspend();
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        from = sim.Log().size();
+        frmComm().SysInfo1_DeviceArrival(3, 0, QString(), 0);
+        QCOMPARE(linkSuspended, flagFalse);
+        QVERIFY(Online());
+        QVERIFY(FindSequence(sim.Codes(from), fullRead) >= 0);
+        QVERIFY(messageTexts.isEmpty());
+    }
+
+    void suspendAndResume() {
+        PrivateBus bus;
+        QVERIFY(bus.Start());
+        FakeLogind logind;
+        QVERIFY(logind.Register());
+        SimProcess sim;
+        StartOnline(sim);
+        QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 1, 5000);
+        QTest::qWait(300);
+
+        QVERIFY(bus.SendPrepareForSleep(true));
+        QTRY_COMPARE_WITH_TIMEOUT(linkSuspended, flagTrue, 5000);
+        // The port really is closed, and nothing goes on the line.
+        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QVERIFY(!comm().MSComm1.PortOpen());
+        QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 0, 5000);
+        QTest::qWait(50); // a frame under way may still be logged
+        const qsizetype from = sim.Log().size();
+        QTest::qWait(500);
+        QCOMPARE(sim.Frames(from).size(), 0);
+
+        QVERIFY(bus.SendPrepareForSleep(false));
+        // The reopen timer brings the link back: a new first contact and a full read.
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) == 1, 10000);
+        QCOMPARE(sim.Codes(from).first(), QStringLiteral("RAST"));
+        QCOMPARE(linkSuspended, flagFalse);
+        QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 1, 5000);
+        QVERIFY(messageTexts.isEmpty()); // a suspend tells the user nothing
+    }
+};
+
+namespace {
+
+// Runs every case of the test in a child process of its own.
+int RunEachCaseInAChild(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QMetaObject& meta = TestSupervisor::staticMetaObject;
+    int failed = 0;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        const QString name = QString::fromLatin1(method.name());
+        if (method.methodType() != QMetaMethod::Slot || name == QLatin1String("initTestCase") ||
+            name == QLatin1String("cleanupTestCase")) {
+            continue;
+        }
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {name});
+        if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
+            child.exitCode() != 0) {
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 2) {
+        return RunEachCaseInAChild(argc, argv);
+    }
+    QApplication app(argc, argv);
+    TestSupervisor test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_supervisor.moc"
