@@ -18,12 +18,12 @@ std::optional<StatusReadMarks> FindStatusRead(const std::vector<SimLine>& log, s
         const SimLine& line = log[i];
         if (line.IsFrame()) {
             ++marks.frames;
-            marks.lineBytes += line.FrameBytes();
+            marks.frameBytes += line.FrameBytes();
             if (line.Code() == QLatin1String("RSCI")) {
                 ++sceneRequests;
             }
         } else if (line.IsReply()) {
-            marks.lineBytes += line.ReplyBytes();
+            marks.replyBytes += line.ReplyBytes();
             if (sceneRequests == 4) {
                 marks.lastReply = i;
                 done = true;

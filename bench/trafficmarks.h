@@ -14,7 +14,8 @@ struct StatusReadMarks {
     std::size_t lastReply = 0;            // the reply to the fourth "RSCI"
     std::optional<std::size_t> firstPoll; // the next "rx RAST"
     int frames = 0;                       // frames from the first contact to the last reply
-    int lineBytes = 0;                    // their bytes and their replies' bytes on the line
+    int frameBytes = 0;                   // their bytes on the line, carriage returns included
+    int replyBytes = 0;                   // their replies' bytes on the line
 };
 
 // The first contact and full status read found from line `from` on; empty
