@@ -1,0 +1,246 @@
+// bench-press: from a button press on the panel to the last byte of its frame
+// at the mixer's side of the line, in-process over a pseudo-terminal (no wire
+// time). The presses alternate between the muting button of MASTER A (on and
+// off) and the six input buttons in turn; the mixer's side answers each frame
+// with "A" before the next press.
+#include "bench/stats.h"
+#include "core/host.h"
+#include "core/hostfacts.h"
+#include "core/state.h"
+#include "link/commcontrols.h"
+#include "link/link.h"
+#include "panel/frmcontrol.h"
+#include "protocol/protocol.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using bench::Maximum;
+using bench::Median;
+using bench::Quantile;
+
+// The mixer's side of a pseudo-terminal pair: the panel opens the slave path
+// as its serial port; the frames are read from the master side as soon as
+// their bytes are readable.
+class MixerSide {
+public:
+    MixerSide() {
+        char name[256] = {};
+        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+            master_ = slave_ = -1;
+            return;
+        }
+        slavePath_ = QString::fromLocal8Bit(name);
+        termios raw{};
+        ::tcgetattr(master_, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(master_, TCSANOW, &raw);
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    }
+    ~MixerSide() {
+        for (const int fd : {master_, slave_}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    MixerSide(const MixerSide&) = delete;
+    MixerSide& operator=(const MixerSide&) = delete;
+
+    bool Valid() const { return master_ >= 0; }
+    const QString& SlavePath() const { return slavePath_; }
+
+    bool Write(const QByteArray& bytes) {
+        return ::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())) ==
+               bytes.size();
+    }
+
+    // Waits (polling the descriptor) for a carriage return; the frame, or
+    // nothing after `timeoutMs`.
+    std::optional<QByteArray> Next(int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            const qsizetype end = pending_.indexOf('\r');
+            if (end >= 0) {
+                QByteArray frame = pending_.left(end + 1);
+                pending_.remove(0, end + 1);
+                return frame;
+            }
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0) {
+                return std::nullopt;
+            }
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) > 0 && (p.revents & POLLIN) != 0) {
+                char buffer[256];
+                const ssize_t n = ::read(master_, buffer, sizeof buffer);
+                if (n > 0) {
+                    pending_.append(buffer, n);
+                }
+            }
+        }
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString slavePath_;
+    QByteArray pending_;
+};
+
+// The receive event as the connection supervisor handles it: an accepted
+// reply ends the exchange and stops the reply timer.
+void OnReceive(int commEvent) {
+    if (commEvent != SerialPort::comEvReceive || exchange[replyRecord].busy != flagTrue) {
+        return;
+    }
+    ExchangeRecord& reply = exchange[replyRecord];
+    const Integer r = ReceiveReply(comm(), replyBuffer, reply.length);
+    if (r == linkAccepted && CheckReply(reply.kind, reply.length, reply.index)) {
+        reply.status = linkAccepted;
+        reply.ticks = 0;
+        systemState.deviceResponding = flagTrue;
+        if (ApplyReply(reply.kind, reply.index)) {
+            reply.busy = flagFalse;
+        }
+        comm().Timer1.SetEnabled(false);
+    } else if (r == linkDead || r == linkRefused) {
+        reply.status = r;
+        reply.busy = flagFalse;
+    }
+}
+
+bool WaitForAcknowledgement() {
+    QElapsedTimer clock;
+    clock.start();
+    while (exchange[replyRecord].busy == flagTrue && clock.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return exchange[replyRecord].busy != flagTrue;
+}
+
+struct Series {
+    const char* name;
+    std::vector<double> ms;
+};
+
+void PrintSeries(const Series& s) {
+    std::printf("%-22s n=%5zu  median %7.3f ms  p99 %7.3f ms  max %7.3f ms\n", s.name, s.ms.size(),
+                Median(s.ms), Quantile(s.ms, 0.99), Maximum(s.ms));
+}
+
+int Run(int presses) {
+    host::SetProgramDirectory(QCoreApplication::applicationDirPath());
+    host::SetTwipsPerPixel(15, 15);
+    host::SetMsgBoxHandler([](const QString& text, int, const QString&) {
+        std::fprintf(stderr, "bench-press: message box: %s\n", qPrintable(text));
+        return 1;
+    });
+    ResetSharedState();
+    systemState.localeCode = 1;
+    labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+    InitProtocolTables();
+    FrmControl& form = frmControl();
+    form.show();
+    QCoreApplication::processEvents();
+
+    MixerSide mixer;
+    if (!mixer.Valid()) {
+        std::fprintf(stderr, "bench-press: no pseudo-terminal\n");
+        return 1;
+    }
+    qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
+    systemState.portIsOpen = ToFlag(OpenPort(comm()));
+    if (systemState.portIsOpen != flagTrue) {
+        std::fprintf(stderr, "bench-press: the port did not open\n");
+        return 1;
+    }
+    systemState.deviceResponding = flagTrue;
+    comm().MSComm1.SetOnComm(OnReceive);
+
+    Series mute{"mute (SSCommand3(0))", {}};
+    Series input{"inputs (SSCommand1)", {}};
+    Series all{"all presses", {}};
+    int nextInput = 1;
+    const QPoint inside(10, 10);
+    for (int i = 0; i < presses; ++i) {
+        const bool isMute = i % 2 == 0;
+        SSCommand& button = isMute ? form.SSCommand3[0] : form.SSCommand1[nextInput];
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mousePress(&button, Qt::LeftButton, {}, inside);
+        const std::optional<QByteArray> frame = mixer.Next(1000);
+        const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        QTest::mouseRelease(&button, Qt::LeftButton, {}, inside);
+        const QByteArray expectedCode = isMute ? "CMUT" : "CSEL";
+        if (!frame || !frame->startsWith(expectedCode)) {
+            std::fprintf(stderr, "bench-press: press %d gave %s instead of a %s frame\n", i,
+                         frame ? frame->toHex(' ').constData() : "nothing",
+                         expectedCode.constData());
+            return 1;
+        }
+        (isMute ? mute : input).ms.push_back(ms);
+        all.ms.push_back(ms);
+        if (!isMute) {
+            nextInput = (nextInput + 1) % 6;
+        }
+        mixer.Write("A\r");
+        if (!WaitForAcknowledgement()) {
+            std::fprintf(stderr, "bench-press: the panel did not take the mixer's \"A\"\n");
+            return 1;
+        }
+    }
+    std::printf("bench-press: %d presses, press to the frame's carriage return readable at the "
+                "mixer's side (pseudo-terminal, no wire time)\n",
+                presses);
+    PrintSeries(mute);
+    PrintSeries(input);
+    PrintSeries(all);
+    const double p99 = Quantile(all.ms, 0.99);
+    std::printf("target p99 < 2 ms: %s\n", p99 < 2.0 ? "met" : "NOT met");
+    ClosePort(comm());
+    systemState.portIsOpen = flagFalse;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Press to frame, in-process."));
+    parser.addHelpOption();
+    const QCommandLineOption pressesOption(QStringLiteral("presses"),
+                                           QStringLiteral("Number of presses (default 1000)."),
+                                           QStringLiteral("N"));
+    parser.addOption(pressesOption);
+    parser.process(app);
+    bool ok = true;
+    const int presses = parser.isSet(pressesOption) ? parser.value(pressesOption).toInt(&ok) : 1000;
+    if (!ok || presses < 2 || presses > 1000000) {
+        std::fprintf(stderr, "--presses needs a number 2..1000000\n");
+        return 2;
+    }
+    const int status = Run(presses);
+    std::fflush(stdout);
+    DestroyCommControls();
+    host::EndProgram();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
+}
