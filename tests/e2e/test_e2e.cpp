@@ -287,6 +287,9 @@ private slots:
         QCOMPARE(sim.Command(QStringLiteral("garbage")).left(2), QStringLiteral("ok"));
         QTest::qWait(800);
         QVERIFY(WaitForMessageBox(100).id.isEmpty());
+    }
+
+    void timesOutOnRefusalsOnly() {
         // Refusals only: time-out, message 1, and back online after it.
         QCOMPARE(sim.Command(QStringLiteral("nak 1000")).left(2), QStringLiteral("ok"));
         const XWindow box = WaitForMessageBox(6000);
