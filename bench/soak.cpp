@@ -96,11 +96,16 @@ struct MessageBox {
 
 class Soak {
 public:
-    Soak(qint64 durationMs, quint32 seed, bool presses, bool baudDelay, bool verbose, bool trace)
+    Soak(qint64 durationMs, quint32 seed, bool presses, bool calmRecovery, bool baudDelay,
+         bool verbose, bool trace)
         : durationMs_(durationMs), seed_(seed), rng_(seed), presses_(presses),
-          baudDelay_(baudDelay), verbose_(verbose || trace), trace_(trace) {}
+          calmRecovery_(calmRecovery), baudDelay_(baudDelay), verbose_(verbose || trace),
+          trace_(trace) {}
 
     int Run();
+    // The faults to draw from (all six by default).
+    QList<Fault> faults_{Fault::silent,   Fault::nak,   Fault::garbage,
+                         Fault::truncate, Fault::range, Fault::unplug};
 
 private:
     qint64 Random(qint64 low, qint64 high) { return low + rng_.bounded(high - low + 1); }
@@ -117,6 +122,7 @@ private:
     const quint32 seed_;
     QRandomGenerator rng_;
     const bool presses_;
+    const bool calmRecovery_; // no presses from the end of a fault until the panel polls again
     const bool baudDelay_;
     const bool verbose_;
     const bool trace_;
@@ -222,10 +228,8 @@ void Soak::WatchMessageBox() {
 }
 
 void Soak::StartEpisode(qint64 now) {
-    static constexpr Fault kinds[] = {Fault::silent,   Fault::nak,   Fault::garbage,
-                                      Fault::truncate, Fault::range, Fault::unplug};
     Episode e;
-    e.fault = kinds[rng_.bounded(6)];
+    e.fault = faults_[static_cast<qsizetype>(rng_.bounded(static_cast<quint32>(faults_.size())))];
     e.injectedLocal = now;
     e.logFrom = sim_.Log().size();
     QString command = QString::fromLatin1(FaultName(e.fault));
@@ -468,7 +472,9 @@ int Soak::Run() {
         } else if (now >= nextFaultLocal_) {
             StartEpisode(now);
         }
-        if (presses_ && !box_ && now >= nextPressLocal_ && now < end) {
+        const bool recovering = episode_ && episode_->endSim.has_value();
+        if (presses_ && !box_ && !(calmRecovery_ && recovering && !transportHeld_) &&
+            now >= nextPressLocal_ && now < end) {
             Press(now);
         }
         if (now >= nextProgress) {
@@ -575,6 +581,15 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("N"));
     const QCommandLineOption noPressOption(QStringLiteral("no-presses"),
                                            QStringLiteral("Inject faults only."));
+    const QCommandLineOption faultsOption(
+        QStringLiteral("faults"),
+        QStringLiteral("The faults to inject, separated by commas (default "
+                       "silent,nak,garbage,truncate,range,unplug)."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption calmOption(
+        QStringLiteral("calm-recovery"),
+        QStringLiteral("No presses from the end of a fault until the panel polls again (so no "
+                       "press meets a full status read)."));
     const QCommandLineOption baudOption(
         QStringLiteral("baud-delay"),
         QStringLiteral("Let the simulator pace its replies as a 38400 baud line."));
@@ -587,6 +602,8 @@ int main(int argc, char* argv[]) {
     parser.addOption(secondsOption);
     parser.addOption(seedOption);
     parser.addOption(noPressOption);
+    parser.addOption(faultsOption);
+    parser.addOption(calmOption);
     parser.addOption(baudOption);
     parser.addOption(verboseOption);
     parser.addOption(traceOption);
@@ -608,6 +625,24 @@ int main(int argc, char* argv[]) {
         return 77;
     }
     Soak soak(durationMs, static_cast<quint32>(seed), !parser.isSet(noPressOption),
-              parser.isSet(baudOption), parser.isSet(verboseOption), parser.isSet(traceOption));
+              parser.isSet(calmOption), parser.isSet(baudOption), parser.isSet(verboseOption),
+              parser.isSet(traceOption));
+    if (parser.isSet(faultsOption)) {
+        soak.faults_.clear();
+        for (const QString& name : parser.value(faultsOption).split(QLatin1Char(','))) {
+            bool known = false;
+            for (const Fault f : {Fault::silent, Fault::nak, Fault::garbage, Fault::truncate,
+                                  Fault::range, Fault::unplug}) {
+                if (name.trimmed() == QLatin1String(FaultName(f))) {
+                    soak.faults_.append(f);
+                    known = true;
+                }
+            }
+            if (!known) {
+                std::fprintf(stderr, "--faults: unknown fault \"%s\"\n", qPrintable(name));
+                return 2;
+            }
+        }
+    }
     return soak.Run();
 }
