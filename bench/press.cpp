@@ -11,20 +11,15 @@
 #include "link/link.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
+#include "tests/ptypeer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -32,76 +27,6 @@ namespace {
 using bench::Maximum;
 using bench::Median;
 using bench::Quantile;
-
-// The mixer's side of a pseudo-terminal pair: the panel opens the slave path
-// as its serial port; the frames are read from the master side as soon as
-// their bytes are readable.
-class MixerSide {
-public:
-    MixerSide() {
-        char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-            master_ = slave_ = -1;
-            return;
-        }
-        slavePath_ = QString::fromLocal8Bit(name);
-        termios raw{};
-        ::tcgetattr(master_, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(master_, TCSANOW, &raw);
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    }
-    ~MixerSide() {
-        for (const int fd : {master_, slave_}) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
-        }
-    }
-    MixerSide(const MixerSide&) = delete;
-    MixerSide& operator=(const MixerSide&) = delete;
-
-    bool Valid() const { return master_ >= 0; }
-    const QString& SlavePath() const { return slavePath_; }
-
-    bool Write(const QByteArray& bytes) {
-        return ::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())) ==
-               bytes.size();
-    }
-
-    // Waits (polling the descriptor) for a carriage return; the frame, or
-    // nothing after `timeoutMs`.
-    std::optional<QByteArray> Next(int timeoutMs) {
-        QElapsedTimer clock;
-        clock.start();
-        for (;;) {
-            const qsizetype end = pending_.indexOf('\r');
-            if (end >= 0) {
-                QByteArray frame = pending_.left(end + 1);
-                pending_.remove(0, end + 1);
-                return frame;
-            }
-            const qint64 left = timeoutMs - clock.elapsed();
-            if (left <= 0) {
-                return std::nullopt;
-            }
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) > 0 && (p.revents & POLLIN) != 0) {
-                char buffer[256];
-                const ssize_t n = ::read(master_, buffer, sizeof buffer);
-                if (n > 0) {
-                    pending_.append(buffer, n);
-                }
-            }
-        }
-    }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString slavePath_;
-    QByteArray pending_;
-};
 
 // The receive event as the connection supervisor handles it: an accepted
 // reply ends the exchange and stops the reply timer.
@@ -159,7 +84,7 @@ int Run(int presses) {
     form.show();
     QCoreApplication::processEvents();
 
-    MixerSide mixer;
+    PtyPeer mixer; // the mixer's side of the pseudo-terminal pair
     if (!mixer.Valid()) {
         std::fprintf(stderr, "bench-press: no pseudo-terminal\n");
         return 1;
@@ -184,13 +109,13 @@ int Run(int presses) {
         QElapsedTimer clock;
         clock.start();
         QTest::mousePress(&button, Qt::LeftButton, {}, inside);
-        const std::optional<QByteArray> frame = mixer.Next(1000);
+        const QByteArray frame = mixer.ReadFrame(1000);
         const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         QTest::mouseRelease(&button, Qt::LeftButton, {}, inside);
         const QByteArray expectedCode = isMute ? "CMUT" : "CSEL";
-        if (!frame || !frame->startsWith(expectedCode)) {
+        if (!frame.startsWith(expectedCode)) {
             std::fprintf(stderr, "bench-press: press %d gave %s instead of a %s frame\n", i,
-                         frame ? frame->toHex(' ').constData() : "nothing",
+                         frame.isEmpty() ? "nothing" : frame.toHex(' ').constData(),
                          expectedCode.constData());
             return 1;
         }

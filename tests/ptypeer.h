@@ -77,6 +77,27 @@ public:
         }
         return got;
     }
+    // One frame: the bytes up to and including the next carriage return, read
+    // one at a time so nothing after it is taken; empty when none came in time.
+    QByteArray ReadFrame(int timeoutMs = 2000) {
+        QByteArray frame;
+        QElapsedTimer clock;
+        clock.start();
+        while (!frame.endsWith('\r')) {
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0) {
+                return {};
+            }
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) > 0 && (p.revents & POLLIN)) {
+                char byte = 0;
+                if (::read(master_, &byte, 1) == 1) {
+                    frame.append(byte);
+                }
+            }
+        }
+        return frame;
+    }
     // Everything that arrives within `ms` milliseconds.
     QByteArray ReadFor(int ms) { return Read(1 << 20, ms); }
 
