@@ -238,7 +238,13 @@ void FrmComm::MSComm1_OnComm(Integer commEvent) {
                 reply.busy = flagFalse;
             }
             comm().Timer1.SetEnabled(false);
-        } // a reply that fails the checks is retransmitted by the reply timer
+        } else {
+            // A reply that fails the checks is retransmitted by the reply
+            // timer. The receive step counted the expected bytes down to the
+            // data bytes when the reply completed: the answer to the
+            // retransmission is as long as this one, so the count goes back.
+            ++reply.length;
+        }
     }
 }
 

@@ -46,6 +46,14 @@ Built TryBuildRequest(Integer kind, Integer index) {
     }
 }
 
+// A press does not wait for the series: its command replaces the awaited
+// request in the reply record, and its acknowledgement ends that exchange.
+// The request's reply can then never be applied, and no timer runs for it.
+bool TakenOver(Integer kind) {
+    return exchange[replyRecord].kind != kind && exchange[replyRecord].busy != flagTrue &&
+           exchange[sendRecord].busy != flagTrue;
+}
+
 } // namespace
 
 void ReadFullStatus() {
@@ -67,14 +75,16 @@ void ReadFullStatus() {
             TransmitPending();
             controls.Timer1.SetEnabled(true);
             const auto flags = static_cast<std::size_t>(kind);
-            host::WaitUntil([flags] {
+            host::WaitUntil([flags, kind] {
                 return kindFlags[flags].requestOutstanding == flagFalse ||
-                       exchange[replyRecord].status == linkTimeout;
+                       exchange[replyRecord].status == linkTimeout || TakenOver(kind);
             });
+            controls.Timer1.SetEnabled(false);
             if (exchange[replyRecord].status == linkTimeout) {
                 exchange[replyRecord].status = linkOk;
+            } else if (kindFlags[flags].requestOutstanding != flagFalse) {
+                continue; // taken over by a command: the same request again
             }
-            controls.Timer1.SetEnabled(false);
         }
         ++index;
         if (index > sequenceSteps[step].highestIndex) {

@@ -18,9 +18,16 @@
 #include "panel/frmcontrol.h"
 #include "panel/panel.h"
 #include "privatebus.h"
+#include "protocol/protocol.h"
 #include "simprocess.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
+
+#include <array>
+#include <functional>
 
 namespace {
 
@@ -247,7 +254,9 @@ private slots:
             const qsizetype from = sim.Log().size();
             QCOMPARE(sim.Command(QString::fromLatin1(fault)),
                      QStringLiteral("ok ") + QLatin1String(fault));
-            QTest::qWait(1400);
+            // Past the time-out of three reply ticks: the retransmission was
+            // answered and accepted, the link never went down.
+            QTest::qWait(2500);
             // Still online, no message; the cut or spoilt reply was sent again.
             QVERIFY2(Online(), fault);
             QVERIFY2(messageTexts.isEmpty(), fault);
@@ -263,6 +272,96 @@ private slots:
                 QVERIFY2(retransmitted, qPrintable(log));
             }
         }
+    }
+
+    // Presses while the full status read waits for a reply: each command goes
+    // out at once, the request it displaced is asked again, and the series
+    // ends complete instead of waiting for a reply that cannot come.
+    void pressesDuringTheFullRead() {
+        SimProcess sim;
+        QVERIFY(sim.Start({QStringLiteral("--baud-delay")}));
+        qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
+        RunMain(QString());
+        QVERIFY(Online());
+        QTest::qWait(300);
+
+        // Each press lands while the reply to the request named is awaited.
+        struct Press {
+            Integer kind;
+            Integer index;
+            std::function<void()> act;
+            bool done = false;
+        };
+        Integer button = 1;
+        Integer shift = 0;
+        Single x = 0;
+        Single y = 0;
+        std::array<Press, 2> presses{{
+            {requestInputs, 2, [&] { frmControl().SSCommand3_MouseDown(0, button, shift, x, y); }},
+            {requestSceneName, 2,
+             [&] { frmControl().SSCommand1_MouseDown(3, button, shift, x, y); }},
+        }};
+        QTimer presser;
+        presser.setInterval(0);
+        connect(&presser, &QTimer::timeout, this, [&presses] {
+            const ExchangeRecord& reply = exchange[replyRecord];
+            for (Press& press : presses) {
+                if (!press.done && sequenceRunning && reply.busy == flagTrue &&
+                    reply.kind == press.kind && reply.index == press.index) {
+                    press.done = true;
+                    press.act();
+                }
+            }
+        });
+        // Should the series stall, the watchdog lets its waits go every few
+        // seconds, so that the case fails instead of hanging.
+        bool stalled = false;
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, this, [&stalled] {
+            stalled = true;
+            for (KindFlags& flags : kindFlags) {
+                flags.requestOutstanding = flagFalse;
+            }
+        });
+
+        const qsizetype from = sim.Log().size();
+        presser.start();
+        watchdog.start(6000);
+        fullStatusNeeded = true; // the next poll tick reads the whole status
+        QTRY_VERIFY_WITH_TIMEOUT(
+            presses[0].done && presses[1].done && !fullStatusNeeded && !sequenceRunning, 20000);
+        watchdog.stop();
+        presser.stop();
+        QVERIFY2(!stalled, qPrintable(sim.LogText(from)));
+
+        // Without the commands and their retransmissions, the series is whole.
+        QStringList requests;
+        for (const QString& code : sim.Codes(from)) {
+            if (!code.startsWith(QLatin1Char('C')) &&
+                (requests.isEmpty() || requests.last() != code || code == QLatin1String("RSCI"))) {
+                requests.append(code);
+            }
+        }
+        QVERIFY2(FindSequence(requests, fullRead) >= 0, qPrintable(sim.LogText(from)));
+        const QStringList codes = sim.Codes(from);
+        QVERIFY(codes.contains(QStringLiteral("CMUT")));
+        QVERIFY(codes.contains(QStringLiteral("CSEL")));
+
+        // Both changes reached the mixer, and the polls go on with the link up.
+        const QJsonObject state =
+            QJsonDocument::fromJson(sim.Command(QStringLiteral("state")).toUtf8()).object();
+        QCOMPARE(state[QLatin1String("masters")]
+                     .toArray()[0]
+                     .toObject()[QLatin1String("muted")]
+                     .toBool(),
+                 true);
+        QCOMPARE(state[QLatin1String("selectedInput")].toInt(), 4);
+        const qsizetype after = sim.Log().size();
+        QTest::qWait(800);
+        QVERIFY(sim.Codes(after).count(QStringLiteral("RAST")) >= 2);
+        QVERIFY(Online());
+        QVERIFY(messageTexts.isEmpty());
+        QCOMPARE(panelState.masters[0].muted, flagTrue);
     }
 
     void unplugAndPlugBack() {
