@@ -30,6 +30,9 @@ const QSize panelSize(684, 187);
 constexpr qint64 recoveryLimitMs = 3000;
 // Status requests closer together than this are polls: the one before was accepted.
 constexpr qint64 pollEvidenceMs = 400;
+// A scene recall holds the status poll for about 750 ms by design, then the
+// poll has to come round again: each recall sent during a recovery adds this.
+constexpr qint64 recallHoldMs = 1000;
 // How long the soak waits for a panel that missed its limit before it gives up.
 constexpr qint64 stuckLimitMs = 30000;
 // How long a one-shot fault may wait for the frame it spoils.
@@ -114,6 +117,8 @@ private:
     void StartEpisode(qint64 now);
     void AdvanceEpisode(qint64 now);
     void FinishEpisode(qint64 now, std::optional<qint64> recoveryMs);
+    // The time scene recalls sent since the fault ended held the poll.
+    qint64 RecallHold(const Episode& e) const;
     void Press(qint64 now);
     void Report(long rssStart, long rssEnd, qint64 ranMs);
     QString Excerpt(std::size_t from) const;
@@ -319,7 +324,7 @@ void Soak::AdvanceEpisode(qint64 now) {
         }
     }
     const qint64 openNow = box_ ? now - box_->seenLocal : 0;
-    const qint64 allowed = recoveryLimitMs + e.messageOpenMs + openNow;
+    const qint64 allowed = recoveryLimitMs + e.messageOpenMs + openNow + RecallHold(e);
     const qint64 since = sim_.ToSim(now) - *e.endSim;
     if (!e.failed && !box_ && since > allowed) {
         e.failed = true;
@@ -338,9 +343,22 @@ void Soak::AdvanceEpisode(qint64 now) {
     }
 }
 
+qint64 Soak::RecallHold(const Episode& e) const {
+    qint64 hold = 0;
+    if (e.endIndex) {
+        const auto& log = sim_.Log();
+        for (std::size_t i = *e.endIndex; i < log.size(); ++i) {
+            if (log[i].IsFrame() && log[i].Code() == QLatin1String("CRCL")) {
+                hold += recallHoldMs;
+            }
+        }
+    }
+    return hold;
+}
+
 void Soak::FinishEpisode(qint64 now, std::optional<qint64> recoveryMs) {
     Episode& e = *episode_;
-    const qint64 allowed = recoveryLimitMs + e.messageOpenMs;
+    const qint64 allowed = recoveryLimitMs + e.messageOpenMs + RecallHold(e);
     if (recoveryMs) {
         recoveries_[QString::fromLatin1(FaultName(e.fault))].push_back(
             static_cast<double>(*recoveryMs));

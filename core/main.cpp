@@ -1,6 +1,7 @@
 // ardenix: the Dorvane remote-control panel.
 #include "core/host.h"
 #include "core/startup.h"
+#include "core/stopsignals.h"
 #include "link/link.h"
 
 #include <QApplication>
@@ -12,6 +13,14 @@ int main(int argc, char* argv[]) {
     struct CommControlsOwner {
         ~CommControlsOwner() { DestroyCommControls(); }
     } commControlsOwner;
+    // Asked to stop by a signal, the program ends as when its window is closed.
+    StopSignals stopSignals;
+    stopSignals.SetHandler([](int) {
+        if (FrmCommLoaded()) {
+            UnloadFrmComm();
+        }
+        host::EndProgram();
+    });
     Main();
     if (host::ProgramEnding()) {
         return 0;

@@ -1,5 +1,6 @@
 // The full status read: a fixed series of requests, one at a time, each
 // waiting for its reply (or its time-out), then a redraw of the whole panel.
+#include "core/host.h"
 #include "core/hostfacts.h"
 #include "link/commcontrols.h"
 #include "link/link.h"
@@ -77,8 +78,12 @@ void ReadFullStatus() {
             const auto flags = static_cast<std::size_t>(kind);
             host::WaitUntil([flags, kind] {
                 return kindFlags[flags].requestOutstanding == flagFalse ||
-                       exchange[replyRecord].status == linkTimeout || TakenOver(kind);
+                       exchange[replyRecord].status == linkTimeout || TakenOver(kind) ||
+                       host::ProgramEnding();
             });
+            if (host::ProgramEnding()) {
+                return; // the window was closed: no reply will be handled any more
+            }
             controls.Timer1.SetEnabled(false);
             if (exchange[replyRecord].status == linkTimeout) {
                 exchange[replyRecord].status = linkOk;

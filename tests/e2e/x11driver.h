@@ -89,10 +89,13 @@ inline void Click(QPoint p) {
     MouseMove(p);
     XDo({QStringLiteral("click"), QStringLiteral("1")});
 }
-// Presses Return in a window (closes a message box).
+// Presses Return in a window (closes a message box). The key goes to the
+// focused window as a real press and release: sent to a named window, the
+// release would fail once the press has closed the box, the server would
+// keep the key held, and its auto-repeat would close every later box at once.
 inline void PressReturn(const XWindow& w) {
     XDo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), w.id});
-    XDo({QStringLiteral("key"), QStringLiteral("--window"), w.id, QStringLiteral("Return")});
+    XDo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
 }
 
 // Asks a window to close, as a window manager's close button does
