@@ -3,7 +3,6 @@
 // it with real X input events and reads the screen's pixels.
 #pragma once
 
-
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
@@ -20,7 +19,9 @@
 
 namespace testsupport {
 
-inline QString BinDir() { return qEnvironmentVariable("ARDENIX_BIN_DIR"); }
+inline QString BinDir() {
+    return qEnvironmentVariable("ARDENIX_BIN_DIR");
+}
 
 // Runs xdotool with `args`; its standard output.
 inline QString XDo(const QStringList& args, int timeoutMs = 5000) {
@@ -47,15 +48,20 @@ inline QList<XWindow> FindWindows(const QString& titlePattern, qint64 pid = 0) {
     QList<XWindow> windows;
     const QStringList ids = XDo(args).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& id : ids) {
-        const QString shell = XDo({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+        const QString shell =
+            XDo({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
         int x = 0, y = 0, w = 0, h = 0;
         for (const QString& line : shell.split(QLatin1Char('\n'))) {
             const QString key = line.section(QLatin1Char('='), 0, 0);
             const int value = line.section(QLatin1Char('='), 1).toInt();
-            if (key == QLatin1String("X")) x = value;
-            if (key == QLatin1String("Y")) y = value;
-            if (key == QLatin1String("WIDTH")) w = value;
-            if (key == QLatin1String("HEIGHT")) h = value;
+            if (key == QLatin1String("X"))
+                x = value;
+            if (key == QLatin1String("Y"))
+                y = value;
+            if (key == QLatin1String("WIDTH"))
+                w = value;
+            if (key == QLatin1String("HEIGHT"))
+                h = value;
         }
         windows.append({id, QRect(x, y, w, h)});
     }
@@ -63,7 +69,8 @@ inline QList<XWindow> FindWindows(const QString& titlePattern, qint64 pid = 0) {
 }
 
 // Waits for a visible window with that title and size (any size when empty).
-inline XWindow WaitForWindow(const QString& titlePattern, QSize size, int timeoutMs, qint64 pid = 0) {
+inline XWindow WaitForWindow(const QString& titlePattern, QSize size, int timeoutMs,
+                             qint64 pid = 0) {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < timeoutMs) {
@@ -84,7 +91,9 @@ inline void MouseDown(QPoint p) {
     MouseMove(p);
     XDo({QStringLiteral("mousedown"), QStringLiteral("1")});
 }
-inline void MouseUp() { XDo({QStringLiteral("mouseup"), QStringLiteral("1")}); }
+inline void MouseUp() {
+    XDo({QStringLiteral("mouseup"), QStringLiteral("1")});
+}
 inline void Click(QPoint p) {
     MouseMove(p);
     XDo({QStringLiteral("click"), QStringLiteral("1")});
@@ -107,8 +116,8 @@ inline bool CloseWindow(const XWindow& w) {
         return false;
     }
     auto atom = [c](const char* name) {
-        xcb_intern_atom_reply_t* r =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
         const xcb_atom_t a = r ? r->atom : 0;
         free(r);
         return a;
@@ -120,7 +129,8 @@ inline bool CloseWindow(const XWindow& w) {
     event.type = atom("WM_PROTOCOLS");
     event.data.data32[0] = atom("WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&event));
     xcb_flush(c);
     xcb_disconnect(c);
     return true;
@@ -129,7 +139,8 @@ inline bool CloseWindow(const XWindow& w) {
 // The screen's current content.
 inline QImage Screenshot() {
     QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+    return screen ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32)
+                  : QImage();
 }
 
 // The ardenix executable as a separate process with its own runtime directory.
