@@ -225,6 +225,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption fastOption(
         QStringLiteral("no-baud-delay"),
         QStringLiteral("Let the simulator answer at once instead of at 38400 baud."));
+    const QCommandLineOption converterOption(
+        QStringLiteral("converter-latency"),
+        QStringLiteral("Let the simulator hand its bytes over as a USB serial converter with "
+                       "this latency timer does (an FTDI converter's: 16 ms)."),
+        QStringLiteral("MS"));
+    parser.addOption(converterOption);
     parser.addOption(secondsOption);
     parser.addOption(recallOption);
     parser.addOption(offscreenOption);
@@ -245,12 +251,15 @@ int main(int argc, char* argv[]) {
         onX = false;
     }
     const QString binDir = BinDirectory();
-    const QStringList simArguments =
+    QStringList simArguments =
         parser.isSet(fastOption) ? QStringList() : QStringList{QStringLiteral("--baud-delay")};
-    std::printf("bench-cpu: ardenix on %s, dorvane-sim %s, %d s per measurement\n",
-                onX ? qPrintable(QStringLiteral("xcb (") + x.Display() + QLatin1Char(')'))
-                    : "offscreen",
-                simArguments.isEmpty() ? "answering at once" : "--baud-delay", seconds);
+    if (parser.isSet(converterOption) && !simArguments.isEmpty()) {
+        simArguments << QStringLiteral("--converter-latency") << parser.value(converterOption);
+    }
+    std::printf(
+        "bench-cpu: ardenix on %s, dorvane-sim %s, %d s per measurement\n",
+        onX ? qPrintable(QStringLiteral("xcb (") + x.Display() + QLatin1Char(')')) : "offscreen",
+        simArguments.isEmpty() ? "answering at once" : qPrintable(simArguments.join(' ')), seconds);
     std::fflush(stdout);
     int status = OnlinePhases(binDir, simArguments, onX, seconds, recallSeconds);
     std::fflush(stdout);

@@ -104,6 +104,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption baudOption(
         QStringLiteral("baud-delay"),
         QStringLiteral("Pace every reply byte as on the real line (11 bits per byte)."));
+    const QCommandLineOption converterOption(
+        QStringLiteral("converter-latency"),
+        QStringLiteral("With --baud-delay: hand the reply bytes over as a USB serial converter "
+                       "does, in packets of up to 62 bytes at least every MS milliseconds (its "
+                       "latency timer; an FTDI converter's is 16 ms)."),
+        QStringLiteral("MS"));
     const QCommandLineOption silentOption(QStringLiteral("silent"),
                                           QStringLiteral("Start silent: answer nothing."));
     const QCommandLineOption nakOption(QStringLiteral("nak"),
@@ -113,6 +119,7 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("Show this help."));
     parser.addOption(linkOption);
     parser.addOption(baudOption);
+    parser.addOption(converterOption);
     parser.addOption(silentOption);
     parser.addOption(nakOption);
     parser.addOption(helpOption);
@@ -151,6 +158,19 @@ int main(int argc, char* argv[]) {
     }
     simulator.InjectedFaults().silent = parser.isSet(silentOption);
     simulator.SetPaced(parser.isSet(baudOption));
+    if (parser.isSet(converterOption)) {
+        bool ok = false;
+        const int latency = parser.value(converterOption).toInt(&ok);
+        if (!ok || latency < 1 || latency > 255) {
+            std::fprintf(stderr, "dorvane-sim: --converter-latency needs 1..255 ms\n");
+            return 2;
+        }
+        if (!parser.isSet(baudOption)) {
+            std::fprintf(stderr, "dorvane-sim: --converter-latency goes with --baud-delay\n");
+            return 2;
+        }
+        simulator.SetConverterLatency(latency);
+    }
 
     if (!WatchStopSignals(app)) {
         std::fprintf(stderr, "dorvane-sim: no signal pipe\n");

@@ -39,6 +39,7 @@ public:
     std::string Unplug() override;
     std::string Plug() override;
     void SetPaced(bool paced) override { transmitter_.SetPaced(paced); }
+    void SetConverterLatency(int ms) { transmitter_.SetConverterLatency(ms); }
     void ModelChanged() override;
     void Quit() override;
 

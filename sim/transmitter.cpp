@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -11,6 +12,9 @@ namespace {
 
 constexpr qint64 bitsPerByte = 11;
 constexpr qint64 nsPerSecond = 1'000'000'000;
+constexpr qint64 nsPerMs = 1'000'000;
+// The data bytes of one packet of an FTDI converter (64 bytes less 2 of status).
+constexpr std::size_t converterPacketBytes = 62;
 
 } // namespace
 
@@ -45,6 +49,10 @@ void Transmitter::SetBaud(int baud) {
     }
 }
 
+void Transmitter::SetConverterLatency(int ms) {
+    latencyNs_ = ms > 0 ? ms * nsPerMs : 0;
+}
+
 void Transmitter::Send(std::string_view bytes) {
     if (fd_ < 0 || bytes.empty()) {
         return;
@@ -71,8 +79,19 @@ void Transmitter::Pump() {
             ++due;
             at += byteNs_;
         }
+        if (latencyNs_ > 0) {
+            // The converter holds what has arrived until a packet is full or
+            // its latency timer runs out.
+            // The timer runs on whether or not anything waits, so the
+            // packets leave on its ticks.
+            due = std::min(due, converterPacketBytes);
+            if (due < converterPacketBytes && now / latencyNs_ == lastPacketTick_) {
+                due = 0;
+            }
+        }
         if (due > 0) {
             WriteNow(due);
+            lastPacketTick_ = latencyNs_ > 0 ? now / latencyNs_ : 0;
         }
     }
     if (queue_.empty()) {

@@ -77,6 +77,7 @@ public:
         QByteArray data;
         QElapsedTimer clock;
         clock.start();
+        readCalls_ = 0;
         while (data.size() < count) {
             const int left = timeoutMs - static_cast<int>(clock.elapsed());
             if (left <= 0) {
@@ -96,6 +97,7 @@ public:
                 break;
             }
             data.append(chunk, n);
+            ++readCalls_;
         }
         return data;
     }
@@ -115,8 +117,12 @@ public:
         return "bad reply: " + reply.toHex(' ');
     }
 
+    // How many reads the last reply took: one per delivery of bytes.
+    int ReadCalls() const { return readCalls_; }
+
 private:
     int fd_ = -1;
+    int readCalls_ = 0;
 };
 
 // One simulator process.

@@ -489,6 +489,27 @@ private slots:
         clock.start();
         QCOMPARE(client.Request("RAST", 74).size(), 74);
         QVERIFY(clock.elapsed() >= 80);
+
+        // Through a converter with a 16 ms latency timer: the same time on the
+        // line, but the reply comes in a few packets, not byte by byte.
+        Sim converter;
+        QVERIFY(converter.Start(LinkPath("converter.tty"),
+                                {"--baud-delay", "--converter-latency", "16"}));
+        Client through;
+        QVERIFY(through.Open(converter.Link()));
+        for (int round = 0; round < 3; ++round) {
+            clock.start();
+            QCOMPARE(through.Request("RAST", 74).size(), 74);
+            QVERIFY2(clock.nsecsElapsed() >= 20'000'000,
+                     qPrintable(QString::number(clock.nsecsElapsed())));
+            QVERIFY2(through.ReadCalls() <= 4, qPrintable(QString::number(through.ReadCalls())));
+        }
+        // The acknowledgement of a command comes as one packet (two when a
+        // tick of the timer falls between its bytes).
+        QCOMPARE(through.Exchange("CSEL3", 2), QByteArray("A\r"));
+        QVERIFY(through.ReadCalls() <= 2);
+        Sim refused;
+        QVERIFY(!refused.Start(LinkPath("refused.tty"), {"--converter-latency", "16"}));
     }
 };
 
