@@ -22,6 +22,23 @@ struct SimLogLine {
     QString Code() const { return IsFrame() ? what.mid(3, 4) : QString(); }
 };
 
+// The codes of the frames of a full status read, in order.
+inline const QStringList fullReadCodes{
+    QStringLiteral("RIM1"), QStringLiteral("RIM2"), QStringLiteral("RIM3"), QStringLiteral("RIM4"),
+    QStringLiteral("RIM5"), QStringLiteral("RIM6"), QStringLiteral("RIL3"), QStringLiteral("RIL4"),
+    QStringLiteral("RSIO"), QStringLiteral("RGFA"), QStringLiteral("RGFB"), QStringLiteral("RRSA"),
+    QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI")};
+
+// Index of the first occurrence of `sequence` in `codes`, -1 when absent.
+inline qsizetype FindSequence(const QStringList& codes, const QStringList& sequence) {
+    for (qsizetype i = 0; i + sequence.size() <= codes.size(); ++i) {
+        if (codes.mid(i, sequence.size()) == sequence) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 class SimProcess {
 public:
     // The link goes to `linkPath`, or into a directory of its own when empty.

@@ -8,25 +8,6 @@
 
 #include <csignal>
 
-namespace {
-
-const QStringList fullRead{
-    QStringLiteral("RIM1"), QStringLiteral("RIM2"), QStringLiteral("RIM3"), QStringLiteral("RIM4"),
-    QStringLiteral("RIM5"), QStringLiteral("RIM6"), QStringLiteral("RIL3"), QStringLiteral("RIL4"),
-    QStringLiteral("RSIO"), QStringLiteral("RGFA"), QStringLiteral("RGFB"), QStringLiteral("RRSA"),
-    QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI")};
-
-bool HasFullRead(const QStringList& codes) {
-    for (qsizetype i = 0; i + fullRead.size() <= codes.size(); ++i) {
-        if (codes.mid(i, fullRead.size()) == fullRead) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
 class TestStopSignals : public QObject {
     Q_OBJECT
     QTemporaryDir runtimeDir;
@@ -82,7 +63,7 @@ private slots:
             qsizetype from = sim.Log().size();
             StartPanel(panel, sim);
             if (!moment.silent) {
-                QTRY_VERIFY2_WITH_TIMEOUT(HasFullRead(sim.Codes(from)) &&
+                QTRY_VERIFY2_WITH_TIMEOUT(FindSequence(sim.Codes(from), fullReadCodes) >= 0 &&
                                               sim.Codes(from).endsWith(QStringLiteral("RAST")),
                                           qPrintable(QString::fromLatin1(moment.what)), 10000);
             } else {
@@ -107,7 +88,7 @@ private slots:
         QProcess panel;
         const qsizetype from = sim.Log().size();
         StartPanel(panel, sim);
-        QTRY_VERIFY_WITH_TIMEOUT(HasFullRead(sim.Codes(from)), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(FindSequence(sim.Codes(from), fullReadCodes) >= 0, 10000);
         Stop(panel, SIGTERM);
     }
 };

@@ -31,26 +31,9 @@
 
 namespace {
 
-// The frames of a full status read, in order.
-const QStringList fullRead{
-    QStringLiteral("RIM1"), QStringLiteral("RIM2"), QStringLiteral("RIM3"), QStringLiteral("RIM4"),
-    QStringLiteral("RIM5"), QStringLiteral("RIM6"), QStringLiteral("RIL3"), QStringLiteral("RIL4"),
-    QStringLiteral("RSIO"), QStringLiteral("RGFA"), QStringLiteral("RGFB"), QStringLiteral("RRSA"),
-    QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI"), QStringLiteral("RSCI")};
-
 // Bounds around the reply timer's 500 ms, wide enough for a loaded machine.
 constexpr qint64 retryMinMs = 350;
 constexpr qint64 retryMaxMs = 900;
-
-// Index of the first occurrence of `sequence` in `codes`, -1 when absent.
-qsizetype FindSequence(const QStringList& codes, const QStringList& sequence) {
-    for (qsizetype i = 0; i + sequence.size() <= codes.size(); ++i) {
-        if (codes.mid(i, sequence.size()) == sequence) {
-            return i;
-        }
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -77,7 +60,7 @@ class TestSupervisor : public QObject {
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
         RunMain(commandLine);
         QVERIFY(Online());
-        QVERIFY(FindSequence(sim.Codes(), fullRead) >= 0);
+        QVERIFY(FindSequence(sim.Codes(), fullReadCodes) >= 0);
         QVERIFY(messageTexts.isEmpty());
     }
 
@@ -109,8 +92,9 @@ private slots:
         const QList<SimLogLine> frames = sim.Frames();
         const QStringList codes = sim.Codes();
         // One RAST, the full read, then nothing but RAST polls.
-        QCOMPARE(codes.mid(0, 1 + fullRead.size()), QStringList{QStringLiteral("RAST")} + fullRead);
-        const QList<SimLogLine> polls = frames.mid(1 + fullRead.size());
+        QCOMPARE(codes.mid(0, 1 + fullReadCodes.size()),
+                 QStringList{QStringLiteral("RAST")} + fullReadCodes);
+        const QList<SimLogLine> polls = frames.mid(1 + fullReadCodes.size());
         QVERIFY2(polls.size() >= 4 && polls.size() <= 9, qPrintable(sim.LogText()));
         for (qsizetype i = 0; i < polls.size(); ++i) {
             QCOMPARE(polls[i].Code(), QStringLiteral("RAST"));
@@ -147,7 +131,7 @@ private slots:
         // The mixer's line appears where the port was looked for.
         SimProcess sim(link);
         QVERIFY(sim.Start());
-        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(), fullRead) == 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(), fullReadCodes) == 1, 10000);
         QCOMPARE(sim.Codes().first(), QStringLiteral("RAST"));
         QCOMPARE(messageTexts.size(), 1);
     }
@@ -186,7 +170,8 @@ private slots:
         // The mixer speaks again: the next reopen reads it and polling goes on.
         QCOMPARE(sim.Command(QStringLiteral("silent off")), QStringLiteral("ok silent off"));
         const qsizetype from = sim.Log().size();
-        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) >= 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) >= 0,
+                                 10000);
         QTest::qWait(600);
         QVERIFY(sim.Codes(from).endsWith(QStringLiteral("RAST")));
         QCOMPARE(messageTexts.size(), 2);
@@ -225,7 +210,8 @@ private slots:
 
         // Reopened a second later: a new first contact and a full read.
         qsizetype from = sim.Log().size();
-        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) == 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) == 1,
+                                 10000);
         QCOMPARE(messageTexts.size(), 1);
 
         // Online, one refusal is answered by the next frame, and nothing is lost.
@@ -244,7 +230,8 @@ private slots:
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QCOMPARE(sim.Command(QStringLiteral("nak 0")), QStringLiteral("ok nak 0"));
         from = sim.Log().size();
-        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) >= 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) >= 0,
+                                 10000);
     }
 
     void faultyRepliesAreRetransmitted() {
@@ -342,7 +329,7 @@ private slots:
                 requests.append(code);
             }
         }
-        QVERIFY2(FindSequence(requests, fullRead) >= 0, qPrintable(sim.LogText(from)));
+        QVERIFY2(FindSequence(requests, fullReadCodes) >= 0, qPrintable(sim.LogText(from)));
         const QStringList codes = sim.Codes(from);
         QVERIFY(codes.contains(QStringLiteral("CMUT")));
         QVERIFY(codes.contains(QStringLiteral("CSEL")));
@@ -380,7 +367,8 @@ private slots:
 
         const qsizetype from = sim.Log().size();
         QCOMPARE(sim.Command(QStringLiteral("plug")), QStringLiteral("ok plug"));
-        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) == 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) == 1,
+                                 10000);
         QCOMPARE(sim.Codes(from).first(), QStringLiteral("RAST"));
         QTest::qWait(600);
         QVERIFY(sim.Codes(from).endsWith(QStringLiteral("RAST")));
@@ -405,7 +393,7 @@ private slots:
         from = sim.Log().size();
         QVERIFY(QFile::link(QStringLiteral("/dev/null"),
                             QDir(sim.Directory()).filePath(QStringLiteral("ttyUSB9"))));
-        QTRY_VERIFY_WITH_TIMEOUT(FindSequence(sim.Codes(from), fullRead) >= 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(FindSequence(sim.Codes(from), fullReadCodes) >= 0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(Online(), 5000);
         QVERIFY(messageTexts.isEmpty());
 
@@ -417,7 +405,7 @@ private slots:
         frmComm().SysInfo1_DeviceArrival(3, 0, QString(), 0);
         QCOMPARE(linkSuspended, flagFalse);
         QVERIFY(Online());
-        QVERIFY(FindSequence(sim.Codes(from), fullRead) >= 0);
+        QVERIFY(FindSequence(sim.Codes(from), fullReadCodes) >= 0);
         QVERIFY(messageTexts.isEmpty());
     }
 
@@ -444,7 +432,8 @@ private slots:
 
         QVERIFY(bus.SendPrepareForSleep(false));
         // The reopen timer brings the link back: a new first contact and a full read.
-        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullRead) == 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) == 1,
+                                 10000);
         QCOMPARE(sim.Codes(from).first(), QStringLiteral("RAST"));
         QCOMPARE(linkSuspended, flagFalse);
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 1, 5000);
