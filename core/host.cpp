@@ -22,7 +22,9 @@ std::vector<FormSlotBase*>& FormSlots() {
     return formSlots;
 }
 
-double TwipsFromDpi(double dpi) { return dpi > 0 ? 1440.0 / dpi : 15.0; }
+double TwipsFromDpi(double dpi) {
+    return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
 } // namespace
 
 int MsgBox(const QString& text, int style, const QString& title) {
@@ -31,22 +33,28 @@ int MsgBox(const QString& text, int style, const QString& title) {
     }
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box((style & mbInformation) ? QMessageBox::Information : QMessageBox::NoIcon,
-                    title, shown, QMessageBox::Ok);
+    QMessageBox box((style & mbInformation) ? QMessageBox::Information : QMessageBox::NoIcon, title,
+                    shown, QMessageBox::Ok);
     box.exec();
     return mbOk;
 }
 
-void SetMsgBoxHandler(MsgBoxHandler handler) { msgBoxHandler = std::move(handler); }
+void SetMsgBoxHandler(MsgBoxHandler handler) {
+    msgBoxHandler = std::move(handler);
+}
 
-QString ApplicationTitle() { return QStringLiteral("ardenix"); }
+QString ApplicationTitle() {
+    return QStringLiteral("ardenix");
+}
 
 void Beep() {
     ++beeps;
     QApplication::beep();
 }
 
-int BeepCount() { return beeps; }
+int BeepCount() {
+    return beeps;
+}
 
 double TwipsPerPixelX() {
     if (twipsXOverride > 0) {
@@ -93,10 +101,14 @@ QPixmap ImageList::Picture(int i) const {
 HostForm::HostForm(QWidget* parent) : QWidget(parent) {}
 
 void HostForm::SetTopLeftTwips(int topTwips, int leftTwips) {
-    move(static_cast<int>(leftTwips / TwipsPerPixelX()), static_cast<int>(topTwips / TwipsPerPixelY()));
+    move(static_cast<int>(leftTwips / TwipsPerPixelX()),
+         static_cast<int>(topTwips / TwipsPerPixelY()));
 }
 
 void HostForm::Show() {
+    if (ending) {
+        return;
+    }
     show();
     if (!active_) {
         Activate();
@@ -131,7 +143,9 @@ void HostForm::closeEvent(QCloseEvent* e) {
     }
 }
 
-FormSlotBase::FormSlotBase() { FormSlots().push_back(this); }
+FormSlotBase::FormSlotBase() {
+    FormSlots().push_back(this);
+}
 
 FormSlotBase::~FormSlotBase() {
     auto& formSlots = FormSlots();
@@ -149,6 +163,8 @@ void EndProgram() {
     QCoreApplication::exit(0);
 }
 
-bool ProgramEnding() { return ending; }
+bool ProgramEnding() {
+    return ending;
+}
 
 } // namespace host

@@ -90,6 +90,7 @@ public:
     // Shows the window without modality. Showing makes it the active window,
     // so its activation handler runs now, before Show returns; later
     // activations by the user (after it had lost the activation) run it again.
+    // Once the program is ending nothing is shown and nothing runs.
     void Show();
 
     // Position in twips, converted with the screen's twips per pixel.
@@ -122,14 +123,24 @@ public:
 
 // Holds one window: the first touch creates it and runs its load handler;
 // Unload runs its unload handler and destroys it; a later touch loads it anew.
-template <class Form>
-class FormSlot : public FormSlotBase {
+template <class Form> class FormSlot : public FormSlotBase {
 public:
     Form& operator()() {
         if (!form_) {
             form_ = std::make_unique<Form>();
-            form_->SetUnloader([this] { Unload(); });
-            form_->Form_Load();
+            Form* const form = form_.get();
+            form->SetUnloader([this] { Unload(); });
+            loading_ = true;
+            form->Form_Load();
+            loading_ = false;
+            if (form_.get() != form) {
+                // Unloaded while its load ran (the program was asked to stop
+                // while the load showed a message). The window is gone for the
+                // program; the object goes once control is back in the event
+                // loop, so the caller's reference stays valid until then.
+                form->deleteLater();
+                return *form;
+            }
         }
         return *form_;
     }
@@ -146,16 +157,22 @@ public:
         form->SetUnloader({});
         form->Form_Unload();
         form->hide();
-        form->deleteLater();
+        if (!loading_) {
+            form->deleteLater(); // during its load, the loader lets it go afterwards
+        }
     }
     void Discard() override {
         if (form_) {
-            form_.release()->deleteLater();
+            Form* form = form_.release();
+            if (!loading_) {
+                form->deleteLater();
+            }
         }
     }
 
 private:
     std::unique_ptr<Form> form_;
+    bool loading_ = false; // the load handler is running
 };
 
 // Ends the program: closes every window without running anything more and

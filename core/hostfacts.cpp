@@ -1,5 +1,7 @@
 #include "core/hostfacts.h"
 
+#include "core/warn.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -8,6 +10,11 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -29,7 +36,9 @@ QString CommandLineText() {
     return args.join(QLatin1Char(' '));
 }
 
-void SetCommandLineText(const QString& text) { commandLineOverride = text; }
+void SetCommandLineText(const QString& text) {
+    commandLineOverride = text;
+}
 
 QString ProgramDirectory() {
     if (programDirectoryOverride) {
@@ -38,7 +47,9 @@ QString ProgramDirectory() {
     return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
 }
 
-void SetProgramDirectory(const QString& directory) { programDirectoryOverride = directory; }
+void SetProgramDirectory(const QString& directory) {
+    programDirectoryOverride = directory;
+}
 
 QString FindFileNoCase(const QString& directory, const QString& name) {
     if (name.isEmpty()) {
@@ -57,21 +68,75 @@ QString FindFileNoCase(const QString& directory, const QString& name) {
     return {};
 }
 
+namespace {
+
+// A folder that no other user can write to: a real directory (not a link)
+// owned by this user, without write permission for group or others.
+bool IsPrivateFolder(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The per-user runtime folder in the temporary folder, as Qt makes it when
+// XDG_RUNTIME_DIR is unset: created with mode 0700 when missing.
+QString TemporaryRuntimeFolder() {
+    const struct passwd* user = ::getpwuid(::geteuid());
+    const QString name = user ? QFile::decodeName(user->pw_name) : QString::number(::geteuid());
+    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("runtime-") + name);
+    ::mkdir(QFile::encodeName(path).constData(), 0700);
+    return path;
+}
+
+// The user's own folder in the cache folder, created with mode 0700 when missing.
+QString CacheRuntimeFolder() {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty()) {
+        return {};
+    }
+    QDir().mkpath(cache);
+    const QString own = QDir(cache).filePath(QStringLiteral("ardenix"));
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return own;
+}
+
+// The folders for the lock, best first, each made only when it is asked
+// for: XDG_RUNTIME_DIR, the per-user runtime folder in the temporary folder,
+// the user's folder in the cache.
+const std::array<QString (*)(), 3> lockFolders = {
+    [] { return qEnvironmentVariable("XDG_RUNTIME_DIR"); },
+    TemporaryRuntimeFolder,
+    CacheRuntimeFolder,
+};
+
+} // namespace
+
 bool PreviousInstanceRunning() {
     if (instanceLock) {
         return false; // this process holds it already
     }
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
-        dir = QDir::tempPath();
-    }
-    auto lock = std::make_unique<QLockFile>(QDir(dir).filePath(QStringLiteral("ardenix.lock")));
-    lock->setStaleLockTime(0); // only a dead owner makes a lock stale, never its age
-    if (!lock->tryLock(0)) {
+    // The lock is only trusted in a folder that no other user can write to:
+    // elsewhere anyone could plant a lock that keeps the program from starting.
+    for (const auto& candidate : lockFolders) {
+        const QString folder = candidate();
+        if (folder.isEmpty() || !IsPrivateFolder(folder)) {
+            continue;
+        }
+        auto lock =
+            std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("ardenix.lock")));
+        lock->setStaleLockTime(0); // only a dead owner makes a lock stale, never its age
+        if (lock->tryLock(0)) {
+            instanceLock = std::move(lock);
+            return false;
+        }
         // tryLock removes a lock whose owner died and retries; a live owner remains.
-        return lock->error() == QLockFile::LockFailedError;
+        if (lock->error() == QLockFile::LockFailedError) {
+            return true;
+        }
+        // The folder does not take the lock file: try the next one.
     }
-    instanceLock = std::move(lock);
+    Warn(QStringLiteral("no private folder for the single-instance lock; a second start is not "
+                        "refused"));
     return false;
 }
 
@@ -85,6 +150,8 @@ void WaitUntil(const std::function<bool()>& done) {
     }
 }
 
-bool UserLocaleIsJapanese() { return QLocale::system().language() == QLocale::Japanese; }
+bool UserLocaleIsJapanese() {
+    return QLocale::system().language() == QLocale::Japanese;
+}
 
 } // namespace host

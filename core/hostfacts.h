@@ -23,10 +23,12 @@ void SetProgramDirectory(const QString& directory);
 // letter case; an exact match wins. Empty when there is none.
 QString FindFileNoCase(const QString& directory, const QString& name);
 
-// True when another instance holds the program's lock ("ardenix.lock" in
-// $XDG_RUNTIME_DIR, the temporary directory when unset). Otherwise this
-// process takes the lock and keeps it until it ends; a lock left by a dead
-// process is taken over.
+// True when another instance holds the program's lock, "ardenix.lock" in the
+// user's private runtime folder: $XDG_RUNTIME_DIR, or when that is unset or
+// unusable a per-user folder of mode 0700 ("runtime-<user>" in the temporary
+// folder, else "ardenix" in the user's cache folder); a folder that another
+// user can write to is never used. Otherwise this process takes the lock and
+// keeps it until it ends; a lock left by a dead process is taken over.
 bool PreviousInstanceRunning();
 
 // Runs the handlers of events already queued, blocking in the event loop until

@@ -22,10 +22,10 @@ int main(int argc, char* argv[]) {
         host::EndProgram();
     });
     Main();
-    if (host::ProgramEnding()) {
-        return 0;
+    int status = 0;
+    if (!host::ProgramEnding()) {
+        status = QApplication::exec();
     }
-    const int status = QApplication::exec();
     // Windows unloaded on the way out are deleted once control is back here.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return status;

@@ -43,7 +43,8 @@ bool ReadAt(int fd, off_t offset, std::vector<Byte>& out, std::size_t length) {
     out.assign(length, 0);
     std::size_t done = 0;
     while (done < length) {
-        const ssize_t n = ::pread(fd, out.data() + done, length - done, offset + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pread(fd, out.data() + done, length - done, offset + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -76,21 +77,39 @@ Single SingleAt(const std::vector<Byte>& b, std::size_t offset) {
     return value;
 }
 
-// Opens the file as the program expects it: read and write, created when
-// missing; read-only where writing is not allowed. -1 with errno set when it
-// cannot be opened; errno ENOENT then means "missing and cannot be created".
+// Opens the file as the program expects it, without ever blocking: read and
+// write; created (empty) when no entry of that name exists at all, never
+// through a link; read-only where writing is not allowed. -1 with errno set
+// when it cannot be opened; errno ENOENT then means "missing, and not to be
+// created here" (no right to create it, or a link that leads nowhere).
 int OpenSettings(const QByteArray& path) {
-    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    constexpr int common = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    struct stat entry {};
+    if (::lstat(path.constData(), &entry) != 0) {
+        if (errno != ENOENT) {
+            return -1;
+        }
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | common, 0644);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno == EACCES || errno == EROFS || errno == EPERM) {
+            errno = ENOENT;
+            return -1;
+        }
+        if (errno != EEXIST) {
+            return -1;
+        }
+        // Made by someone else just now: open it as it is.
+    }
+    const int fd = ::open(path.constData(), O_RDWR | common);
     if (fd >= 0) {
         return fd;
     }
-    const int writeError = errno;
-    if (writeError == EACCES || writeError == EROFS || writeError == EPERM) {
-        // Not writable here: read it as it is. ENOENT now means the file is
-        // missing and the directory does not allow creating it.
-        return ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY) {
+        // Not writable here: read it as it is.
+        return ::open(path.constData(), O_RDONLY | common);
     }
-    errno = writeError;
     return -1;
 }
 
@@ -99,7 +118,8 @@ void StoreSystemBlock(const std::vector<Byte>& fixed, const std::vector<Byte>& t
     systemState.deviceResponding = Int16At(fixed, 2);
     systemState.portIsOpen = Int16At(fixed, 4);
     systemState.reserved = Int16At(fixed, 6);
-    systemState.text = QByteArray(reinterpret_cast<const char*>(text.data()), static_cast<qsizetype>(text.size()));
+    systemState.text =
+        QByteArray(reinterpret_cast<const char*>(text.data()), static_cast<qsizetype>(text.size()));
     // The text holds single-byte characters: whatever lies beyond the end of
     // the file stays zero and is not part of it.
     const qsizetype nul = systemState.text.indexOf('\0');
@@ -111,7 +131,8 @@ void StoreSystemBlock(const std::vector<Byte>& fixed, const std::vector<Byte>& t
 void StoreSceneSetup(const std::vector<Byte>& block) {
     for (int k = 0; k < sceneCount; ++k) {
         sceneSetup.sceneBlocked[static_cast<std::size_t>(k)] =
-            Int16At(block, static_cast<std::size_t>(sceneEntriesOffset + k * sceneEntryBytes + sceneBlockedOffset));
+            Int16At(block, static_cast<std::size_t>(sceneEntriesOffset + k * sceneEntryBytes +
+                                                    sceneBlockedOffset));
     }
     for (int k = 0; k < 4; ++k) {
         sceneSetup.sceneNumbers[static_cast<std::size_t>(k)] =
@@ -125,16 +146,26 @@ ReadResult LoadSettingsFile(const QString& path) {
     const QByteArray nativePath = QFile::encodeName(path);
     const int rawFd = OpenSettings(nativePath);
     if (rawFd < 0) {
-        if (errno == ENOENT || errno == EACCES || errno == EROFS || errno == EPERM) {
+        const int error = errno;
+        if (error == ENOENT || error == EACCES || error == EROFS || error == EPERM) {
             // Missing and impossible to create here: every block stays zero.
             struct stat st {};
             if (::stat(nativePath.constData(), &st) != 0) {
                 return {};
             }
         }
-        return Failure(errno);
+        return Failure(error);
     }
     const FileDescriptor fd(rawFd);
+    // Only a regular file is a settings file: a FIFO, a device or anything
+    // else in its place is an error like a directory there.
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        return Failure(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return ReadResult{true, EINVAL, QStringLiteral("Not a regular file")};
+    }
 
     std::vector<Byte> fixed;
     if (!ReadAt(fd.get(), 0, fixed, systemBlockFixedBytes + 2)) {

@@ -32,16 +32,17 @@ constexpr int masterLevelOffsetA = 4444; // within a scene memory
 constexpr int masterLevelOffsetB = 4492;
 
 struct ReadResult {
-    bool failed = false;  // an error ended the reading; the blocks hold what was read so far
-    int errorNumber = 0;  // the system's error number
-    QString description;  // the system's description of it
+    bool failed = false; // an error ended the reading; the blocks hold what was read so far
+    int errorNumber = 0; // the system's error number
+    QString description; // the system's description of it
 };
 
 // Reads the four blocks from `path`. A missing file is created empty where the
-// directory allows it; a file or directory that is not writable is read
-// read-only; a missing file that cannot be created leaves all blocks zero.
-// Only other errors (unreadable file, a directory in its place, a read error)
-// are reported as failed.
+// directory allows it (never the target of a link); a file or directory that
+// is not writable is read read-only; a missing file that cannot be created, or
+// a link that leads nowhere, leaves all blocks zero. Only other errors (an
+// unreadable file, a directory, FIFO, device or socket in its place, a read
+// error) are reported as failed. Opening never blocks.
 ReadResult LoadSettingsFile(const QString& path);
 
 // The first level of a master section from its stored fader level in dB:

@@ -60,9 +60,17 @@ void Main() {
     } else {
         ShowMessage(0);
     }
+    // A stop asked for while a box was open ends start-up there: nothing
+    // after it runs, and the port is never opened.
+    if (host::ProgramEnding()) {
+        return;
+    }
 
     // 3. The settings file.
     ReadSettingsFile(QStringLiteral("Initial.vqp"));
+    if (host::ProgramEnding()) {
+        return;
+    }
 
     // 4, 5. First values of the panel state and the scene names.
     SetFirstPanelValues();
@@ -81,7 +89,8 @@ void Main() {
     InitProtocolTables();
 
     // 11. The communication window: it opens the port, reads the mixer and
-    // shows the panel.
+    // shows the panel. A stop while its load shows message 1 unloads it
+    // again; showing it then does nothing.
     frmComm().Show();
     if (host::ProgramEnding()) {
         return;

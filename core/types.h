@@ -19,14 +19,24 @@ constexpr Flag flagTrue = -1;
 constexpr Flag flagFalse = 0;
 
 // A flag from a C++ condition.
-constexpr Flag ToFlag(bool condition) { return condition ? flagTrue : flagFalse; }
+constexpr Flag ToFlag(bool condition) {
+    return condition ? flagTrue : flagFalse;
+}
 
 // The bitwise complement that the design uses as "not" on flags (-1 <-> 0).
-constexpr Flag NotFlag(Flag value) { return static_cast<Flag>(~value); }
+constexpr Flag NotFlag(Flag value) {
+    return static_cast<Flag>(~value);
+}
+
+// Text in the mixer's character set: single bytes of the ANSI code page of
+// the user's locale, Windows-1252, or Shift-JIS (code page 932) for a
+// Japanese user (systemState.localeCode 81). Defined in core/codepage.cpp.
+QString DecodeAnsiText(std::string_view bytes);
 
 // Fixed-length text of exactly 8 single-byte characters. Assigning a shorter
 // text pads it with blanks on the right, a longer text is cut to 8 characters.
-// Characters are single bytes (Latin-1 stands in for the ANSI code page).
+// Assigned texts are ASCII; what the mixer and the settings file send is shown
+// through the ANSI code page (DecodeAnsiText).
 class Text8 {
 public:
     static constexpr std::size_t size = 8;
@@ -55,7 +65,7 @@ public:
 
     const std::array<char, size>& Bytes() const { return bytes_; }
     QByteArray ToByteArray() const { return QByteArray(bytes_.data(), size); }
-    QString ToQString() const { return QString::fromLatin1(bytes_.data(), size); }
+    QString ToQString() const { return DecodeAnsiText(std::string_view(bytes_.data(), size)); }
     // The text without leading and trailing blanks, as the panel shows names.
     QString Trimmed() const {
         std::size_t first = 0;
@@ -66,7 +76,7 @@ public:
         while (last > first && bytes_[last - 1] == ' ') {
             --last;
         }
-        return QString::fromLatin1(bytes_.data() + first, static_cast<qsizetype>(last - first));
+        return DecodeAnsiText(std::string_view(bytes_.data() + first, last - first));
     }
 
     friend bool operator==(const Text8&, const Text8&) = default;

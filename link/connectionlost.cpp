@@ -3,7 +3,7 @@
 #include "link/commcontrols.h"
 #include "link/link.h"
 
-void ConnectionLost() {
+void TakeLinkDown(LinkDownNotice notice) {
     CommControls& form = comm();
     form.MSComm1.SetPortOpen(false);
     ackSeen = flagFalse;
@@ -17,6 +17,12 @@ void ConnectionLost() {
     form.Timer2.SetEnabled(false);
     // The user is told that the mixer cannot be reached; the reopen timer
     // starts its attempts once the message is closed.
-    ShowMessage(1);
+    if (notice == LinkDownNotice::TellUser) {
+        ShowMessage(1);
+    }
     form.Timer3.SetEnabled(true);
+}
+
+void ConnectionLost() {
+    TakeLinkDown(LinkDownNotice::TellUser);
 }

@@ -64,6 +64,19 @@ bool IsTrue(Flag flag) {
     return flag == flagTrue;
 }
 
+// Marks a connection under way for as long as it lives.
+class Connecting {
+public:
+    explicit Connecting(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+    ~Connecting() { flag_ = previous_; }
+    Connecting(const Connecting&) = delete;
+    Connecting& operator=(const Connecting&) = delete;
+
+private:
+    bool& flag_;
+    bool previous_;
+};
+
 // A status request: "RAST".
 bool BuildStatusRequest() {
     return BuildRequest(requestStatus, 0, {0, 0});
@@ -126,6 +139,9 @@ void FrmComm::Form_Load() {
     ResetLinkState();
     ++linkEpoch;
     ClosePort(controls);
+    // Only a reply on this link says that the mixer answers: what the
+    // settings file holds for it counts for nothing here.
+    systemState.deviceResponding = flagFalse;
     systemState.portIsOpen = ToFlag(OpenPort(controls));
     if (!IsTrue(systemState.portIsOpen)) {
         ShowMessage(1);
@@ -141,34 +157,43 @@ void FrmComm::Form_Load() {
 // is ending. True when the link is still the one the wait began on.
 bool FrmComm::WaitForReply() {
     const unsigned epoch = linkEpoch;
-    host::WaitUntil([epoch] {
+    host::WaitUntil([this, epoch] {
         const Integer status = exchange[replyRecord].status;
         return status == linkAccepted || status == linkTimeout || !IsTrue(systemState.portIsOpen) ||
-               linkSuspended != flagFalse || linkEpoch != epoch || host::ProgramEnding();
+               linkSuspended != flagFalse || linkEpoch != epoch || arrivalPending_ ||
+               host::ProgramEnding();
     });
     return linkEpoch == epoch && !host::ProgramEnding();
 }
 
 // The first contact after the link was (re)opened: a status request, its
 // reply or time-out, then the full status read when the mixer answered.
+// A port arriving meanwhile ends it early (the caller reconnects then).
 // False when the program is ending.
 bool FrmComm::MakeFirstContact() {
+    const Connecting connecting(connecting_);
     if (BuildStatusRequest()) {
         TransmitPending();
     }
-    // When an arrival inside the wait reconnected the link, that arrival has
-    // read the status already.
     const bool sameLink = !IsTrue(systemState.portIsOpen) || WaitForReply();
     if (host::ProgramEnding()) {
         return false;
     }
+    if (arrivalPending_) {
+        return true;
+    }
     if (sameLink && IsTrue(systemState.deviceResponding)) {
         fullStatusNeeded = true;
         sequenceRunning = true;
-        ReadFullStatus();
+        if (!ReadFullStatus([this] { return arrivalPending_; })) {
+            return !host::ProgramEnding();
+        }
         WaitForReply();
         if (host::ProgramEnding()) {
             return false;
+        }
+        if (arrivalPending_) {
+            return true;
         }
         exchange[replyRecord].status = 0;
     }
@@ -178,6 +203,10 @@ bool FrmComm::MakeFirstContact() {
 void FrmComm::Form_Activate() {
     setVisible(IsTrue(debugMode));
     if (!MakeFirstContact()) {
+        return;
+    }
+    HandlePendingArrivals();
+    if (host::ProgramEnding()) {
         return;
     }
     comm().Timer2.SetEnabled(true);
@@ -291,7 +320,11 @@ void FrmComm::Timer2_Timer() {
         return;
     }
     if (fullStatusNeeded) {
-        ReadFullStatus();
+        {
+            const Connecting connecting(connecting_);
+            ReadFullStatus([this] { return arrivalPending_; });
+        }
+        HandlePendingArrivals();
     } else if (!sequenceRunning) {
         if (BuildStatusRequest()) {
             TransmitPending();
@@ -319,19 +352,44 @@ void FrmComm::SysInfo1_DeviceArrival(Integer deviceType, Integer, const QString&
     if (deviceType != DeviceWatch::portDeviceType) {
         return;
     }
+    arrivalPending_ = true;
+    if (connecting_) {
+        return; // the connection under way stops waiting and reconnects after it
+    }
+    HandlePendingArrivals();
+}
+
+// However many ports arrived during a connection, the link is made anew once
+// for them all; arrivals during that reconnection are handled by the next
+// turn of this loop, not inside it.
+void FrmComm::HandlePendingArrivals() {
+    while (arrivalPending_ && !host::ProgramEnding()) {
+        arrivalPending_ = false;
+        Reconnect();
+    }
+}
+
+// A port arrived: close the link, open it again and make the first contact.
+void FrmComm::Reconnect() {
+    const Connecting connecting(connecting_);
     CommControls& controls = comm();
     ClearTrafficLists();
     ResetLinkState();
     ++linkEpoch;
     ClosePort(controls);
+    systemState.deviceResponding = flagFalse; // nothing has answered on the new link yet
     systemState.portIsOpen = ToFlag(OpenPort(controls));
-    if (IsTrue(systemState.portIsOpen)) {
-        // A reopened link is no longer suspended: otherwise nothing would be
-        // sent or received on it and the wait below would never end.
-        linkSuspended = flagFalse;
+    if (!IsTrue(systemState.portIsOpen)) {
+        // The port did not open: the link is lost, quietly, and the reopen
+        // timer keeps trying.
+        TakeLinkDown(LinkDownNotice::Quiet);
+        return;
     }
+    // A reopened link is no longer suspended: otherwise nothing would be
+    // sent or received on it and the first contact would never end.
+    linkSuspended = flagFalse;
     DiscardInput(controls);
-    if (!MakeFirstContact()) {
+    if (!MakeFirstContact() || arrivalPending_) {
         return;
     }
     controls.Timer2.SetEnabled(true);

@@ -45,6 +45,14 @@ public:
 private:
     bool WaitForReply();
     bool MakeFirstContact();
+    void HandlePendingArrivals();
+    void Reconnect();
+
+    // A first contact or a full status read is under way: a port that
+    // arrives meanwhile is remembered, ends the wait under way and is
+    // handled once after it, so arrivals never nest inside one another.
+    bool connecting_ = false;
+    bool arrivalPending_ = false;
 
     std::array<std::unique_ptr<ListMirror>, 4> mirrors_;
     // SysInfo1: where device arrivals and power notifications come from.

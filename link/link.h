@@ -40,6 +40,10 @@ void DiscardInput(CommControls& form);
 // --- Connection --------------------------------------------------------------
 // Takes the link down after a failure, tells the user and starts the reopen timer.
 void ConnectionLost();
+// The same step, with or without telling the user (a reopening after a port's
+// arrival that fails says nothing).
+enum class LinkDownNotice { TellUser, Quiet };
+void TakeLinkDown(LinkDownNotice notice);
 
 // --- Port discovery -----------------------------------------------------------
 // Sets comPortNumber from the first FTDI converter (0 when there is none).

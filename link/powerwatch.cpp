@@ -22,10 +22,12 @@ PowerWatch::PowerWatch() {
                     .arg(bus.lastError().message()));
         return;
     }
-    // An empty service name: a connection that names logind's service only
-    // hears the signals of that name's current owner.
-    listening_ = bus.connect(QString(), loginPath, loginManager, QStringLiteral("PrepareForSleep"),
-                             this, SLOT(PrepareForSleep(bool)));
+    // Only logind may say that the machine goes to sleep: naming its service
+    // makes the bus deliver, and QtDBus accept, the signal from the current
+    // owner of that name alone. Any other process on the system bus can send
+    // a signal of that name, and must not take the link down with it.
+    listening_ = bus.connect(loginService, loginPath, loginManager,
+                             QStringLiteral("PrepareForSleep"), this, SLOT(PrepareForSleep(bool)));
     if (!listening_) {
         SayOnce(QStringLiteral("cannot subscribe to logind's PrepareForSleep (%1): running "
                                "without power suspend and resume notifications")

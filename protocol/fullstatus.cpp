@@ -9,6 +9,7 @@
 #include <QDebug>
 
 #include <array>
+#include <functional>
 
 namespace {
 
@@ -57,7 +58,13 @@ bool TakenOver(Integer kind) {
 
 } // namespace
 
-void ReadFullStatus() {
+bool ReadFullStatus(const std::function<bool()>& interrupted) {
+    // The series gives up when the program ends, or when the caller has a
+    // newer link to make (a port arrived meanwhile): no reply it waits for
+    // would then come.
+    const auto stopped = [&interrupted] {
+        return host::ProgramEnding() || (interrupted && interrupted());
+    };
     CommControls& controls = comm();
     controls.Timer2.SetEnabled(false);
     sequenceRunning = true;
@@ -65,6 +72,11 @@ void ReadFullStatus() {
     std::size_t step = 0;
     Integer index = 0;
     while (step < sequenceSteps.size()) {
+        if (stopped()) {
+            controls.Timer1.SetEnabled(false);
+            sequenceRunning = false;
+            return false;
+        }
         const Integer kind = sequenceSteps[step].kind;
         const Built built = TryBuildRequest(kind, index);
         if (built == Built::Waiting) {
@@ -76,13 +88,12 @@ void ReadFullStatus() {
             TransmitPending();
             controls.Timer1.SetEnabled(true);
             const auto flags = static_cast<std::size_t>(kind);
-            host::WaitUntil([flags, kind] {
+            host::WaitUntil([flags, kind, &stopped] {
                 return kindFlags[flags].requestOutstanding == flagFalse ||
-                       exchange[replyRecord].status == linkTimeout || TakenOver(kind) ||
-                       host::ProgramEnding();
+                       exchange[replyRecord].status == linkTimeout || TakenOver(kind) || stopped();
             });
-            if (host::ProgramEnding()) {
-                return; // the window was closed: no reply will be handled any more
+            if (stopped()) {
+                continue; // given up at the top of the loop
             }
             controls.Timer1.SetEnabled(false);
             if (exchange[replyRecord].status == linkTimeout) {
@@ -102,4 +113,5 @@ void ReadFullStatus() {
     fullStatusNeeded = false;
     RefreshPanel();
     controls.Timer2.SetEnabled(true);
+    return true;
 }

@@ -61,6 +61,22 @@ void SynchroniseSentState(const PanelState& before, Integer mutedSent) {
     }
 }
 
+// A change that needed no frame leaves a change pending only while another
+// kind is still marked or a command still waits for its acknowledgement;
+// otherwise the status replies would be ignored until some later command.
+void SettleSuppressedChange() {
+    const bool marked = std::any_of(kindFlags.begin(), kindFlags.end(),
+                                    [](const KindFlags& f) { return f.changePending == flagTrue; });
+    const auto commandUnderWay = [](const ExchangeRecord& record) {
+        return record.busy == flagTrue && record.kind == 0;
+    };
+    anyChangePending =
+        marked || commandUnderWay(exchange[sendRecord]) || commandUnderWay(exchange[replyRecord]);
+}
+
+// Builds the frame of the first marked kind; false when it needs none.
+bool BuildMarkedCommand(Integer kind);
+
 } // namespace
 
 void MarkChange(Integer kind) {
@@ -90,7 +106,16 @@ bool BuildPendingCommand() {
     // turns out to need no frame.
     DiscardInput(comm());
     exchange[replyRecord].ticks = 0;
+    if (!BuildMarkedCommand(kind)) {
+        SettleSuppressedChange();
+        return false;
+    }
+    return true;
+}
 
+namespace {
+
+bool BuildMarkedCommand(Integer kind) {
     const PanelState before = syncedPanelState;
     const Integer m = MovingMaster();
     MasterSection& moving = panelState.masters[static_cast<std::size_t>(m)];
@@ -154,6 +179,8 @@ bool BuildPendingCommand() {
     SynchroniseSentState(before, mutedSent);
     return true;
 }
+
+} // namespace
 
 void TransmitPending() {
     if (exchange[sendRecord].busy != flagTrue) {

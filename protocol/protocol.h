@@ -6,16 +6,17 @@
 #include "core/state.h"
 
 #include <array>
+#include <functional>
 #include <stdexcept>
 
 // Command kinds (MarkChange, BuildCommand).
-constexpr Integer kindRecall = 0;     // "CRCL"
-constexpr Integer kindTransport = 1;  // "CRCS"
-constexpr Integer kindLevelUp = 2;    // "CLV+"
-constexpr Integer kindLevelDown = 3;  // "CLV-"
-constexpr Integer kindMute = 4;       // "CMUT"
-constexpr Integer kindSelect = 5;     // "CSEL"
-constexpr Integer kindLevelStop = 6;  // "CLVS"
+constexpr Integer kindRecall = 0;    // "CRCL"
+constexpr Integer kindTransport = 1; // "CRCS"
+constexpr Integer kindLevelUp = 2;   // "CLV+"
+constexpr Integer kindLevelDown = 3; // "CLV-"
+constexpr Integer kindMute = 4;      // "CMUT"
+constexpr Integer kindSelect = 5;    // "CSEL"
+constexpr Integer kindLevelStop = 6; // "CLVS"
 constexpr Integer kindReserved = 7;
 
 // Request kinds (BuildRequest).
@@ -55,7 +56,10 @@ bool ApplyReply(Integer kind, Integer index);
 Integer LevelFromCode(Integer code);
 
 // --- Full status read ---------------------------------------------------------
-void ReadFullStatus();
+// Runs the series of requests and redraws the whole panel; true when the
+// series is complete. It gives up (false, nothing redrawn, the poll left off)
+// when the program ends or when `interrupted` says so.
+bool ReadFullStatus(const std::function<bool()>& interrupted = {});
 
 // --- Traffic log -------------------------------------------------------------
 // direction 0 = sent (from sendBuffer), 1 = received (from replyBuffer).

@@ -66,6 +66,7 @@ std::optional<PseudoTerminal> PseudoTerminal::Open(std::string& error) {
         error = Reason("tcsetattr");
         return std::nullopt;
     }
+    pty.initial_ = settings;
     const int flags = ::fcntl(pty.master_, F_GETFL);
     if (flags < 0 || ::fcntl(pty.master_, F_SETFL, flags | O_NONBLOCK) != 0) {
         error = Reason("fcntl");
@@ -76,7 +77,7 @@ std::optional<PseudoTerminal> PseudoTerminal::Open(std::string& error) {
 
 PseudoTerminal::PseudoTerminal(PseudoTerminal&& other) noexcept
     : master_(std::exchange(other.master_, -1)), slave_(std::exchange(other.slave_, -1)),
-      slavePath_(std::move(other.slavePath_)) {}
+      slavePath_(std::move(other.slavePath_)), initial_(other.initial_) {}
 
 PseudoTerminal& PseudoTerminal::operator=(PseudoTerminal&& other) noexcept {
     if (this != &other) {
@@ -84,6 +85,7 @@ PseudoTerminal& PseudoTerminal::operator=(PseudoTerminal&& other) noexcept {
         master_ = std::exchange(other.master_, -1);
         slave_ = std::exchange(other.slave_, -1);
         slavePath_ = std::move(other.slavePath_);
+        initial_ = other.initial_;
     }
     return *this;
 }
@@ -104,6 +106,10 @@ std::optional<termios> PseudoTerminal::LineSettings() const {
         return std::nullopt;
     }
     return settings;
+}
+
+bool PseudoTerminal::RestoreLineSettings() const {
+    return slave_ >= 0 && ::tcsetattr(slave_, TCSANOW, &initial_) == 0;
 }
 
 std::optional<DeviceLink> DeviceLink::Create(const std::string& path, const std::string& target,

@@ -28,6 +28,9 @@ public:
     const std::string& SlavePath() const { return slavePath_; }
     // The line settings the panel made on its side; empty when unreadable.
     std::optional<termios> LineSettings() const;
+    // Puts the panel's side back to the settings it had when it was made.
+    // False when that failed.
+    bool RestoreLineSettings() const;
 
 private:
     PseudoTerminal() = default;
@@ -36,6 +39,7 @@ private:
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;
+    termios initial_{}; // the panel's side as it was made
 };
 
 class DeviceLink {

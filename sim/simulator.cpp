@@ -44,6 +44,11 @@ std::string Simulator::Plug() {
     transmitter_.Attach(pty_->Master());
     readable_ = std::make_unique<QSocketNotifier>(pty_->Master(), QSocketNotifier::Read);
     QObject::connect(readable_.get(), &QSocketNotifier::activated, [this] { ReadLine(); });
+    peers_ = std::make_unique<PeerWatch>(pty_->SlavePath(), [this] { LinePeerGone(); });
+    if (!peers_->Watching()) {
+        log_.Line("warning: cannot watch " + pty_->SlavePath() +
+                  " for the panel closing it; line settings left behind stay");
+    }
     log_.Line("info plugged in: " + linkPath_ + " -> " + pty_->SlavePath());
     return {};
 }
@@ -53,6 +58,7 @@ std::string Simulator::Unplug() {
         return "not plugged in";
     }
     readable_.reset();
+    peers_.reset();
     transmitter_.Attach(-1);
     // The device goes first, then the line hangs up, as with a pulled cable.
     link_.reset();
@@ -60,6 +66,15 @@ std::string Simulator::Unplug() {
     framer_.Reset();
     log_.Line("info unplugged");
     return {};
+}
+
+// The panel let go of the line, perhaps without putting its settings back
+// (a killed panel cannot): the line returns to its first settings, so that the
+// next panel opens it as a fresh one.
+void Simulator::LinePeerGone() {
+    if (pty_ && !pty_->RestoreLineSettings()) {
+        log_.Line(std::string("error: cannot restore the line settings: ") + std::strerror(errno));
+    }
 }
 
 void Simulator::ModelChanged() {

@@ -7,6 +7,7 @@
 #include "sim/faults.h"
 #include "sim/framer.h"
 #include "sim/model.h"
+#include "sim/peerwatch.h"
 #include "sim/pty.h"
 #include "sim/responder.h"
 #include "sim/trafficlog.h"
@@ -47,6 +48,7 @@ private:
     void ReadLine();
     void CheckLineSettings();
     void StepLevels();
+    void LinePeerGone();
 
     const TrafficLog& log_;
     std::string linkPath_;
@@ -62,6 +64,7 @@ private:
     std::optional<PseudoTerminal> pty_;
     std::optional<DeviceLink> link_;
     std::unique_ptr<QSocketNotifier> readable_;
+    std::unique_ptr<PeerWatch> peers_;
 };
 
 } // namespace sim

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QStringList>
@@ -41,6 +42,15 @@ public:
                                          QDBusConnection::ExportAllSlots) &&
                       bus.registerService(QStringLiteral("org.freedesktop.login1"));
         return registered_;
+    }
+
+    // Sends PrepareForSleep from logind's own connection, as logind does.
+    bool SendPrepareForSleep(bool start) const {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
+        signal << start;
+        return registered_ && QDBusConnection(connectionName()).send(signal);
     }
 
     // The arguments of every Inhibit call, joined with "|".

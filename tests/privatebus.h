@@ -79,8 +79,9 @@ public:
 
     const QString& Address() const { return address_; }
 
-    // Sends logind's PrepareForSleep signal from another process, as logind would.
-    bool SendPrepareForSleep(bool start) const {
+    // Sends a PrepareForSleep signal from another process, as any local user
+    // can: it does not come from logind (FakeLogind sends the real one).
+    bool SendSpoofedPrepareForSleep(bool start) const {
         QProcess send;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), address_);

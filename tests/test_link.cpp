@@ -2,6 +2,7 @@
 // master side, the program opens the slave as its port.
 #include "core/hostfacts.h"
 #include "core/state.h"
+#include "linecalls.h"
 #include "link/commcontrols.h"
 #include "link/link.h"
 #include "ptypeer.h"
@@ -339,14 +340,38 @@ private slots:
                               {"1d x", 3, B38400, 38400}, {"1dd", 3, B38400, 38400}};
         for (const Case& c : cases) {
             host::SetCommandLineText(QString::fromLatin1(c.commandLine));
+            LineCalls().clear();
             QVERIFY2(OpenPort(comm()), c.commandLine);
             QCOMPARE(comm().MSComm1.CommPort(), c.port);
             QCOMPARE(comm().MSComm1.BaudRate(), c.baud);
+            const int fd = comm().MSComm1.CommID();
             termios attributes{};
-            QCOMPARE(::tcgetattr(comm().MSComm1.CommID(), &attributes), 0);
+            QCOMPARE(::tcgetattr(fd, &attributes), 0);
             QCOMPARE(::cfgetospeed(&attributes), c.speed);
             QCOMPARE(attributes.c_cflag & CSIZE, tcflag_t(CS8));
             QCOMPARE(attributes.c_cflag & CSTOPB, tcflag_t(0));
+            // Odd parity: the line keeps PARODD (a pseudo-terminal drops the
+            // parity-enable flag, so the settings asked for are checked too).
+            QCOMPARE(attributes.c_cflag & PARODD, tcflag_t(PARODD));
+            bool oddParityAsked = false;
+            bool rtsRaised = false;
+            bool dtrLowered = false;
+            bool dtrRaised = false;
+            for (const LineCall& call : LineCalls()) {
+                if (call.fd != fd) {
+                    continue;
+                }
+                oddParityAsked = oddParityAsked ||
+                                 (call.request == 0 &&
+                                  (call.settings.c_cflag & (PARENB | PARODD)) == (PARENB | PARODD));
+                rtsRaised = rtsRaised || (call.request == TIOCMBIS && (call.bits & TIOCM_RTS) != 0);
+                dtrLowered =
+                    dtrLowered || (call.request == TIOCMBIC && (call.bits & TIOCM_DTR) != 0);
+                dtrRaised = dtrRaised || (call.request == TIOCMBIS && (call.bits & TIOCM_DTR) != 0);
+            }
+            QVERIFY2(oddParityAsked, c.commandLine);
+            QVERIFY2(rtsRaised, c.commandLine);
+            QVERIFY2(dtrLowered && !dtrRaised, c.commandLine);
             ClosePort(comm());
             QVERIFY(!comm().MSComm1.PortOpen());
         }

@@ -196,11 +196,40 @@ private slots:
         QVERIFY(!BuildPendingCommand());
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
         QCOMPARE(exchange[replyRecord].ticks, Integer(0));
-        QVERIFY(anyChangePending);
+        // Nothing else is marked and no command waits for its acknowledgement:
+        // no change is pending, so the status replies are applied again.
+        QVERIFY(!anyChangePending);
         QCOMPARE(exchange[sendRecord].busy, flagFalse);
         QVERIFY(sendBuffer == sent);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray());
+    }
+
+    // A suppressed change keeps a change pending while another kind is still
+    // marked, or while a command still waits for its acknowledgement.
+    void suppressionKeepsOtherChangesPending() {
+        panelSelectedInput = 1;
+        panelState.selectedInput = 1;
+        syncedPanelState.selectedInput = 1; // the mixer has it already
+        panelState.masters[1].muted = flagTrue;
+        MarkChange(kindMute);
+        MarkChange(kindSelect);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CMUTAA\r"));
+        // The muting's acknowledgement is still awaited when the suppressed
+        // input selection is handled.
+        QCOMPARE(exchange[replyRecord].busy, flagTrue);
+        QVERIFY(!BuildPendingCommand());
+        QVERIFY(anyChangePending);
+        Acknowledge();
+
+        // Two kinds marked, the first of them suppressed: the second is still to go.
+        MarkChange(kindSelect);
+        MarkChange(kindLevelStop);
+        QVERIFY(!BuildPendingCommand());
+        QVERIFY(anyChangePending);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CLVS@\r"));
     }
 
     void transmitOnADeadPort() {

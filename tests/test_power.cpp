@@ -47,14 +47,14 @@ private slots:
         QCOMPARE(logind.calls[0], QStringLiteral("sleep|Ardenix|closing the mixer link|delay"));
         QCOMPARE(logind.LocksHeld(), 1);
 
-        QVERIFY(bus.SendPrepareForSleep(true));
+        QVERIFY(logind.SendPrepareForSleep(true));
         QTRY_COMPARE_WITH_TIMEOUT(events, QStringList{QStringLiteral("suspend")}, 10000);
         // The machine waited for the suspend handler, and may sleep after it.
         QVERIFY(lockHeldInSuspend);
         QVERIFY(!watch.HoldsSleepLock());
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 0, 5000);
 
-        QVERIFY(bus.SendPrepareForSleep(false));
+        QVERIFY(logind.SendPrepareForSleep(false));
         QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2, 10000);
         QCOMPARE(events, (QStringList{QStringLiteral("suspend"), QStringLiteral("resume")}));
         QTRY_VERIFY_WITH_TIMEOUT(watch.HoldsSleepLock(), 10000);
@@ -69,6 +69,31 @@ private slots:
         QTest::qWait(100);
         QVERIFY(!watch.HoldsSleepLock());
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 0, 5000);
+    }
+
+    // Any process on the system bus can send a signal named PrepareForSleep:
+    // only the one from logind (the owner of its name) counts.
+    void onlyLogindMaySuspend() {
+        FakeLogind logind;
+        QVERIFY(logind.Register());
+        PowerWatch watch;
+        QVERIFY(watch.Listening());
+        QStringList events;
+        watch.SetSuspendHandler([&] { events.append(QStringLiteral("suspend")); });
+        watch.SetResumeHandler([&] { events.append(QStringLiteral("resume")); });
+        QTRY_VERIFY_WITH_TIMEOUT(watch.HoldsSleepLock(), 10000);
+
+        QVERIFY(bus.SendSpoofedPrepareForSleep(true));
+        QVERIFY(bus.SendSpoofedPrepareForSleep(false));
+        QVERIFY(logind.SendPrepareForSleep(true));
+        QTRY_VERIFY_WITH_TIMEOUT(!events.isEmpty(), 10000);
+        // The spoofed signals went out first and would have arrived by now.
+        QTest::qWait(300);
+        QCOMPARE(events, QStringList{QStringLiteral("suspend")});
+        QVERIFY(bus.SendSpoofedPrepareForSleep(false));
+        QTest::qWait(300);
+        QCOMPARE(events, QStringList{QStringLiteral("suspend")});
+        QVERIFY(!watch.HoldsSleepLock()); // nobody woke it up
     }
 
     void withoutLogindOrBus() {

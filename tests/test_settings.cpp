@@ -185,6 +185,62 @@ private slots:
         QVERIFY(!result.description.isEmpty());
     }
 
+    // Anything but a regular file in the file's place is an error, told at
+    // once: opening never waits for a FIFO's writer. The checks run in a child
+    // that an alarm ends should the reading block after all.
+    void nothingButARegularFileIsRead() {
+        QTemporaryDir place; // open to the unprivileged child too
+        QVERIFY(::chmod(place.path().toLocal8Bit().constData(), 0755) == 0);
+        const QString fifo = place.filePath(QStringLiteral("fifo.vqp"));
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0444), 0);
+        const QString device = place.filePath(QStringLiteral("device.vqp"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), device));
+        for (const QString& path : {fifo, device}) {
+            for (const bool unprivileged : {false, true}) {
+                const auto check = [&] {
+                    ::alarm(5);
+                    const auto r = settings::LoadSettingsFile(path);
+                    return r.failed && r.errorNumber == EINVAL &&
+                                   r.description == QLatin1String("Not a regular file")
+                               ? 0
+                               : 1;
+                };
+                const int status = unprivileged ? AsUnprivileged(check) : InChild(check);
+                QVERIFY2(status == 0,
+                         qPrintable(path + QStringLiteral(" status ") + QString::number(status)));
+            }
+        }
+    }
+
+    // A link whose target does not exist is not followed to create the target:
+    // the blocks stay zero and nothing is made. A link to a file is read.
+    void linksAreNeverFollowedToCreate() {
+        const QString target = dir.filePath(QStringLiteral("elsewhere.vqp"));
+        QVERIFY(QFile::link(target, Path()));
+        const auto dangling = settings::LoadSettingsFile(Path());
+        QVERIFY(!dangling.failed);
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(sceneSetup.sceneNumbers[1], Integer(0));
+
+        FileImage image;
+        image.PutInt16(image.SceneSetupStart() + settings::sceneNumbersOffset + 2, 61);
+        image.Write(target);
+        const auto linked = settings::LoadSettingsFile(Path());
+        QVERIFY(!linked.failed);
+        QCOMPARE(sceneSetup.sceneNumbers[1], Integer(61));
+        QFile::remove(Path());
+    }
+
+    static int InChild(const std::function<int()>& check) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            _exit(check());
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+    }
+
     // Runs `check` in a child process that has given up root, so that the file
     // permissions below apply as they do for a user. Returns the child's status.
     static int AsUnprivileged(const std::function<int()>& check) {

@@ -9,6 +9,8 @@
 #include <QtTest>
 
 #include <cstring>
+#include <optional>
+#include <sys/stat.h>
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -75,9 +77,17 @@ private slots:
         f.write(bytes);
         f.close();
 
-        RunMain(QString());
+        // Steps 3 to 5 of start-up: the stored levels, rounded half to even.
+        ResetSharedState();
+        ReadSettingsFile(QStringLiteral("Initial.vqp"));
+        SetFirstPanelValues();
         QCOMPARE(panelState.masters[0].level, Integer(12));
         QCOMPARE(panelState.masters[1].level, Integer(14));
+
+        // The whole start-up gives the other first values. (The levels shown
+        // are the panel load's to decide, and it runs once per process: the
+        // panel's own tests look at them.)
+        RunMain(QString());
         QCOMPARE(panelState.masters[0].name.ToQString(), QStringLiteral("MASTER A"));
         QCOMPARE(panelState.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
         QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
@@ -101,6 +111,61 @@ private slots:
         QCOMPARE(boxes[0].second, host::ApplicationTitle());
         // Start-up went on: the first values are there.
         QCOMPARE(panelState.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
+    }
+
+    // The single-instance lock lives only in a folder that no other user can
+    // write to. With XDG_RUNTIME_DIR unset, a lock planted in the shared
+    // temporary folder (naming a live process, or a link that leads nowhere)
+    // does not keep the program from starting; with XDG_RUNTIME_DIR unusable,
+    // a private folder still holds the lock and a second start ends at once.
+    void lockOnlyInAPrivateFolder() {
+        const QString binary = qEnvironmentVariable("ARDENIX_BIN_DIR") + QStringLiteral("/ardenix");
+        QTemporaryDir shared; // stands in for /tmp: anyone may write there
+        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+        QFile planted(QDir(shared.path()).filePath(QStringLiteral("ardenix.lock")));
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.write(QByteArray::number(QCoreApplication::applicationPid()) + "\nardenix\nhost\n");
+        planted.close();
+        QVERIFY(QFile::link(shared.filePath(QStringLiteral("nowhere")),
+                            shared.filePath(QStringLiteral("runtime-elsewhere"))));
+
+        struct Setting {
+            const char* what;
+            std::optional<QString> runtimeDir;
+        };
+        const Setting settings[] = {
+            {"XDG_RUNTIME_DIR unset", std::nullopt},
+            {"XDG_RUNTIME_DIR writable by all", shared.path()},
+            {"XDG_RUNTIME_DIR not a folder", planted.fileName()},
+        };
+        for (const Setting& setting : settings) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            if (setting.runtimeDir) {
+                env.insert(QStringLiteral("XDG_RUNTIME_DIR"), *setting.runtimeDir);
+            }
+            env.insert(QStringLiteral("TMPDIR"), shared.path());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            env.insert(QStringLiteral("ARDENIX_PORT"), shared.filePath(QStringLiteral("none")));
+            QProcess first;
+            first.setProcessEnvironment(env);
+            first.start(binary, {});
+            QVERIFY(first.waitForStarted());
+            QTest::qWait(1500);
+            QVERIFY2(first.state() == QProcess::Running, setting.what);
+
+            QProcess second;
+            second.setProcessEnvironment(env);
+            second.start(binary, {});
+            QVERIFY2(second.waitForFinished(10000), setting.what);
+            QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(second.exitCode(), 0);
+            QCOMPARE(first.state(), QProcess::Running);
+            first.kill();
+            first.waitForFinished(5000);
+        }
+        // The planted lock is still there, untouched and unused.
+        QVERIFY(QFile::exists(planted.fileName()));
     }
 
     void secondInstanceEndsSilently() {

@@ -22,6 +22,27 @@ private slots:
         QVERIFY(Text8("X") == Text8("X       "));
     }
 
+    // Names from the mixer in its character set: Windows-1252, or Shift-JIS
+    // (code page 932) for a Japanese user.
+    void namesInTheAnsiCodePage() {
+        const Byte western[8] = {0x80, 0x85, 0x8A, 0x93, 0x94, 0x99, 0x9F, 0xE9};
+        systemState.localeCode = 1;
+        QCOMPARE(Text8::FromBytes(western).ToQString(),
+                 QStringLiteral("\u20ac\u2026\u0160\u201c\u201d\u2122\u0178\u00e9"));
+        // Half-width katakana: one byte each, 0xB1 is "a", 0xDF the semi-voiced mark.
+        const Byte kana[8] = {0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0x20, 0xDE, 0xDF};
+        systemState.localeCode = 81;
+        QCOMPARE(Text8::FromBytes(kana).ToQString(),
+                 QStringLiteral("\uff71\uff72\uff73\uff74\uff75 \uff9e\uff9f"));
+        QCOMPARE(Text8::FromBytes(kana).Trimmed().size(), 8);
+        const Byte blanks[8] = {0x20, 0xB6, 0xD2, 0xD7, 0x31, 0x20, 0x20, 0x20};
+        QCOMPARE(Text8::FromBytes(blanks).Trimmed(), QStringLiteral("\uff76\uff92\uff971"));
+        // The same bytes for a user elsewhere: Windows-1252.
+        systemState.localeCode = 1;
+        QCOMPARE(Text8::FromBytes(kana).ToQString(),
+                 QStringLiteral("\u00b1\u00b2\u00b3\u00b4\u00b5 \u00de\u00df"));
+    }
+
     void flagsUseMinusOne() {
         QCOMPARE(ToFlag(true), Flag(-1));
         QCOMPARE(ToFlag(false), Flag(0));

@@ -18,6 +18,7 @@
 #include "panel/frmcontrol.h"
 #include "panel/panel.h"
 #include "privatebus.h"
+#include "programcopy.h"
 #include "protocol/protocol.h"
 #include "simprocess.h"
 
@@ -27,9 +28,37 @@
 #include <QtTest>
 
 #include <array>
+#include <atomic>
 #include <functional>
+#include <thread>
+
+#include <unistd.h>
 
 namespace {
+
+// The size of the main thread's stack as the kernel has mapped it: it grows
+// with the deepest use and never shrinks.
+qint64 StackKilobytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmStk:")) {
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        }
+    }
+    return -1;
+}
+
+// Points the link at `path` to `target` in one step, as udev re-points a
+// device link.
+bool Relink(const QString& path, const QString& target) {
+    const QByteArray temporary = QFile::encodeName(path + QStringLiteral(".new"));
+    ::unlink(temporary.constData());
+    return ::symlink(QFile::encodeName(target).constData(), temporary.constData()) == 0 &&
+           ::rename(temporary.constData(), QFile::encodeName(path).constData()) == 0;
+}
 
 // Bounds around the reply timer's 500 ms, wide enough for a loaded machine.
 constexpr qint64 retryMinMs = 350;
@@ -409,6 +438,139 @@ private slots:
         QVERIFY(messageTexts.isEmpty());
     }
 
+    // A storm of port arrivals (a flapping converter, a udev rule gone wild):
+    // arrivals never nest inside one another, so the stack stays as it was,
+    // and once the storm is over the panel is online with a full read.
+    void stormOfArrivals() {
+        SimProcess sim;
+        StartOnline(sim);
+        QTest::qWait(300);
+        const qint64 stackBefore = StackKilobytes();
+        QVERIFY(stackBefore > 0);
+
+        const qsizetype from = sim.Log().size();
+        const QByteArray directory = QFile::encodeName(sim.Directory());
+        constexpr int arrivals = 50000;
+        std::atomic<bool> done{false};
+        qint64 stormMs = 0;
+        std::thread storm([&directory, &done, &stormMs] {
+            const QByteArray link = directory + "/ttyUSB9";
+            const QByteArray temporary = directory + "/.storm";
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < arrivals; ++i) {
+                ::unlink(temporary.constData());
+                if (::symlink(i % 2 != 0 ? "/dev/null" : "/dev/zero", temporary.constData()) == 0) {
+                    ::rename(temporary.constData(), link.constData());
+                }
+            }
+            stormMs = clock.elapsed();
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 30000);
+        storm.join();
+        qInfo("%d arrivals in %lld ms", arrivals, stormMs);
+
+        // The reconnections end online, after a full read, and the polls go on.
+        QTRY_VERIFY2_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) >= 0,
+                                  qPrintable(sim.LogText(from)), 20000);
+        const qsizetype after = sim.Log().size();
+        QTest::qWait(600);
+        QVERIFY(Online());
+        QVERIFY(!sequenceRunning);
+        QVERIFY(sim.Codes(after).count(QStringLiteral("RAST")) >= 2);
+        qInfo("%lld reconnections began a full read",
+              static_cast<long long>(sim.Codes(from).count(QStringLiteral("RIM1"))));
+        const qint64 stackAfter = StackKilobytes();
+        qInfo("main stack %lld kB before the storm, %lld kB after", stackBefore, stackAfter);
+        QVERIFY2(stackAfter - stackBefore < 256, qPrintable(QString::number(stackAfter)));
+        QVERIFY(messageTexts.isEmpty());
+    }
+
+    // A port arrives while online, but the node cannot be opened as a port:
+    // the link is lost without a word, the reopen timer keeps trying, and
+    // the link comes back with the node.
+    void arrivalWhoseReopeningFails() {
+        SimProcess sim;
+        StartOnline(sim);
+        QTest::qWait(300);
+        const QString line = QFile::symLinkTarget(sim.LinkPath());
+        // Should the arrival's handler never return, the case ends here.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout,
+                [] { qFatal("the arrival's handler did not return"); });
+        watchdog.start(20000);
+        QVERIFY(Relink(sim.LinkPath(), QStringLiteral("/dev/null")));
+        QTRY_VERIFY_WITH_TIMEOUT(systemState.portIsOpen == flagFalse && comm().Timer3.Enabled(),
+                                 5000);
+        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QVERIFY(!comm().Timer1.Enabled() && !comm().Timer2.Enabled());
+        QVERIFY(!sequenceRunning);
+        QVERIFY(messageTexts.isEmpty());
+
+        const qsizetype from = sim.Log().size();
+        QVERIFY(Relink(sim.LinkPath(), line));
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) >= 0,
+                                 10000);
+        QVERIFY(messageTexts.isEmpty());
+    }
+
+    // A settings file written while the mixer was connected says that the
+    // mixer answers; without a port that counts for nothing: start-up shows
+    // message 1 and the panel, and reads nothing.
+    void settingsFileSayingTheMixerAnswers() {
+        ProgramCopy program;
+        QVERIFY(program.Valid());
+        QFile file(program.SettingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex("0100FFFFFFFF00000000"));
+        file.close();
+        host::SetProgramDirectory(program.Directory());
+        QTemporaryDir nowhere;
+        qputenv("ARDENIX_PORT", nowhere.filePath(QStringLiteral("none")).toLocal8Bit());
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] { qFatal("start-up did not return"); });
+        watchdog.start(15000);
+        RunMain(QString());
+        watchdog.stop();
+        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QVERIFY(frmControl().isVisible());
+        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QVERIFY(!sequenceRunning);
+        UnloadFrmComm();
+        QVERIFY(host::ProgramEnding());
+    }
+
+    // Pressing the scene that is already recalled sends nothing, and the
+    // panel goes on following the mixer.
+    void pressingTheLitSceneAgain() {
+        SimProcess sim;
+        StartOnline(sim);
+        Integer button = 1;
+        Integer shift = 0;
+        Single x = 0;
+        Single y = 0;
+        FrmControl& panel = frmControl();
+        const Integer code = sceneSetup.sceneNumbers[0];
+        if (panelState.recall != code) {
+            panel.SSCommand5_MouseDown(0, button, shift, x, y);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(panelState.recall, code, 2000);
+        QTest::qWait(500);
+        qsizetype from = sim.Log().size();
+        panel.SSCommand5_MouseDown(0, button, shift, x, y); // lit: no frame
+        QVERIFY2(!sim.Codes(from).contains(QStringLiteral("CRCL")), qPrintable(sim.LogText(from)));
+
+        QCOMPARE(sim.Command(QStringLiteral("set mute A on")).left(2), QStringLiteral("ok"));
+        QTRY_COMPARE_WITH_TIMEOUT(panelState.masters[0].muted, flagTrue, 1000);
+        QCOMPARE(panel.SSCommand3[0].PictureName(), QStringLiteral("Muting_on_press.bmp"));
+        from = sim.Log().size();
+        panel.SSCommand3_MouseDown(0, button, shift, x, y);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.LogText(from).contains(QStringLiteral("rx CMUT 40 40")), 2000);
+    }
+
     void suspendAndResume() {
         PrivateBus bus;
         QVERIFY(bus.Start());
@@ -419,7 +581,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 1, 5000);
         QTest::qWait(300);
 
-        QVERIFY(bus.SendPrepareForSleep(true));
+        QVERIFY(logind.SendPrepareForSleep(true));
         QTRY_COMPARE_WITH_TIMEOUT(linkSuspended, flagTrue, 5000);
         // The port really is closed, and nothing goes on the line.
         QCOMPARE(systemState.portIsOpen, flagFalse);
@@ -430,7 +592,7 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(sim.Frames(from).size(), 0);
 
-        QVERIFY(bus.SendPrepareForSleep(false));
+        QVERIFY(logind.SendPrepareForSleep(false));
         // The reopen timer brings the link back: a new first contact and a full read.
         QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) == 1,
                                  10000);

@@ -4,6 +4,7 @@
 #include "tests/e2e/x11driver.h"
 #include "tests/fakelogind.h"
 #include "tests/privatebus.h"
+#include "tests/programcopy.h"
 #include "tests/simprocess.h"
 
 #include <QtTest>
@@ -397,6 +398,31 @@ private slots:
         QVERIFY(debug.WaitForExit(5000));
     }
 
+    // A settings file written while the mixer was connected says that it
+    // answers. Without a port that counts for nothing: after message 1 the
+    // panel appears, and a stop signal ends the program.
+    void settingsFileSayingTheMixerAnswersWithoutAPort() {
+        ProgramCopy program;
+        QVERIFY(program.Valid());
+        QFile file(program.SettingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex("0100FFFFFFFF00000000"));
+        file.close();
+        QTemporaryDir nowhere;
+        PanelProcess lonely;
+        MouseMove({0, 0});
+        QVERIFY(lonely.Start(nowhere.filePath(QStringLiteral("none")), {}, program.Executable()));
+        const XWindow box = WaitForMessageBoxOf(lonely, 10000);
+        QVERIFY2(!box.id.isEmpty(), "message 1 did not appear");
+        PressReturn(box);
+        QVERIFY2(!WaitForWindow(panelTitle, panelSize, 10000, lonely.Pid()).id.isEmpty(),
+                 "the panel did not appear after message 1");
+        lonely.Signal(SIGTERM);
+        QVERIFY(lonely.WaitForExit(5000));
+        QCOMPARE(lonely.ExitStatus(), QProcess::NormalExit);
+        QCOMPARE(lonely.ExitCode(), 0);
+    }
+
     // Suspend and resume told by logind on a private bus standing in for the
     // system bus: the panel closes the link and gives its sleep lock back,
     // nothing goes on the line while asleep, and after the resume the link
@@ -418,7 +444,7 @@ private slots:
         QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 1, 5000);
 
-        QVERIFY(bus.SendPrepareForSleep(true));
+        QVERIFY(logind.SendPrepareForSleep(true));
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 0, 5000);
         QTest::qWait(100); // a frame under way may still be logged
         from = LogSize();
@@ -427,7 +453,7 @@ private slots:
         QTest::qWait(500);
         QVERIFY2(FramesSince(from).isEmpty(), qPrintable(FramesSince(from).join(QLatin1Char('|'))));
 
-        QVERIFY(bus.SendPrepareForSleep(false));
+        QVERIFY(logind.SendPrepareForSleep(false));
         QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RIL4")), from, 8000) >= 0);
         QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
         QCOMPARE(FramesSince(from).first(), QStringLiteral("RAST")); // the first contact

@@ -3,6 +3,8 @@
 // it with real X input events and reads the screen's pixels.
 #pragma once
 
+#include <csignal>
+
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
@@ -148,16 +150,22 @@ class PanelProcess {
 public:
     ~PanelProcess() { Stop(); }
 
-    bool Start(const QString& port, const QStringList& args = {}) {
+    // Starts the panel on `port`; `executable` is another copy of the program
+    // (with a program directory of its own), the build's when empty.
+    bool Start(const QString& port, const QStringList& args = {},
+               const QString& executable = QString()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("ARDENIX_PORT"), port);
         process_.setProcessEnvironment(env);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(BinDir() + QStringLiteral("/ardenix"), args);
+        process_.start(executable.isEmpty() ? BinDir() + QStringLiteral("/ardenix") : executable,
+                       args);
         return process_.waitForStarted(5000);
     }
+    void Signal(int signal) const { ::kill(static_cast<pid_t>(process_.processId()), signal); }
+    QProcess::ExitStatus ExitStatus() const { return process_.exitStatus(); }
     void Stop() {
         if (process_.state() != QProcess::NotRunning) {
             process_.terminate();

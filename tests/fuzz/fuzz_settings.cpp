@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ResetSharedState();
     const settings::ReadResult result = settings::LoadSettingsFile(path);
+    QFile::remove(path); // each input leaves nothing behind
     if (result.failed) {
         std::abort(); // a readable regular file must always be read
     }
