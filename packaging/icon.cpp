@@ -11,12 +11,13 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -77,6 +78,7 @@ QString Svg() {
     out << "  <circle cx=\"8\" cy=\"" << Number(lampCentreY) << "\" r=\"" << Number(lampSize / 2)
         << "\" fill=\"" << lampColor.name() << "\"/>\n";
     out << "</svg>\n";
+    out.flush();
     return text;
 }
 
