@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -34,6 +35,11 @@ constexpr const char* helpHead =
     "frames, takes commands on standard input and logs the traffic on standard\n"
     "error. It stops on SIGINT, SIGTERM or SIGHUP and removes its link.\n"
     "Start the panel on it with ARDENIX_PORT=<that path>.\n\n";
+
+constexpr const char* helpConsole =
+    "\nStarted in the background of a shell (\"dorvane-sim &\"), it serves the line\n"
+    "at once and reads commands only once it is brought to the foreground (fg);\n"
+    "with --no-console it never reads standard input.\n";
 
 constexpr const char* helpFrames =
     "\nNumbers are the mixer's: inputs 1..6 (0 or \"none\" = no input), masters A\n"
@@ -115,6 +121,11 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption nakOption(QStringLiteral("nak"),
                                        QStringLiteral("Answer the first N frames with \"N\"."),
                                        QStringLiteral("N"));
+    const QCommandLineOption noConsoleOption(
+        QStringLiteral("no-console"),
+        QStringLiteral("Take no commands: never read standard input (for scripts)."));
+    const QCommandLineOption versionOption({QStringLiteral("V"), QStringLiteral("version")},
+                                           QStringLiteral("Show the version and exit."));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
     parser.addOption(linkOption);
@@ -122,6 +133,8 @@ int main(int argc, char* argv[]) {
     parser.addOption(converterOption);
     parser.addOption(silentOption);
     parser.addOption(nakOption);
+    parser.addOption(noConsoleOption);
+    parser.addOption(versionOption);
     parser.addOption(helpOption);
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "dorvane-sim: %s\n", qPrintable(parser.errorText()));
@@ -132,9 +145,14 @@ int main(int argc, char* argv[]) {
         text += parser.helpText().section(QLatin1Char('\n'), 2).toStdString();
         text += "\n";
         text += sim::CommandHelp();
+        text += helpConsole;
         text += helpFrames;
         text += helpLog;
         std::fputs(text.c_str(), stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("dorvane-sim %s\n", DORVANE_SIM_VERSION);
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
@@ -142,6 +160,10 @@ int main(int argc, char* argv[]) {
                      qPrintable(parser.positionalArguments().first()));
         return 2;
     }
+
+    // In the background of a shell whose terminal stops background writers
+    // (stty tostop), the log and the answers must not stop the mixer either.
+    std::signal(SIGTTOU, SIG_IGN);
 
     const sim::TrafficLog log;
     const std::string linkPath =
@@ -181,8 +203,14 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "dorvane-sim: %s\n", failure.c_str());
         return 1;
     }
-    sim::Console console(
-        [&simulator](std::string_view line) { return sim::ExecuteCommand(line, simulator); });
+    std::optional<sim::Console> console;
+    if (!parser.isSet(noConsoleOption)) {
+        // A read of the terminal from its background fails (EIO) instead of
+        // stopping the process; the console then waits for the foreground.
+        std::signal(SIGTTIN, SIG_IGN);
+        console.emplace(
+            [&simulator](std::string_view line) { return sim::ExecuteCommand(line, simulator); });
+    }
     sim::WriteOutputLine(simulator.LinkPath());
     const int status = app.exec();
     simulator.Unplug(); // removes the link
