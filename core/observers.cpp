@@ -1,0 +1,63 @@
+#include "core/observers.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+std::vector<StateObserver*>& Observers() {
+    static std::vector<StateObserver*> observers; // in the order they subscribed
+    return observers;
+}
+
+LinkState linkState = LinkState::NotConnected;
+
+// Each observer in turn; one that unsubscribes while it is told is skipped
+// from then on, one that subscribes meanwhile hears the next announcement.
+template <class Call> void Tell(const Call& call) {
+    const std::vector<StateObserver*> now = Observers();
+    for (StateObserver* observer : now) {
+        const auto& current = Observers();
+        if (std::find(current.begin(), current.end(), observer) != current.end()) {
+            call(*observer);
+        }
+    }
+}
+
+} // namespace
+
+StateObserver::~StateObserver() {
+    Unsubscribe(*this);
+}
+
+void Subscribe(StateObserver& observer) {
+    auto& observers = Observers();
+    if (std::find(observers.begin(), observers.end(), &observer) == observers.end()) {
+        observers.push_back(&observer);
+    }
+}
+
+void Unsubscribe(StateObserver& observer) {
+    auto& observers = Observers();
+    observers.erase(std::remove(observers.begin(), observers.end(), &observer), observers.end());
+}
+
+void AnnounceReplyApplied(RequestKind kind) {
+    Tell([kind](StateObserver& observer) { observer.ReplyApplied(kind); });
+}
+
+void AnnounceFullReadCompleted() {
+    Tell([](StateObserver& observer) { observer.FullReadCompleted(); });
+}
+
+void AnnounceLinkState(LinkState state) {
+    if (state == linkState) {
+        return;
+    }
+    linkState = state;
+    Tell([state](StateObserver& observer) { observer.LinkStateChanged(state); });
+}
+
+LinkState CurrentLinkState() {
+    return linkState;
+}
