@@ -1,5 +1,6 @@
 // The loss of the link: the one way down after a failure of the port or of
 // the mixer. Every failing step is ignored and the next one runs.
+#include "core/observers.h"
 #include "link/commcontrols.h"
 #include "link/link.h"
 
@@ -15,6 +16,7 @@ void TakeLinkDown(LinkDownNotice notice) {
     }
     form.Timer1.SetEnabled(false);
     form.Timer2.SetEnabled(false);
+    AnnounceLinkState(LinkState::Lost);
     // The user is told that the mixer cannot be reached; the reopen timer
     // starts its attempts once the message is closed.
     if (notice == LinkDownNotice::TellUser) {

@@ -2,6 +2,7 @@
 
 #include "core/core.h"
 #include "core/frmdebug.h"
+#include "core/observers.h"
 #include "core/state.h"
 #include "core/twipsgeometry.h"
 #include "link/commcontrols.h"
@@ -172,6 +173,9 @@ bool FrmComm::WaitForReply() {
 // False when the program is ending.
 bool FrmComm::MakeFirstContact() {
     const Connecting connecting(connecting_);
+    if (IsTrue(systemState.portIsOpen)) {
+        AnnounceLinkState(LinkState::FirstContact);
+    }
     if (BuildStatusRequest()) {
         TransmitPending();
     }
@@ -185,9 +189,11 @@ bool FrmComm::MakeFirstContact() {
     if (sameLink && IsTrue(systemState.deviceResponding)) {
         fullStatusNeeded = true;
         sequenceRunning = true;
+        AnnounceLinkState(LinkState::Reading);
         if (!ReadFullStatus([this] { return arrivalPending_; })) {
             return !host::ProgramEnding();
         }
+        AnnounceLinkState(LinkState::Online);
         WaitForReply();
         if (host::ProgramEnding()) {
             return false;
@@ -322,7 +328,10 @@ void FrmComm::Timer2_Timer() {
     if (fullStatusNeeded) {
         {
             const Connecting connecting(connecting_);
-            ReadFullStatus([this] { return arrivalPending_; });
+            AnnounceLinkState(LinkState::Reading);
+            if (ReadFullStatus([this] { return arrivalPending_; })) {
+                AnnounceLinkState(LinkState::Online);
+            }
         }
         HandlePendingArrivals();
     } else if (!sequenceRunning) {
@@ -414,6 +423,7 @@ void FrmComm::SysInfo1_PowerSuspend() {
     controls.Timer1.SetEnabled(false);
     controls.Timer2.SetEnabled(false);
     controls.Timer3.SetEnabled(true);
+    AnnounceLinkState(LinkState::Suspended);
 }
 
 // The computer woke up: the reopen timer, running since the suspend, brings

@@ -14,7 +14,8 @@ QString MessageText(Integer kind) {
         return QStringLiteral("All virtual faders will be reset to full down positoin.");
     case 1:
         return QStringLiteral("Unable to connect to Dorvane.") + QLatin1Char('\r') +
-               QStringLiteral("Please be sure of connection of USB cable and power status of apparatus.");
+               QStringLiteral(
+                   "Please be sure of connection of USB cable and power status of apparatus.");
     default:
         return {};
     }

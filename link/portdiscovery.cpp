@@ -41,7 +41,8 @@ bool IsFtdiConverter(const QString& ttyEntry, const QString& root) {
     for (int depth = 0; depth < 32; ++depth) {
         const QString vendor = dir.filePath(QStringLiteral("idVendor"));
         if (QFileInfo::exists(vendor)) {
-            return ReadAttribute(vendor).compare(QLatin1String(ftdiVendorId), Qt::CaseInsensitive) == 0;
+            return ReadAttribute(vendor).compare(QLatin1String(ftdiVendorId),
+                                                 Qt::CaseInsensitive) == 0;
         }
         if (dir.absolutePath() == top || !dir.cdUp()) {
             break;
@@ -56,7 +57,8 @@ Integer FindConverterPortIn(const QString& sysfsRoot) {
     const QString ttyClass = QDir(sysfsRoot).filePath(QStringLiteral("class/tty"));
     static const QRegularExpression usbName(QStringLiteral("^ttyUSB([0-9]{1,4})$"));
     std::map<int, QString> candidates; // ascending N
-    const QStringList entries = QDir(ttyClass).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    const QStringList entries =
+        QDir(ttyClass).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     for (const QString& name : entries) {
         const QRegularExpressionMatch match = usbName.match(name);
         if (match.hasMatch()) {
@@ -71,4 +73,6 @@ Integer FindConverterPortIn(const QString& sysfsRoot) {
     return 0;
 }
 
-void FindConverterPort() { comPortNumber = FindConverterPortIn(QStringLiteral("/sys")); }
+void FindConverterPort() {
+    comPortNumber = FindConverterPortIn(QStringLiteral("/sys"));
+}

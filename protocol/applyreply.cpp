@@ -2,6 +2,7 @@
 // The receive handler calls this only after CheckReply has held every data
 // byte against its range; array indexes taken from the request are checked
 // here all the same.
+#include "core/observers.h"
 #include "protocol/protocol.h"
 #include "protocol/replylayout.h"
 #include "protocol/replytables.h"
@@ -106,6 +107,9 @@ bool ApplyReply(Integer kind, Integer index) {
         break;
     }
     RefreshFromStatus(kind);
+    if (kind != kindRecall) {
+        AnnounceReplyApplied(static_cast<RequestKind>(kind));
+    }
     if (statusDecoded && debugMode == flagTrue) {
         LogFrame(receivedDirection, reply::statusLength);
     }

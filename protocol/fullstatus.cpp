@@ -2,6 +2,7 @@
 // waiting for its reply (or its time-out), then a redraw of the whole panel.
 #include "core/host.h"
 #include "core/hostfacts.h"
+#include "core/observers.h"
 #include "link/commcontrols.h"
 #include "link/link.h"
 #include "protocol/protocol.h"
@@ -112,6 +113,7 @@ bool ReadFullStatus(const std::function<bool()>& interrupted) {
     sequenceRunning = false;
     fullStatusNeeded = false;
     RefreshPanel();
+    AnnounceFullReadCompleted();
     controls.Timer2.SetEnabled(true);
     return true;
 }

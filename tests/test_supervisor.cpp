@@ -9,6 +9,7 @@
 // run without arguments, it runs each case in a child of its own.
 #include "core/core.h"
 #include "core/frmdebug.h"
+#include "core/observers.h"
 #include "core/startup.h"
 #include "core/state.h"
 #include "fakelogind.h"
@@ -66,8 +67,20 @@ constexpr qint64 retryMaxMs = 900;
 
 } // namespace
 
+// What the observer seam told: the link's states and the applied replies.
+class Recorder : public StateObserver {
+public:
+    QList<LinkState> states;
+    QList<RequestKind> replies;
+    int fullReads = 0;
+    void ReplyApplied(RequestKind kind) override { replies.append(kind); }
+    void FullReadCompleted() override { ++fullReads; }
+    void LinkStateChanged(LinkState state) override { states.append(state); }
+};
+
 class TestSupervisor : public QObject {
     Q_OBJECT
+    Recorder told;
     QTemporaryDir runtimeDir;
     QElapsedTimer clock;
     QList<qint64> messageTimes; // when message 1 was shown, on `clock`
@@ -95,6 +108,7 @@ class TestSupervisor : public QObject {
 
 private slots:
     void initTestCase() {
+        Subscribe(told);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
             messageTimes.append(clock.elapsed());
@@ -133,6 +147,13 @@ private slots:
             }
         }
         QVERIFY(messageTexts.isEmpty());
+        // The observers heard the link come up and every reply of the read.
+        QCOMPARE(told.states, (QList<LinkState>{LinkState::FirstContact, LinkState::Reading,
+                                                LinkState::Online}));
+        QCOMPARE(told.fullReads, 1);
+        QCOMPARE(told.replies.count(RequestKind::Inputs), 8);
+        QCOMPARE(told.replies.count(RequestKind::SceneName), 4);
+        QVERIFY(told.replies.count(RequestKind::Status) >= 2);
 
         // Unloading the window closes the link and ends the program.
         UnloadFrmComm();
@@ -156,6 +177,8 @@ private slots:
         QTest::qWait(2500);
         QCOMPARE(messageTexts.size(), 1);
         QVERIFY(!comm().Timer3.Enabled());
+        QCOMPARE(CurrentLinkState(), LinkState::NotConnected);
+        QVERIFY(told.states.isEmpty());
 
         // The mixer's line appears where the port was looked for.
         SimProcess sim(link);
@@ -163,6 +186,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(), fullReadCodes) == 1, 10000);
         QCOMPARE(sim.Codes().first(), QStringLiteral("RAST"));
         QCOMPARE(messageTexts.size(), 1);
+        QCOMPARE(told.states, (QList<LinkState>{LinkState::FirstContact, LinkState::Reading,
+                                                LinkState::Online}));
     }
 
     void silentMixer() {
@@ -390,6 +415,7 @@ private slots:
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QCOMPARE(systemState.deviceResponding, flagFalse);
         QVERIFY(comm().Timer3.Enabled());
+        QCOMPARE(told.states.last(), LinkState::Lost);
         // The reopen attempts fail silently while the cable is out.
         QTest::qWait(2200);
         QCOMPARE(messageTexts.size(), 1);
@@ -402,6 +428,9 @@ private slots:
         QTest::qWait(600);
         QVERIFY(sim.Codes(from).endsWith(QStringLiteral("RAST")));
         QCOMPARE(messageTexts.size(), 1);
+        QCOMPARE(told.states.mid(told.states.size() - 4),
+                 (QList<LinkState>{LinkState::Lost, LinkState::FirstContact, LinkState::Reading,
+                                   LinkState::Online}));
     }
 
     void deviceArrivalsWhileOnline() {
@@ -583,6 +612,7 @@ private slots:
 
         QVERIFY(logind.SendPrepareForSleep(true));
         QTRY_COMPARE_WITH_TIMEOUT(linkSuspended, flagTrue, 5000);
+        QCOMPARE(CurrentLinkState(), LinkState::Suspended);
         // The port really is closed, and nothing goes on the line.
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QVERIFY(!comm().MSComm1.PortOpen());
