@@ -10,8 +10,8 @@
 #include "bench/panelrunner.h"
 #include "bench/simrunner.h"
 #include "bench/xsession.h"
-#include "tests/fakelogind.h"
-#include "tests/privatebus.h"
+#include "tests/support/fakelogind.h"
+#include "tests/support/privatebus.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

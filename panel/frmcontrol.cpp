@@ -2,24 +2,16 @@
 
 #include "assets/artwork.h"
 #include "core/state.h"
-#include "link/link.h"
+#include "core/warn.h"
 #include "protocol/protocol.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
-#include <cstdio>
-
 namespace {
 host::FormSlot<FrmControl> frmControlSlot;
-
-struct Place {
-    int left;
-    int top;
-    int width;
-    int height;
-};
+std::function<void()> unloadHandler;
 
 // Where the controls sit on the panel, in twips.
 constexpr std::array<Place, 6> inputPlaces{{{690, 465, 1200, 315},
@@ -120,6 +112,9 @@ FrmControl& frmControl() {
 bool FrmControlLoaded() {
     return frmControlSlot.IsLoaded();
 }
+void SetPanelUnloadHandler(std::function<void()> handler) {
+    unloadHandler = std::move(handler);
+}
 
 void FillPanelImageList() {
     frmControl().FillImageList();
@@ -136,6 +131,10 @@ Integer FindLevelStep(const Single& level) {
 
 FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace())) {
     setWindowTitle(QStringLiteral("Ardenix Ver.1.3"));
+    // The buttons take the user's locale from here: with a Japanese one their
+    // captions keep their own Japanese face.
+    setLocale(systemState.localeCode == 81 ? QLocale(QLocale::Japanese, QLocale::Japan)
+                                           : QLocale::c());
     QFont windowFont(QStringLiteral("Arial"), 9);
     windowFont.setBold(true);
     setFont(windowFont);
@@ -230,8 +229,7 @@ void FrmControl::FillImageList() {
     for (const QString& file : panelImageFiles) {
         const QPixmap picture = host::LoadPicture(file);
         if (picture.isNull()) {
-            std::fprintf(stderr, "ardenix: cannot load the picture \"%s\"\n",
-                         file.toLocal8Bit().constData());
+            Warn(QStringLiteral("cannot load the picture \"%1\"").arg(file));
         }
         ImageList1.Add(picture);
     }
@@ -266,12 +264,14 @@ void FrmControl::Form_Load() {
     }
     // 5. Everything else from the state.
     RefreshPanel();
-    // 6.
+    // 6. The panel's first timer ends with the load.
     Timer1.SetEnabled(false);
 }
 
 void FrmControl::Form_Unload() {
-    UnloadFrmComm();
+    if (unloadHandler) {
+        unloadHandler();
+    }
 }
 
 void FrmControl::paintEvent(QPaintEvent*) {

@@ -2,10 +2,10 @@
 // processes, under an X server, operated through real X input events at the
 // controls' pixel positions. Runs under xvfb-run.
 #include "tests/e2e/x11driver.h"
-#include "tests/fakelogind.h"
-#include "tests/privatebus.h"
-#include "tests/programcopy.h"
-#include "tests/simprocess.h"
+#include "tests/support/fakelogind.h"
+#include "tests/support/privatebus.h"
+#include "tests/support/programcopy.h"
+#include "tests/support/simprocess.h"
 
 #include <QtTest>
 
