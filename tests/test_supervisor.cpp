@@ -555,10 +555,8 @@ private slots:
     void settingsFileSayingTheMixerAnswers() {
         ProgramCopy program;
         QVERIFY(program.Valid());
-        QFile file(program.SettingsPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromHex("0100FFFFFFFF00000000"));
-        file.close();
+        // The system block of a file written while the mixer answered.
+        QVERIFY(program.WriteSettings(QByteArray::fromHex("0100FFFFFFFF00000000")));
         host::SetProgramDirectory(program.Directory());
         QTemporaryDir nowhere;
         qputenv("ARDENIX_PORT", nowhere.filePath(QStringLiteral("none")).toLocal8Bit());

@@ -37,6 +37,12 @@ public:
     QString Directory() const { return dir_.path(); }
     QString Executable() const { return dir_.filePath(QStringLiteral("ardenix")); }
     QString SettingsPath() const { return dir_.filePath(QStringLiteral("Initial.vqp")); }
+    // Puts a settings file with these bytes where the program reads it.
+    bool WriteSettings(const QByteArray& bytes) const {
+        QFile file(SettingsPath());
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(bytes) == bytes.size();
+    }
 
 private:
     QString source_;
