@@ -1,4 +1,5 @@
 // ardenix: the Dorvane remote-control panel.
+#include "app/options.h"
 #include "app/startup.h"
 #include "app/wiring.h"
 #include "core/hostfacts.h"
@@ -8,8 +9,39 @@
 #include "windows/windows.h"
 
 #include <QApplication>
+#include <QFile>
+
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
+    // The command line is read before anything touches the window system, so
+    // --help and --version work without a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const ProgramOptions options = ParseProgramOptions(arguments);
+    switch (options.action) {
+    case ProgramOptions::Action::Help:
+        std::fputs(HelpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case ProgramOptions::Action::Version:
+        std::fputs(VersionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case ProgramOptions::Action::UsageError:
+        std::fprintf(stderr, "ardenix: %s (try 'ardenix --help')\n",
+                     options.error.toLocal8Bit().constData());
+        return 2;
+    case ProgramOptions::Action::Run:
+        break;
+    }
+    if (!options.port.isEmpty()) {
+        qputenv("ARDENIX_PORT", QFile::encodeName(options.port));
+    }
+    SetSettingsFileOption(options.settings);
+    // The design's words: the arguments that are no options, joined with blanks.
+    host::SetCommandLineText(options.words.join(QLatin1Char(' ')));
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ardenix"));
     // The serial control and the communication timers go before the application object.

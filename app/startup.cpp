@@ -4,6 +4,7 @@
 #include "core/hostfacts.h"
 #include "core/settings.h"
 #include "core/state.h"
+#include "core/warn.h"
 #include "host/host.h"
 #include "panel/panel.h"
 #include "protocol/protocol.h"
@@ -14,9 +15,21 @@
 
 #include <QDir>
 
+namespace {
+QString givenSettingsFile; // --settings
+} // namespace
+
+void SetSettingsFileOption(const QString& path) {
+    givenSettingsFile = path;
+}
+
 void ReadSettingsFile(const QString& fileName) {
-    const QString path = QDir(host::ProgramDirectory()).filePath(fileName);
-    const settings::ReadResult result = settings::LoadSettingsFile(path);
+    const settings::SettingsLocation where =
+        settings::FindSettingsFile(fileName, host::ProgramDirectory(), givenSettingsFile);
+    if (debugMode == flagTrue) {
+        Warn(QStringLiteral("settings file: %1").arg(where.path));
+    }
+    const settings::ReadResult result = settings::LoadSettingsFile(where.path, where.access);
     if (result.failed) {
         host::MsgBox(QString::number(result.errorNumber) + QLatin1Char('\r') + result.description,
                      host::mbOkOnly, host::ApplicationTitle());

@@ -10,7 +10,11 @@
 // is done; the program then runs on the events of its windows.
 void Main();
 
-// Reads the settings file `fileName` from the program's directory into the
-// shared state. An error ends the reading and is shown in a message box (its
-// number, a carriage return and its description); start-up then goes on.
+// Reads the settings file `fileName` into the shared state: the file given on
+// the command line, or the first found of the user's, the system's and the
+// program's (settings::FindSettingsFile). An error ends the reading and is
+// shown in a message box (its number, a carriage return and its
+// description); start-up then goes on.
 void ReadSettingsFile(const QString& fileName);
+// The settings file given on the command line (--settings); empty for none.
+void SetSettingsFileOption(const QString& path);

@@ -11,7 +11,7 @@
 #include "windows/windows.h"
 
 void WireLayers(PanelRefresh& panel) {
-    SetLinkEvents({&ConnectionLost, &LogFrame});
+    SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
     connection::SetFrontEnd(
         {[](MessageKind kind) { ShowMessage(kind); }, [] { frmControl().Show(); }});
     SetDebugWindowLoader([] { frmDebug(); });

@@ -39,9 +39,9 @@ bool PanelWindowVisible() {
     return false;
 }
 
-std::optional<RunFigures> OneRun(const QString& binDir, bool onX) {
+std::optional<RunFigures> OneRun(const QString& binDir, bool onX, const QStringList& simArguments) {
     SimRunner sim;
-    if (!sim.Start(binDir, {QStringLiteral("--baud-delay")})) {
+    if (!sim.Start(binDir, simArguments)) {
         std::fprintf(stderr, "bench-startup: dorvane-sim did not start\n");
         return std::nullopt;
     }
@@ -91,20 +91,26 @@ std::optional<RunFigures> OneRun(const QString& binDir, bool onX) {
     return figures;
 }
 
-int Run(int runs, bool onX) {
+int Run(int runs, bool onX, int converterLatencyMs) {
+    QStringList simArguments{QStringLiteral("--baud-delay")};
+    if (converterLatencyMs > 0) {
+        simArguments << QStringLiteral("--converter-latency")
+                     << QString::number(converterLatencyMs);
+    }
     const QString binDir = BinDirectory();
     XSession x;
     if (onX && !x.Open()) {
         std::fprintf(stderr, "bench-startup: %s\n", qPrintable(x.Problem()));
         return 1;
     }
-    std::printf("bench-startup: %d runs, platform %s%s, dorvane-sim --baud-delay\n", runs,
-                onX ? "xcb on " : "offscreen", onX ? qPrintable(x.Display()) : "");
+    std::printf("bench-startup: %d runs, platform %s%s, dorvane-sim %s\n", runs,
+                onX ? "xcb on " : "offscreen", onX ? qPrintable(x.Display()) : "",
+                qPrintable(simArguments.join(QLatin1Char(' '))));
     std::printf("%4s %10s %10s %10s %10s %10s %7s %13s\n", "run", "contact", "read", "read end",
                 "1st poll", "window", "frames", "bytes out/in");
     std::vector<double> contact, read, readEnd, poll, window, wire, wireIn;
     for (int run = 1; run <= runs; ++run) {
-        const std::optional<RunFigures> f = OneRun(binDir, onX);
+        const std::optional<RunFigures> f = OneRun(binDir, onX, simArguments);
         if (!f) {
             return 1;
         }
@@ -157,12 +163,21 @@ int main(int argc, char* argv[]) {
         QStringLiteral("x11"),
         QStringLiteral("Run the panel on X (the display of $DISPLAY, else a private Xvfb) and "
                        "time the window appearing too (polled with xdotool every 10 ms)."));
+    const QCommandLineOption converterOption(
+        QStringLiteral("converter-latency"),
+        QStringLiteral("The simulator hands reply bytes over as an FTDI converter with this "
+                       "latency timer does (16 is the converter's default, 1 its low-latency "
+                       "setting); 0 paces them byte by byte (the default)."),
+        QStringLiteral("MS"));
     parser.addOption(runsOption);
     parser.addOption(xOption);
+    parser.addOption(converterOption);
     parser.process(app);
     int runs = 5;
-    if (!IntegerOption(parser, runsOption, 1, 1000, runs)) {
+    int converterLatencyMs = 0;
+    if (!IntegerOption(parser, runsOption, 1, 1000, runs) ||
+        !IntegerOption(parser, converterOption, 0, 255, converterLatencyMs)) {
         return 2;
     }
-    return Run(runs, parser.isSet(xOption));
+    return Run(runs, parser.isSet(xOption), converterLatencyMs);
 }

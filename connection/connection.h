@@ -46,6 +46,10 @@ void PowerResume();
 // The communication window unloads: the timers stop and the port closes.
 void Close();
 
+// The port stopped answering while a frame was being sent (the link's event):
+// the loss is told on standard error and the link taken down.
+void LinkLostWhileSending();
+
 // How the link went down: a failure (the user is told), a port that did not
 // reopen after an arrival (nothing is said), or a suspend.
 enum class LinkDown { Lost, LostQuietly, Suspended };

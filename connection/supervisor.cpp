@@ -7,6 +7,7 @@
 #include "core/hostfacts.h"
 #include "core/observers.h"
 #include "core/state.h"
+#include "core/warn.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
 
@@ -39,6 +40,21 @@ public:
 private:
     bool previous_;
 };
+
+// Why the link went down, told on standard error with the device: once, and
+// again only when the reason changes or the link was online in between.
+QString lastLoss;
+
+void ReportLoss(const QString& reason) {
+    const QString loss = QStringLiteral("lost the mixer on %1: %2")
+                             .arg(SerialPort::DevicePath(comm().MSComm1.CommPort()), reason);
+    if (loss != lastLoss) {
+        lastLoss = loss;
+        Warn(loss);
+    }
+}
+
+const QString deviceGone = QStringLiteral("the device stopped answering (unplugged?)");
 
 void TellUser(MessageKind kind) {
     if (frontEnd.tellUser) {
@@ -84,6 +100,7 @@ bool ReadTheFullStatus() {
         return false;
     }
     AnnounceLinkState(LinkState::Online);
+    lastLoss.clear();
     return true;
 }
 
@@ -219,6 +236,7 @@ void ReceiveStep(Integer commEvent) {
 
 void ReplyTimerTick() {
     if (!IsPortAlive()) {
+        ReportLoss(deviceGone);
         ConnectionLost();
         return;
     }
@@ -244,6 +262,7 @@ void ReplyTimerTick() {
     DiscardInput(controls);
     reply.busy = flagFalse;
     exchange[sendRecord].busy = flagFalse;
+    ReportLoss(QStringLiteral("no valid reply to three transmissions"));
     ConnectionLost();
     if (IsTrue(debugMode)) {
         debugLists[0].InsertItem(timeoutErrorLine);
@@ -311,6 +330,11 @@ void Close() {
         ClosePort(controls);
     }
     controls.Timer3.SetEnabled(false);
+}
+
+void LinkLostWhileSending() {
+    ReportLoss(deviceGone);
+    ConnectionLost();
 }
 
 void TakeLinkDown(LinkDown why) {

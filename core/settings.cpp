@@ -2,7 +2,9 @@
 
 #include "core/state.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cfenv>
@@ -113,6 +115,9 @@ int OpenSettings(const QByteArray& path) {
     return -1;
 }
 
+// Reads the four blocks from the open file and closes it.
+ReadResult ReadBlocks(int fd);
+
 void StoreSystemBlock(const std::vector<Byte>& fixed, const std::vector<Byte>& text) {
     systemState.localeCode = Int16At(fixed, 0);
     systemState.deviceResponding = Int16At(fixed, 2);
@@ -142,8 +147,39 @@ void StoreSceneSetup(const std::vector<Byte>& block) {
 
 } // namespace
 
-ReadResult LoadSettingsFile(const QString& path) {
+SettingsLocation FindSettingsFile(const QString& fileName, const QString& programDirectory,
+                                  const QString& given) {
+    if (!given.isEmpty()) {
+        return {given, Access::ReadOnly};
+    }
+    // Relative folders in the variables are ignored, as the base directory
+    // rules say.
+    const auto absolute = [](const QString& folder) { return QDir::isAbsolutePath(folder); };
+    QStringList folders;
+    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    folders << (absolute(configHome) ? configHome : QDir::homePath() + QStringLiteral("/.config"));
+    QStringList configDirs =
+        qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    configDirs.removeIf([&absolute](const QString& folder) { return !absolute(folder); });
+    folders << (configDirs.isEmpty() ? QStringList{QStringLiteral("/etc/xdg")} : configDirs);
+    for (const QString& folder : folders) {
+        const QString path = QDir(folder).filePath(QStringLiteral("ardenix/") + fileName);
+        if (QFileInfo::exists(path)) {
+            return {path, Access::ReadOnly};
+        }
+    }
+    return {QDir(programDirectory).filePath(fileName), Access::Own};
+}
+
+ReadResult LoadSettingsFile(const QString& path, Access access) {
     const QByteArray nativePath = QFile::encodeName(path);
+    if (access == Access::ReadOnly) {
+        const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            return Failure(errno);
+        }
+        return ReadBlocks(fd);
+    }
     const int rawFd = OpenSettings(nativePath);
     if (rawFd < 0) {
         const int error = errno;
@@ -156,6 +192,12 @@ ReadResult LoadSettingsFile(const QString& path) {
         }
         return Failure(error);
     }
+    return ReadBlocks(rawFd);
+}
+
+namespace {
+
+ReadResult ReadBlocks(int rawFd) {
     const FileDescriptor fd(rawFd);
     // Only a regular file is a settings file: a FIFO, a device or anything
     // else in its place is an error like a directory there.
@@ -203,6 +245,8 @@ ReadResult LoadSettingsFile(const QString& path) {
     }
     return {};
 }
+
+} // namespace
 
 Integer FirstLevelFromDecibels(Single level) {
     if (!std::isfinite(level)) {

@@ -43,7 +43,24 @@ struct ReadResult {
 // a link that leads nowhere, leaves all blocks zero. Only other errors (an
 // unreadable file, a directory, FIFO, device or socket in its place, a read
 // error) are reported as failed. Opening never blocks.
-ReadResult LoadSettingsFile(const QString& path);
+// How the file is opened: as the program's own file (read and write, created
+// when missing), or only read (a user's or the system's file, or the one given
+// on the command line: never created, never written).
+enum class Access { Own, ReadOnly };
+ReadResult LoadSettingsFile(const QString& path, Access access = Access::Own);
+
+// Where the settings file is read from.
+struct SettingsLocation {
+    QString path;
+    Access access = Access::Own;
+};
+// The file given on the command line when there is one; otherwise the first
+// that exists of $XDG_CONFIG_HOME/ardenix/<fileName> (~/.config when unset)
+// and <dir>/ardenix/<fileName> for each folder of $XDG_CONFIG_DIRS (/etc/xdg
+// when unset), read only; otherwise <fileName> in the program's directory,
+// the program's own file.
+SettingsLocation FindSettingsFile(const QString& fileName, const QString& programDirectory,
+                                  const QString& given);
 
 // The first level of a master section from its stored fader level in dB:
 // rounded to the nearest integer, halves to the even neighbour; 0 for a value

@@ -10,7 +10,9 @@
 #include "core/state.h"
 #include "serial/commcontrols.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -47,7 +49,22 @@ bool IsPortAlive();
 void DiscardInput(CommControls& form);
 
 // --- Port discovery ----------------------------------------------------------------
-// Sets comPortNumber from the first FTDI converter (0 when there is none).
+// Sets comPortNumber from the first FTDI converter (0 when there is none), and
+// says on standard error what the user should know of the converters found
+// (DiscoveryNotes) unless ARDENIX_PORT names the device.
 void FindConverterPort();
-// The same, over the sysfs tree at `sysfsRoot` (tests build their own).
+// The same number, over the sysfs tree at `sysfsRoot` (tests build their own).
 Integer FindConverterPortIn(const QString& sysfsRoot);
+
+// The FTDI converters of a sysfs tree: their ttyUSB numbers in ascending
+// order, and the FTDI USB devices ("0403:<product>") that show no serial port.
+struct ConverterSurvey {
+    QList<int> converters;
+    QStringList ftdiWithoutPort;
+};
+ConverterSurvey SurveyConverters(const QString& sysfsRoot);
+// What to tell the user, one line each: several converters (listed with
+// their names under <devRoot>/serial/by-id, the one used, how to choose), or
+// an FTDI device without a port (another program may hold it). Nothing when
+// there is one converter.
+QStringList DiscoveryNotes(const ConverterSurvey& survey, const QString& devRoot);

@@ -2,6 +2,7 @@
 
 #include "core/warn.h"
 
+#include <QFile>
 #include <QStringList>
 #include <QTimer>
 
@@ -9,7 +10,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include <grp.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,8 +24,45 @@ namespace {
 const char* const portPathVariable = "ARDENIX_PORT";
 const QString devicePrefix = QStringLiteral("/dev/ttyUSB");
 
-void ReportOpenFailure(const QString& path, const QString& reason) {
-    Warn(QStringLiteral("cannot open serial port %1: %2").arg(path, reason));
+// Why the user may not open the device at `path`, and what to do about it:
+// the group that owns the device, and whether this session already counts
+// as a member of it (a user added to the group counts only after logging in
+// again).
+QString NoPermission(const QString& path) {
+    struct stat info {};
+    const struct group* owner =
+        ::stat(QFile::encodeName(path).constData(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
+    const QString group =
+        owner ? QString::fromLocal8Bit(owner->gr_name) : QStringLiteral("dialout");
+    const struct passwd* user = ::getpwuid(::geteuid());
+    bool listed = false;
+    if (owner && user) {
+        listed = user->pw_gid == owner->gr_gid;
+        for (char* const* member = owner->gr_mem; *member && !listed; ++member) {
+            listed = std::strcmp(*member, user->pw_name) == 0;
+        }
+    }
+    if (listed) {
+        return QStringLiteral("no permission: you were added to the group '%1' after this "
+                              "session began; log out and in again")
+            .arg(group);
+    }
+    return QStringLiteral("no permission: join the group '%1' (sudo adduser $USER %1) and log "
+                          "in again, or install the udev rule of the package")
+        .arg(group);
+}
+
+// Asks the driver to hand received bytes on at once. An FTDI converter holds
+// them for its latency timer (16 ms) otherwise, and every exchange of the
+// protocol waits for its reply. A device without the request (a
+// pseudo-terminal) keeps what it has.
+void AskForLowLatency(int fd) {
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) {
+        return;
+    }
+    info.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &info);
 }
 
 // True when a modem-control line could be set, or the device has no such
@@ -135,8 +177,7 @@ QString SerialPort::OpenFailureReason(const QString& path) const {
         // another program holds (its lock file, or the exclusive open).
         const QByteArray native = path.toLocal8Bit();
         if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
-            return QStringLiteral("no permission (join the 'dialout' group or install the "
-                                  "udev rule)");
+            return NoPermission(path);
         }
         return QStringLiteral("in use by another program");
     }
@@ -171,8 +212,7 @@ bool SerialPort::SetPortOpen(bool open) {
         if (error == ENOENT || error == ENOTDIR) {
             ReportOpenFailure(path, QStringLiteral("no such device"));
         } else if (error == EACCES) {
-            ReportOpenFailure(path, QStringLiteral("no permission (join the 'dialout' group or "
-                                                   "install the udev rule)"));
+            ReportOpenFailure(path, NoPermission(path));
         } else {
             ReportOpenFailure(path, QString::fromLocal8Bit(std::strerror(error)));
         }
@@ -217,7 +257,19 @@ bool SerialPort::SetPortOpen(bool open) {
     }
     closeQueued_ = false;
     ++openCount_;
+    lastFailure_.clear(); // a later failure is news again
+    AskForLowLatency(static_cast<int>(port_.handle()));
     return true;
+}
+
+void SerialPort::ReportOpenFailure(const QString& path, const QString& reason) {
+    // Told once, and again only when the reason changes: the reopen timer
+    // tries every second while the cable is out.
+    const QString failure = QStringLiteral("cannot open serial port %1: %2").arg(path, reason);
+    if (failure != lastFailure_) {
+        lastFailure_ = failure;
+        Warn(failure);
+    }
 }
 
 bool SerialPort::DiscardInput() {

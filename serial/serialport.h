@@ -76,6 +76,7 @@ private:
     void HandleError(QSerialPort::SerialPortError error);
     void HandleReadyRead();
     QString OpenFailureReason(const QString& path) const;
+    void ReportOpenFailure(const QString& path, const QString& reason);
 
     QSerialPort port_;
     Integer commPort_ = 1;
@@ -91,4 +92,5 @@ private:
     bool closeQueued_ = false; // a close after a hang-up waits in the event loop
     int openCount_ = 0;        // openings so far: a queued close belongs to one of them
     OnCommHandler onComm_;
+    QString lastFailure_; // the failure to open told last; empty once the port opened
 };

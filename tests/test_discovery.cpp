@@ -64,6 +64,23 @@ public:
         Link(QStringLiteral("../../") + tty, QStringLiteral("class/tty/") + name);
     }
 
+    // A USB device in bus/usb/devices that shows no serial port.
+    void AddUsbDeviceWithoutPort(const QString& name, const QByteArray& vendor,
+                                 const QByteArray& product) const {
+        const QString device = QStringLiteral("devices/usb1/") + name;
+        MakeDir(device + QStringLiteral("/") + name + QStringLiteral(":1.0"));
+        Write(device + QStringLiteral("/idVendor"), vendor + "\n");
+        Write(device + QStringLiteral("/idProduct"), product + "\n");
+        MakeDir(QStringLiteral("bus/usb/devices"));
+        Link(QStringLiteral("../../../") + device, QStringLiteral("bus/usb/devices/") + name);
+    }
+    // The USB devices of AddUsbSerial in bus/usb/devices too.
+    void ListUsbDevice(int n) const {
+        MakeDir(QStringLiteral("bus/usb/devices"));
+        Link(QStringLiteral("../../../devices/usb1/1-%1").arg(n),
+             QStringLiteral("bus/usb/devices/1-%1").arg(n));
+    }
+
 private:
     QTemporaryDir dir_;
 };
@@ -141,6 +158,60 @@ private slots:
             sys.AddUsbSerial(0, QByteArray(), QString());
             QCOMPARE(FindConverterPortIn(sys.Root()), Integer(0));
         }
+    }
+
+    // Several converters: all are listed with their stable names, the first
+    // is used, and the user learns how to choose another.
+    void severalConvertersAreListed() {
+        FakeSysfs sys;
+        sys.AddUsbSerial(0, "0403", QStringLiteral("ftdi_sio"));
+        sys.AddUsbSerial(3, "0403", QString());
+        sys.AddUsbSerial(1, "067b", QStringLiteral("pl2303")); // not an FTDI converter
+        QTemporaryDir dev;
+        QVERIFY(QDir().mkpath(dev.filePath(QStringLiteral("serial/by-id"))));
+        const QString byId =
+            dev.filePath(QStringLiteral("serial/by-id/usb-FTDI_FT232R_A1-if00-port0"));
+        QVERIFY(QFile::link(QStringLiteral("../../ttyUSB3"), byId));
+        const ConverterSurvey survey = SurveyConverters(sys.Root());
+        QCOMPARE(survey.converters, (QList<int>{0, 3}));
+        const QStringList notes = DiscoveryNotes(survey, dev.path());
+        QCOMPARE(notes.size(), 1);
+        QVERIFY2(
+            notes[0].contains(QStringLiteral("found 2 FTDI converters")) &&
+                notes[0].contains(dev.filePath(QStringLiteral("ttyUSB0")) + QStringLiteral(",")) &&
+                notes[0].contains(dev.filePath(QStringLiteral("ttyUSB3")) + QStringLiteral(" (") +
+                                  byId + QStringLiteral(")")) &&
+                notes[0].contains(QStringLiteral("using ") +
+                                  dev.filePath(QStringLiteral("ttyUSB0"))) &&
+                notes[0].contains(QStringLiteral("--port")),
+            qPrintable(notes[0]));
+        // One converter: nothing to say.
+        FakeSysfs one;
+        one.AddUsbSerial(2, "0403", QString());
+        QVERIFY(DiscoveryNotes(SurveyConverters(one.Root()), dev.path()).isEmpty());
+    }
+
+    // An FTDI device without a serial port (a braille display's driver took
+    // it): the note says so and how to check.
+    void ftdiDeviceWithoutAPort() {
+        FakeSysfs sys;
+        sys.AddUsbDeviceWithoutPort(QStringLiteral("1-4"), "0403", "6001");
+        sys.AddUsbDeviceWithoutPort(QStringLiteral("1-5"), "046d", "c52b"); // a mouse
+        const ConverterSurvey survey = SurveyConverters(sys.Root());
+        QVERIFY(survey.converters.isEmpty());
+        QCOMPARE(survey.ftdiWithoutPort, QStringList{QStringLiteral("0403:6001")});
+        const QStringList notes = DiscoveryNotes(survey, QStringLiteral("/dev"));
+        QCOMPARE(notes.size(), 1);
+        for (const char* word : {"0403:6001", "brltty", "lsusb", "journalctl"}) {
+            QVERIFY2(notes[0].contains(QLatin1String(word)), qPrintable(notes[0]));
+        }
+        // The same device with its port shown is an ordinary converter.
+        FakeSysfs fine;
+        fine.AddUsbSerial(0, "0403", QString());
+        fine.ListUsbDevice(0);
+        const ConverterSurvey found = SurveyConverters(fine.Root());
+        QCOMPARE(found.converters, QList<int>{0});
+        QVERIFY(found.ftdiWithoutPort.isEmpty());
     }
 
     void oddEntriesAreSkipped() {

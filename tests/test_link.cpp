@@ -5,6 +5,7 @@
 #include "serial/serial.h"
 #include "tests/support/linecalls.h"
 #include "tests/support/ptypeer.h"
+#include "tests/support/stderrcapture.h"
 
 #include "connection/connection.h"
 #include "protocol/protocol.h"
@@ -12,47 +13,9 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-// Collects what the program writes to standard error while it lives.
-class StderrCapture {
-public:
-    StderrCapture() {
-        std::fflush(stderr);
-        saved_ = ::dup(2);
-        std::FILE* file = std::tmpfile();
-        file_ = file;
-        ::dup2(::fileno(file), 2);
-    }
-    ~StderrCapture() { Restore(); }
-    QString Text() {
-        Restore();
-        std::rewind(file_);
-        QByteArray bytes;
-        char buffer[512];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) {
-            bytes.append(buffer, static_cast<qsizetype>(n));
-        }
-        return QString::fromLocal8Bit(bytes);
-    }
-
-private:
-    void Restore() {
-        if (saved_ >= 0) {
-            std::fflush(stderr);
-            ::dup2(saved_, 2);
-            ::close(saved_);
-            saved_ = -1;
-        }
-    }
-    int saved_ = -1;
-    std::FILE* file_ = nullptr;
-};
-
-} // namespace
 
 class TestLink : public QObject {
     Q_OBJECT
@@ -94,7 +57,7 @@ private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {
         // The link reports its loss to the connection, which tells the user.
-        SetLinkEvents({&ConnectionLost, &LogFrame});
+        SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
         connection::SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}});
     }
     void init() {
@@ -380,6 +343,99 @@ private slots:
         QCOMPARE(SerialPort::DevicePath(1), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(SerialPort::DevicePath(12), QStringLiteral("/dev/ttyUSB11"));
         QCOMPARE(SerialPort::DevicePath(0), QString());
+    }
+
+    // The converter is asked to hand bytes on at once (low latency); a device
+    // that does not know the request (a pseudo-terminal) opens all the same.
+    void lowLatencyIsAskedFor() {
+        mixer = std::make_unique<PtyPeer>();
+        qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
+        const auto lowLatencyAsked = [](int fd) {
+            for (const LineCall& call : LineCalls()) {
+                if (call.fd == fd && call.request == TIOCSSERIAL &&
+                    (call.bits & ASYNC_LOW_LATENCY) != 0) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        LineCalls().clear();
+        PretendSerialDriver() = true;
+        const bool opened = OpenPort(comm());
+        PretendSerialDriver() = false;
+        QVERIFY(opened);
+        QVERIFY(lowLatencyAsked(comm().MSComm1.CommID()));
+        ClosePort(comm());
+
+        LineCalls().clear();
+        systemState.portIsOpen = ToFlag(OpenPort(comm())); // the pseudo-terminal refuses
+        QCOMPARE(systemState.portIsOpen, flagTrue);
+        QVERIFY(!lowLatencyAsked(comm().MSComm1.CommID()));
+        sendBuffer[0] = 'X';
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1), LinkResult::Ok);
+        QCOMPARE(mixer->Read(2), QByteArray("X\r"));
+    }
+
+    // A port that cannot be opened is told once per reason, not on every
+    // attempt of the reopen timer; after an opening it is news again.
+    void openFailuresAreToldOnce() {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("missing"));
+        qputenv("ARDENIX_PORT", missing.toLocal8Bit());
+        {
+            StderrCapture capture;
+            for (int attempt = 0; attempt < 5; ++attempt) {
+                QVERIFY(!OpenPort(comm()));
+            }
+            qputenv("ARDENIX_PORT", dir.path().toLocal8Bit()); // another reason
+            QVERIFY(!OpenPort(comm()));
+            QVERIFY(!OpenPort(comm()));
+            const QString text = capture.Text();
+            QCOMPARE(text.count(QLatin1Char('\n')), 2);
+            QCOMPARE(text.count(missing), 1);
+        }
+        mixer = std::make_unique<PtyPeer>();
+        qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
+        QVERIFY(OpenPort(comm()));
+        ClosePort(comm());
+        qputenv("ARDENIX_PORT", missing.toLocal8Bit());
+        StderrCapture capture;
+        QVERIFY(!OpenPort(comm()));
+        QVERIFY(!OpenPort(comm()));
+        QCOMPARE(capture.Text().count(missing), 1);
+    }
+
+    // A device the user may not open: the reason names the device's group
+    // and what to do.
+    void noPermissionSaysWhatToDo() {
+        mixer = std::make_unique<PtyPeer>();
+        const QByteArray path = mixer->SlavePath().toLocal8Bit();
+        QCOMPARE(::chmod(path.constData(), 0600), 0);
+        int out[2];
+        QCOMPARE(::pipe(out), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(out[1], 2);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(90);
+            }
+            qputenv("ARDENIX_PORT", path);
+            ::_exit(OpenPort(comm()) ? 1 : 0);
+        }
+        ::close(out[1]);
+        QByteArray told;
+        char buffer[512];
+        ssize_t n = 0;
+        while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) {
+            told.append(buffer, n);
+        }
+        ::close(out[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QVERIFY2(told.contains("no permission") && told.contains("join the group") &&
+                     told.contains("log") && told.contains("udev rule"),
+                 told.constData());
     }
 
     void openFailuresSayWhy() {

@@ -322,13 +322,12 @@ private slots:
             QVERIFY2(simHelp.count(name) == 1, qPrintable("--" + name));
         }
 
-        // ardenix: the command line it takes. Kept here until the program
-        // prints it with --help; then compare HelpOptions() of its --help.
-        const std::map<QString, QString> panelOptions{
-            {QStringLiteral("help"), QStringLiteral("h")},
-            {QStringLiteral("version"), QStringLiteral("V")},
-            {QStringLiteral("port"), QString()},
-            {QStringLiteral("settings"), QString()}};
+        // ardenix: the options its --help lists.
+        const Run panelHelp =
+            Execute(BinPath(QStringLiteral("ardenix")), {QStringLiteral("--help")});
+        QCOMPARE(panelHelp.exitCode, 0);
+        const std::map<QString, QString> panelOptions = HelpOptions(panelHelp.out);
+        QVERIFY(panelOptions.count(QStringLiteral("settings")) == 1);
         mentioned.clear();
         const std::map<QString, QString> panelPage =
             ManPageOptions(SourcePath(QStringLiteral("packaging/man/ardenix.1")), &mentioned);

@@ -43,7 +43,7 @@ private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {
         // The link reports its loss to the connection, which tells the user.
-        SetLinkEvents({&ConnectionLost, &LogFrame});
+        SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
         connection::SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}});
     }
     void init() {

@@ -231,6 +231,74 @@ private slots:
         QFile::remove(Path());
     }
 
+    // Where the file is looked for: the file given, then the user's folder,
+    // then each system folder, then the program's directory.
+    void searchOrder() {
+        QTemporaryDir home;
+        QTemporaryDir systemA;
+        QTemporaryDir systemB;
+        QTemporaryDir program;
+        const auto put = [](const QString& folder) {
+            QVERIFY(QDir().mkpath(folder + QStringLiteral("/ardenix")));
+            QFile f(folder + QStringLiteral("/ardenix/Initial.vqp"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        };
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_DIRS", (QStringLiteral("relative/ignored:") + systemA.path() +
+                                    QLatin1Char(':') + systemB.path())
+                                       .toLocal8Bit());
+        const auto found = [&program](const QString& given = QString()) {
+            return settings::FindSettingsFile(QStringLiteral("Initial.vqp"), program.path(), given);
+        };
+        // Nothing anywhere: the program's own file.
+        QCOMPARE(found().path, program.filePath(QStringLiteral("Initial.vqp")));
+        QVERIFY(found().access == settings::Access::Own);
+        put(systemB.path());
+        QCOMPARE(found().path, systemB.filePath(QStringLiteral("ardenix/Initial.vqp")));
+        QVERIFY(found().access == settings::Access::ReadOnly);
+        put(systemA.path());
+        QCOMPARE(found().path, systemA.filePath(QStringLiteral("ardenix/Initial.vqp")));
+        put(home.path());
+        QCOMPARE(found().path, home.filePath(QStringLiteral("ardenix/Initial.vqp")));
+        QCOMPARE(found(QStringLiteral("/some/where.vqp")).path, QStringLiteral("/some/where.vqp"));
+        QVERIFY(found(QStringLiteral("/some/where.vqp")).access == settings::Access::ReadOnly);
+        // Unset, the variables stand for ~/.config and /etc/xdg.
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CONFIG_DIRS");
+        const QString defaultHome =
+            QDir::homePath() + QStringLiteral("/.config/ardenix/Initial.vqp");
+        const QString expected = QFileInfo::exists(defaultHome) ? defaultHome
+                                 : QFileInfo::exists(QStringLiteral("/etc/xdg/ardenix/Initial.vqp"))
+                                     ? QStringLiteral("/etc/xdg/ardenix/Initial.vqp")
+                                     : program.filePath(QStringLiteral("Initial.vqp"));
+        QCOMPARE(found().path, expected);
+    }
+
+    // A file that is not the program's own is only read: a missing one is an
+    // error and is not made, a read-only one is read, and nothing is written.
+    void readOnlyAccessNeverWrites() {
+        const QString missing = dir.filePath(QStringLiteral("given.vqp"));
+        const auto none = settings::LoadSettingsFile(missing, settings::Access::ReadOnly);
+        QVERIFY(none.failed);
+        QCOMPARE(none.errorNumber, ENOENT);
+        QVERIFY(!QFileInfo::exists(missing));
+
+        FileImage image;
+        image.PutInt16(image.SceneSetupStart() + settings::sceneEntriesOffset +
+                           settings::sceneEntryBytes * 1 + settings::sceneBlockedOffset,
+                       -1);
+        image.Write(missing);
+        QCOMPARE(::chmod(QFile::encodeName(missing).constData(), 0444), 0);
+        const QDateTime before = QFileInfo(missing).lastModified();
+        const auto read = settings::LoadSettingsFile(missing, settings::Access::ReadOnly);
+        QVERIFY(!read.failed);
+        QCOMPARE(sceneSetup.sceneBlocked[1], Integer(-1)); // scene code 50 is locked
+        QCOMPARE(QFileInfo(missing).lastModified(), before);
+        QFile f(missing);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), image.bytes);
+    }
+
     static int InChild(const std::function<int()>& check) {
         const pid_t pid = fork();
         if (pid == 0) {

@@ -1,9 +1,12 @@
 // Start-up: the command line, the settings file and the first values, and the
 // single instance between two real processes.
+#include "app/options.h"
 #include "app/startup.h"
 #include "core/settings.h"
 #include "core/state.h"
 #include "host/host.h"
+#include "panel/frmcontrol.h"
+#include "panel/panel.h"
 #include "serial/serial.h"
 #include "windows/windows.h"
 
@@ -171,6 +174,158 @@ private slots:
         }
         // The planted lock is still there, untouched and unused.
         QVERIFY(QFile::exists(planted.fileName()));
+    }
+
+    // The options, and the design's words beside them.
+    void commandLineOptionsAndWords() {
+        using Action = ProgramOptions::Action;
+        struct Case {
+            QStringList arguments;
+            Action action;
+            QStringList words;
+            QString port;
+            QString settings;
+        };
+        const Case cases[] = {
+            {{}, Action::Run, {}, {}, {}},
+            {{QStringLiteral("d")}, Action::Run, {QStringLiteral("d")}, {}, {}},
+            {{QStringLiteral("1D")}, Action::Run, {QStringLiteral("1D")}, {}, {}},
+            {{QStringLiteral("d"), QStringLiteral("x")},
+             Action::Run,
+             {QStringLiteral("d"), QStringLiteral("x")},
+             {},
+             {}},
+            {{QString()}, Action::Run, {QString()}, {}, {}},
+            {{QStringLiteral("--port"), QStringLiteral("/dev/ttyUSB3"), QStringLiteral("1d")},
+             Action::Run,
+             {QStringLiteral("1d")},
+             QStringLiteral("/dev/ttyUSB3"),
+             {}},
+            {{QStringLiteral("--settings=/tmp/a.vqp"), QStringLiteral("D")},
+             Action::Run,
+             {QStringLiteral("D")},
+             {},
+             QStringLiteral("/tmp/a.vqp")},
+            {{QStringLiteral("--"), QStringLiteral("-d")},
+             Action::Run,
+             {QStringLiteral("-d")},
+             {},
+             {}},
+            {{QStringLiteral("-h")}, Action::Help, {}, {}, {}},
+            {{QStringLiteral("--help"), QStringLiteral("d")},
+             Action::Help,
+             {QStringLiteral("d")},
+             {},
+             {}},
+            {{QStringLiteral("-V")}, Action::Version, {}, {}, {}},
+            {{QStringLiteral("--version")}, Action::Version, {}, {}, {}},
+            {{QStringLiteral("--bogus")}, Action::UsageError, {}, {}, {}},
+            {{QStringLiteral("-d")}, Action::UsageError, {}, {}, {}},
+            {{QStringLiteral("--port")}, Action::UsageError, {}, {}, {}},
+            {{QStringLiteral("--settings="), QStringLiteral("d")}, Action::UsageError, {}, {}, {}},
+        };
+        for (const Case& c : cases) {
+            const ProgramOptions options = ParseProgramOptions(c.arguments);
+            const QByteArray what = c.arguments.join(QLatin1Char('|')).toLocal8Bit();
+            QVERIFY2(options.action == c.action, what.constData());
+            if (c.action == Action::UsageError) {
+                QVERIFY2(!options.error.isEmpty() && !options.error.contains(QLatin1Char('\n')),
+                         what.constData());
+                continue;
+            }
+            QCOMPARE(options.words, c.words);
+            QCOMPARE(options.port, c.port);
+            QCOMPARE(options.settings, c.settings);
+        }
+    }
+
+    // The real program: help and version need no display, a wrong option is
+    // one line and status 2.
+    void commandLineOfTheProgram() {
+        const QString binary = qEnvironmentVariable("ARDENIX_BIN_DIR") + QStringLiteral("/ardenix");
+        const auto run = [&binary](const QStringList& arguments, QByteArray& out, QByteArray& err) {
+            QProcess program;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+            env.remove(QStringLiteral("DISPLAY"));
+            program.setProcessEnvironment(env);
+            program.start(binary, arguments);
+            program.waitForFinished(10000);
+            out = program.readAllStandardOutput();
+            err = program.readAllStandardError();
+            return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        };
+        QByteArray out;
+        QByteArray err;
+        for (const char* help : {"--help", "-h"}) {
+            QCOMPARE(run({QString::fromLatin1(help)}, out, err), 0);
+            for (const char* option :
+                 {"-h, --help", "-V, --version", "--port <PATH>", "--settings <FILE>", "1d, 1D"}) {
+                QVERIFY2(out.contains(option), out.constData());
+            }
+            QVERIFY(err.isEmpty());
+        }
+        for (const char* version : {"--version", "-V"}) {
+            QCOMPARE(run({QString::fromLatin1(version)}, out, err), 0);
+            QCOMPARE(out, QByteArray("ardenix 1.3\n"));
+        }
+        for (const QStringList& wrong : {QStringList{QStringLiteral("--bogus")},
+                                         QStringList{QStringLiteral("-x"), QStringLiteral("d")},
+                                         QStringList{QStringLiteral("--port")}}) {
+            QCOMPARE(run(wrong, out, err), 2);
+            QVERIFY(out.isEmpty());
+            QCOMPARE(err.count('\n'), 1);
+            QVERIFY2(err.startsWith("ardenix: "), err.constData());
+        }
+    }
+
+    // The user's settings file is found before the program's; a scene locked
+    // in it does nothing when pressed, and no file is made in the program's
+    // directory.
+    void usersSettingsFileComesFirst() {
+        QTemporaryDir config;
+        QVERIFY(QDir().mkpath(config.filePath(QStringLiteral("ardenix"))));
+        QByteArray bytes(10 + 236 + 780, '\0');
+        const int sceneSetupAt = 10 + 236;
+        bytes[sceneSetupAt + 132 + 32 * 1 + 30] = char(0xFF); // scene code 50 locked
+        bytes[sceneSetupAt + 132 + 32 * 1 + 31] = char(0xFF);
+        bytes[sceneSetupAt + 772] = 50; // on radio button A
+        QFile user(config.filePath(QStringLiteral("ardenix/Initial.vqp")));
+        QVERIFY(user.open(QIODevice::WriteOnly));
+        user.write(bytes);
+        user.close();
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        QFile::remove(QDir(programDir.path()).filePath(QStringLiteral("Initial.vqp")));
+
+        RunMain(QString());
+        qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(sceneSetup.sceneBlocked[1], Integer(-1));
+        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(50));
+        QVERIFY(
+            !QFileInfo::exists(QDir(programDir.path()).filePath(QStringLiteral("Initial.vqp"))));
+        const Integer recall = panelState.recall;
+        const QString picture = frmControl().SSCommand5[0].PictureName();
+        Integer button = 1;
+        Integer shift = 0;
+        Single x = 0;
+        Single y = 0;
+        frmControl().SSCommand5_MouseDown(0, button, shift, x, y);
+        QCOMPARE(panelState.recall, recall);
+        QCOMPARE(frmControl().SSCommand5[0].PictureName(), picture);
+        QCOMPARE(FlagsOf(CommandKind::Recall).changePending, flagFalse);
+
+        // Given on the command line, another file wins.
+        QTemporaryDir elsewhere;
+        QFile given(elsewhere.filePath(QStringLiteral("mine.vqp")));
+        QVERIFY(given.open(QIODevice::WriteOnly));
+        given.close();
+        SetSettingsFileOption(given.fileName());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        RunMain(QString());
+        SetSettingsFileOption(QString());
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(sceneSetup.sceneBlocked[1], Integer(0));
     }
 
     void secondInstanceEndsSilently() {

@@ -18,6 +18,7 @@
 #include "tests/support/privatebus.h"
 #include "tests/support/programcopy.h"
 #include "tests/support/simprocess.h"
+#include "tests/support/stderrcapture.h"
 #include "windows/frmcomm.h"
 #include "windows/frmdebug.h"
 #include "windows/windows.h"
@@ -600,6 +601,33 @@ private slots:
         from = sim.Log().size();
         panel.SSCommand3_MouseDown(0, button, shift, x, y);
         QTRY_VERIFY_WITH_TIMEOUT(sim.LogText(from).contains(QStringLiteral("rx CMUT 40 40")), 2000);
+    }
+
+    // A loss that lasts: it is told on standard error once, with the device
+    // and the reason, and so is the failing reopening, however many attempts
+    // the reopen timer makes; the next loss after the link came back is news.
+    void aLongLossIsToldOnce() {
+        SimProcess sim;
+        StartOnline(sim);
+        QTest::qWait(300);
+        const QString device = sim.LinkPath();
+        {
+            StderrCapture capture;
+            QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+            QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 1, 3000);
+            QTest::qWait(10000); // about ten reopen attempts
+            const QString told = capture.Text();
+            QCOMPARE(told.count(QStringLiteral("lost the mixer on ") + device), 1);
+            QCOMPARE(told.count(QStringLiteral("cannot open serial port ") + device), 1);
+            QCOMPARE(told.count(QLatin1Char('\n')), 2);
+        }
+        QCOMPARE(sim.Command(QStringLiteral("plug")), QStringLiteral("ok plug"));
+        QTRY_VERIFY_WITH_TIMEOUT(Online(), 10000);
+        StderrCapture capture;
+        QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+        QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 2, 3000);
+        QTest::qWait(1500);
+        QCOMPARE(capture.Text().count(QStringLiteral("lost the mixer on ") + device), 1);
     }
 
     void suspendAndResume() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <dlfcn.h>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -15,14 +16,21 @@
 
 struct LineCall {
     int fd = -1;
-    unsigned long request = 0; // TIOCMBIS, TIOCMBIC, TIOCMSET; 0 for tcsetattr
-    int bits = 0;              // the modem lines named by the request
+    unsigned long request = 0; // TIOCMBIS, TIOCMBIC, TIOCMSET, TIOCSSERIAL; 0 for tcsetattr
+    int bits = 0;              // the modem lines named by the request, or the serial flags
     termios settings{};        // what tcsetattr was given
 };
 
 inline std::vector<LineCall>& LineCalls() {
     static std::vector<LineCall> calls;
     return calls;
+}
+
+// While true, the serial driver's TIOCGSERIAL and TIOCSSERIAL are answered
+// here (a pseudo-terminal refuses both), as a USB-serial driver answers them.
+inline bool& PretendSerialDriver() {
+    static bool pretend = false;
+    return pretend;
 }
 
 extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
@@ -32,6 +40,15 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
     va_end(arguments);
     if ((request == TIOCMBIS || request == TIOCMBIC || request == TIOCMSET) && argument) {
         LineCalls().push_back({fd, request, *static_cast<const int*>(argument), {}});
+    }
+    if (PretendSerialDriver() && argument && request == TIOCGSERIAL) {
+        *static_cast<serial_struct*>(argument) = serial_struct{};
+        return 0;
+    }
+    if (PretendSerialDriver() && argument && request == TIOCSSERIAL) {
+        LineCalls().push_back(
+            {fd, request, static_cast<const serial_struct*>(argument)->flags, {}});
+        return 0;
     }
     using Ioctl = int (*)(int, unsigned long, ...);
     static const auto next = reinterpret_cast<Ioctl>(::dlsym(RTLD_NEXT, "ioctl"));

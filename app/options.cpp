@@ -1,0 +1,79 @@
+#include "app/options.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                    QStringLiteral("Print this summary and exit."));
+const QCommandLineOption versionOption({QStringLiteral("V"), QStringLiteral("version")},
+                                       QStringLiteral("Print the version and exit."));
+const QCommandLineOption
+    portOption(QStringLiteral("port"),
+               QStringLiteral("Open this device instead of the converter found (as ARDENIX_PORT)."),
+               QStringLiteral("PATH"));
+const QCommandLineOption
+    settingsOption(QStringLiteral("settings"),
+                   QStringLiteral("Read this settings file instead of looking for Initial.vqp."),
+                   QStringLiteral("FILE"));
+
+} // namespace
+
+ProgramOptions ParseProgramOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addOptions({helpOption, versionOption, portOption, settingsOption});
+    ProgramOptions options;
+    if (!parser.parse(QStringList{QStringLiteral("ardenix")} + arguments)) {
+        options.action = ProgramOptions::Action::UsageError;
+        options.error = parser.errorText();
+        return options;
+    }
+    if (parser.isSet(helpOption)) {
+        options.action = ProgramOptions::Action::Help;
+    } else if (parser.isSet(versionOption)) {
+        options.action = ProgramOptions::Action::Version;
+    }
+    options.port = parser.value(portOption);
+    options.settings = parser.value(settingsOption);
+    options.words = parser.positionalArguments();
+    if (parser.isSet(portOption) && options.port.isEmpty()) {
+        options.action = ProgramOptions::Action::UsageError;
+        options.error = QStringLiteral("--port needs the path of a device.");
+    } else if (parser.isSet(settingsOption) && options.settings.isEmpty()) {
+        options.action = ProgramOptions::Action::UsageError;
+        options.error = QStringLiteral("--settings needs the path of a file.");
+    }
+    return options;
+}
+
+QString VersionText() {
+    return QStringLiteral("ardenix " ARDENIX_VERSION "\n");
+}
+
+QString HelpText() {
+    return QStringLiteral(
+        "Usage: ardenix [OPTION]... [WORD]\n"
+        "The remote-control panel for the Dorvane audio/video mixer, on its USB\n"
+        "serial converter.\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help         Print this summary and exit.\n"
+        "  -V, --version      Print the version and exit.\n"
+        "  --port <PATH>      Open this device instead of the converter found (as\n"
+        "                     ARDENIX_PORT).\n"
+        "  --settings <FILE>  Read this settings file instead of looking for\n"
+        "                     Initial.vqp.\n"
+        "\n"
+        "Words:\n"
+        "  (none)             Normal start.\n"
+        "  d, D               Debug mode: the communication and debug windows show\n"
+        "                     every frame as a hex dump.\n"
+        "  1d, 1D             Debug mode on port 1 (/dev/ttyUSB0) at 9600 baud.\n"
+        "  two or more words  The fader notice; the words have no other effect.\n"
+        "\n"
+        "Initial.vqp is looked up in $XDG_CONFIG_HOME/ardenix (~/.config/ardenix),\n"
+        "in ardenix/ under each of $XDG_CONFIG_DIRS (/etc/xdg), then in the program's\n"
+        "folder; the first found is read, and nothing is ever written to it.\n"
+        "A second start brings the running panel to the front and exits.\n");
+}

@@ -1,0 +1,24 @@
+// The program's command line, GNU style, around the design's words: options
+// start with "-" (-h/--help, -V/--version, --port PATH, --settings FILE); the
+// other words keep their meaning (d, D, 1d, 1D; two or more words show the
+// fader notice). Parsed before any window system is touched.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct ProgramOptions {
+    enum class Action { Run, Help, Version, UsageError };
+    Action action = Action::Run;
+    QString port;      // --port: the device to open instead of the converter found
+    QString settings;  // --settings: the settings file to read
+    QStringList words; // the words that are no options, in order
+    QString error;     // for UsageError: one line saying what is wrong
+};
+
+// `arguments` are the program's arguments without its own name.
+ProgramOptions ParseProgramOptions(const QStringList& arguments);
+
+// What --help prints, and --version.
+QString HelpText();
+QString VersionText();
