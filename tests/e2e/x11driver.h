@@ -131,11 +131,14 @@ inline bool CloseWindow(const XWindow& w) {
     event.type = atom("WM_PROTOCOLS");
     event.data.data32[0] = atom("WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
-                   reinterpret_cast<const char*>(&event));
-    xcb_flush(c);
+    // Checked: the server has taken the event before the connection goes.
+    xcb_generic_error_t* error = xcb_request_check(
+        c, xcb_send_event_checked(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                                  reinterpret_cast<const char*>(&event)));
+    const bool sent = error == nullptr;
+    free(error);
     xcb_disconnect(c);
-    return true;
+    return sent;
 }
 
 // The screen's current content.
