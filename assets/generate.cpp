@@ -1,12 +1,24 @@
 // ardenix-assets: writes the panel's 67 button and lamp bitmaps (24-bit BMP)
-// into the directory given as its argument.
+// into the directory given as its argument, each also drawn at the scales of
+// its variants for finer screens ("name@2x.bmp", "name@3x.bmp"). A variant is
+// written after its bitmap, so that it is never older than the bitmap (the
+// panel takes a variant only when it is not).
 #include "assets/artwork.h"
+#include "assets/bitmapnames.h"
+#include "assets/resolution.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <vector>
+
+namespace {
+bool Write(const QImage& image, const QString& path) {
+    return !image.isNull() && image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
+}
+} // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -30,11 +42,14 @@ int main(int argc, char* argv[]) {
     }
     int failures = 0;
     for (const QString& name : artwork::BitmapNames()) {
-        const QImage image = artwork::Bitmap(name).convertToFormat(QImage::Format_RGB888);
-        const QString path = directory.filePath(name);
-        if (image.isNull() || !image.save(path, "BMP")) {
-            std::fprintf(stderr, "ardenix-assets: cannot write %s\n", qPrintable(path));
-            ++failures;
+        std::vector<int> scales{1};
+        scales.insert(scales.end(), artwork::variantScales.begin(), artwork::variantScales.end());
+        for (const int scale : scales) {
+            const QString path = directory.filePath(artwork::VariantName(name, scale));
+            if (!Write(artwork::Bitmap(name, scale), path)) {
+                std::fprintf(stderr, "ardenix-assets: cannot write %s\n", qPrintable(path));
+                ++failures;
+            }
         }
     }
     return failures == 0 ? 0 : 1;

@@ -1,8 +1,11 @@
 #include "core/host.h"
 
+#include "assets/resolution.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QScreen>
@@ -77,7 +80,7 @@ void SetTwipsPerPixel(double x, double y) {
     twipsYOverride = y;
 }
 
-QPixmap LoadPicture(const QString& fileName) {
+QPixmap LoadPicture(const QString& fileName, qreal devicePixelRatio) {
     if (fileName.isEmpty()) {
         return {};
     }
@@ -88,7 +91,14 @@ QPixmap LoadPicture(const QString& fileName) {
             return {};
         }
     }
-    return QPixmap(path);
+    if (devicePixelRatio <= 1) {
+        return QPixmap(path);
+    }
+    const QFileInfo file(path);
+    const QString variant =
+        FindFileNoCase(file.path(), artwork::VariantName(file.fileName(),
+                                                         artwork::VariantScale(devicePixelRatio)));
+    return QPixmap::fromImage(artwork::PictureAtRatio(path, variant, devicePixelRatio).image);
 }
 
 QPixmap ImageList::Picture(int i) const {

@@ -15,7 +15,8 @@ class FrmControl; // panel/frmcontrol.h
 FrmControl& frmControl();
 bool FrmControlLoaded();
 
-// The 46 files of the panel's picture list, list image 1 first.
+// The 46 files of the panel's picture list, list image 1 first: the first 46
+// names of assets/bitmaps.txt.
 extern const std::array<QString, 46> panelImageFiles;
 // Empties the panel's picture list and adds the 46 pictures as images 1 to 46.
 void FillPanelImageList();

@@ -1,0 +1,41 @@
+// Pictures at the resolution of the screen. On a screen whose device pixel
+// ratio is above 1 every picture of the panel is shown at device pixels: a
+// bitmap's variant drawn for finer screens ("name@2x.bmp" beside
+// "name.bmp") when there is a usable one, else the bitmap itself scaled
+// smoothly. The pictures keep their size in the panel's own pixels.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace artwork {
+
+// The device pixels of a picture of `size` (the panel's pixels) at `ratio`,
+// rounded to whole pixels.
+QSize DeviceSize(const QSize& size, qreal ratio);
+
+// The variant that suits a device pixel ratio: 1 (the bitmap itself) up to a
+// ratio of 1, above it the smallest variant scale at least as large as the
+// ratio, beyond the largest variant that one.
+int VariantScale(qreal ratio);
+
+// The file name of a bitmap's variant: "name.bmp" gives "name@2x.bmp" at
+// scale 2; scale 1 gives the name itself.
+QString VariantName(const QString& fileName, int scale);
+
+// A picture prepared for a device pixel ratio, and the file it came from.
+struct RatioPicture {
+    QImage image;   // device pixels, with the ratio set; null when unreadable
+    QString source; // the file whose pixels these are
+};
+
+// The bitmap file `path` for a device pixel ratio. `variantPath` is its
+// variant of VariantScale(ratio), empty when there is none. The variant is
+// taken when it is as new as the bitmap or newer and exactly its scale times
+// the bitmap's size; a bitmap replaced after the build (newer than its
+// variants, or of another size) shows as it is, scaled smoothly. Up to a
+// ratio of 1 the bitmap comes as it is.
+RatioPicture PictureAtRatio(const QString& path, const QString& variantPath, qreal ratio);
+
+} // namespace artwork
