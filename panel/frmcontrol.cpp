@@ -4,6 +4,7 @@
 #include "assets/bitmapnames.h"
 #include "core/state.h"
 #include "link/link.h"
+#include "panel/windowicon.h"
 #include "protocol/protocol.h"
 
 #include <QGuiApplication>
@@ -133,6 +134,7 @@ Integer FindLevelStep(const Single& level) {
 
 FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace(devicePixelRatioF()))) {
     setWindowTitle(QStringLiteral("Ardenix Ver.1.3"));
+    GiveProgramIcon(*this);
     QFont windowFont(QStringLiteral("Arial"), 9);
     windowFont.setBold(true);
     setFont(windowFont);

@@ -1,8 +1,9 @@
 // The panel's artwork: the one list of bitmap names that the build, the
 // generator and the panel read; the bitmaps drawn at every scale; the choice
-// of a bitmap's variant for a device pixel ratio.
+// of a bitmap's variant for a device pixel ratio; the program's icon.
 #include "assets/artwork.h"
 #include "assets/bitmapnames.h"
+#include "assets/programicon.h"
 #include "assets/resolution.h"
 #include "controls/ctlfader.h"
 #include "core/host.h"
@@ -361,6 +362,41 @@ private slots:
                 QVERIFY(lengths[row] == std::floor(ratio) || lengths[row] == std::ceil(ratio));
             }
         }
+    }
+
+    // The icon theme's icon when it has one, else the drawn icon.
+    void programIcon() {
+        const QIcon drawn = artwork::DrawnProgramIcon();
+        for (const int size : {16, 32, 48, 256}) {
+            QVERIFY(drawn.availableSizes().contains(QSize(size, size)));
+            const QImage image = drawn.pixmap(size, size).toImage();
+            QVERIFY(DistinctColours(image) > 3);
+            QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
+        }
+        QTemporaryDir themes;
+        QVERIFY(themes.isValid());
+        const QDir theme(themes.filePath(QStringLiteral("testtheme")));
+        QVERIFY(QDir().mkpath(theme.filePath(QStringLiteral("32x32/apps"))));
+        QFile index(theme.filePath(QStringLiteral("index.theme")));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=testtheme\nDirectories=32x32/apps\n\n"
+                    "[32x32/apps]\nSize=32\nType=Fixed\n");
+        index.close();
+        QImage installed(32, 32, QImage::Format_ARGB32);
+        installed.fill(Qt::magenta);
+        QVERIFY(
+            installed.save(theme.filePath(QStringLiteral("32x32/apps/org.ardenix.Ardenix.png"))));
+        const QStringList searchPaths = QIcon::themeSearchPaths();
+        const QString themeName = QIcon::themeName();
+        QIcon::setThemeSearchPaths({themes.path()});
+        QIcon::setThemeName(QStringLiteral("testtheme"));
+        const QImage shown = artwork::ProgramIcon().pixmap(32, 32).toImage();
+        QIcon::setThemeName(QStringLiteral("no-such-theme"));
+        const QImage fallback = artwork::ProgramIcon().pixmap(32, 32).toImage();
+        QIcon::setThemeSearchPaths(searchPaths);
+        QIcon::setThemeName(themeName);
+        QCOMPARE(shown.pixelColor(16, 16), QColor(Qt::magenta));
+        QCOMPARE(Pixels(fallback), Pixels(drawn.pixmap(32, 32).toImage()));
     }
 };
 

@@ -4,6 +4,7 @@
 // where they suit, the controls at their design places, and everything drawn
 // anew when the panel moves to another screen.
 #include "assets/artwork.h"
+#include "assets/programicon.h"
 #include "assets/resolution.h"
 #include "core/host.h"
 #include "core/state.h"
@@ -368,6 +369,15 @@ private slots:
         QCOMPARE(shot.size(), artwork::DeviceSize(QSize(684, 187), ratio));
         CheckPicturesAt(ratio, shot);
         qInfo("checked at a device pixel ratio of %g", ratio);
+    }
+
+    void windowIconAndApplicationId() {
+        FrmControl& panel = frmControl();
+        QVERIFY(!panel.windowIcon().isNull());
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.ardenix.Ardenix"));
+        // In the build tree no icon theme has it: the drawn icon.
+        QCOMPARE(Pixels(panel.windowIcon().pixmap(32, 32, QIcon::Normal)),
+                 Pixels(artwork::DrawnProgramIcon().pixmap(32, 32, QIcon::Normal)));
     }
 
 private:
