@@ -3,11 +3,35 @@
 #include "assets/bitmapnames.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace artwork {
+namespace {
+
+// A variant is a finer drawing of its bitmap: taken down to the bitmap's
+// size it differs from it by little (text and edges fall a little
+// differently), a different picture by much more.
+constexpr double mostMeanDifference = 12; // levels per colour
+
+bool Alike(const QImage& bitmap, const QImage& variant) {
+    const QImage a = bitmap.convertToFormat(QImage::Format_RGB32);
+    const QImage b = variant.scaled(bitmap.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            sum += std::abs(qRed(p[x]) - qRed(q[x])) + std::abs(qGreen(p[x]) - qGreen(q[x])) +
+                   std::abs(qBlue(p[x]) - qBlue(q[x]));
+        }
+    }
+    return sum <= mostMeanDifference * 3.0 * a.width() * a.height();
+}
+
+} // namespace
 
 QSize DeviceSize(const QSize& size, qreal ratio) {
     return {static_cast<int>(std::lround(size.width() * ratio)),
@@ -37,36 +61,19 @@ QString VariantName(const QString& fileName, int scale) {
 }
 
 RatioPicture PictureAtRatio(const QString& path, const QString& variantPath, qreal ratio) {
-    QImageReader bitmap(path);
-    QSize size = bitmap.size();
-    if (ratio <= 1) {
-        return {bitmap.read(), path};
+    const QImage bitmap(path);
+    if (bitmap.isNull() || ratio <= 1) {
+        return {bitmap, path};
     }
-    QImage image;
-    if (!size.isValid()) {
-        image = bitmap.read(); // a format that tells its size only when read
-        size = image.size();
-    }
-    RatioPicture picture;
-    const int scale = VariantScale(ratio);
-    if (!variantPath.isEmpty() && size.isValid()) {
-        const QFileInfo bitmapFile(path);
-        const QFileInfo variantFile(variantPath);
-        QImageReader variant(variantPath);
-        if (variantFile.lastModified() >= bitmapFile.lastModified() &&
-            variant.size() == size * scale) {
-            picture.image = variant.read();
-            picture.source = variantPath;
+    RatioPicture picture{bitmap, path};
+    if (!variantPath.isEmpty() &&
+        QFileInfo(variantPath).lastModified() >= QFileInfo(path).lastModified()) {
+        const QImage variant(variantPath);
+        if (variant.size() == bitmap.size() * VariantScale(ratio) && Alike(bitmap, variant)) {
+            picture = {variant, variantPath};
         }
     }
-    if (picture.image.isNull()) {
-        picture.image = image.isNull() ? bitmap.read() : image;
-        picture.source = path;
-    }
-    if (picture.image.isNull()) {
-        return {};
-    }
-    const QSize device = DeviceSize(size, ratio);
+    const QSize device = DeviceSize(bitmap.size(), ratio);
     if (picture.image.size() != device) {
         picture.image =
             picture.image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -32,10 +32,11 @@ struct RatioPicture {
 
 // The bitmap file `path` for a device pixel ratio. `variantPath` is its
 // variant of VariantScale(ratio), empty when there is none. The variant is
-// taken when it is as new as the bitmap or newer and exactly its scale times
-// the bitmap's size; a bitmap replaced after the build (newer than its
-// variants, or of another size) shows as it is, scaled smoothly. Up to a
-// ratio of 1 the bitmap comes as it is.
+// taken only when it is as new as the bitmap or newer, exactly its scale
+// times the bitmap's size, and, taken down to that size, like the bitmap
+// (within 12 levels per colour on average). A bitmap replaced after the build
+// (newer than its variants, of another size, or another picture) shows as it
+// is, scaled smoothly. Up to a ratio of 1 the bitmap comes as it is.
 RatioPicture PictureAtRatio(const QString& path, const QString& variantPath, qreal ratio);
 
 } // namespace artwork

@@ -104,13 +104,19 @@ double ShareOfDetailedBlocks(const QImage& image, int factor, int levels) {
     return blocks == 0 ? 0 : static_cast<double>(detailed) / blocks;
 }
 
-void WritePicture(const QString& path, const QSize& size, const QColor& colour) {
-    QImage image(size, QImage::Format_RGB888);
-    image.fill(colour);
-    // A diagonal, so that a smooth scaling shows in between colours.
+// A red picture `scale` times the size `size` with a white diagonal, and a
+// mark of `mark` in its top right pixel: at scale 2 and 3 the variant of the
+// picture at scale 1 (mark and fill red), a mark telling it apart.
+void WritePicture(const QString& path, const QSize& size, int scale, const QColor& mark = Qt::red,
+                  const QColor& fill = Qt::red) {
+    QImage image(size * scale, QImage::Format_RGB888);
+    image.fill(fill);
     for (int i = 0; i < std::min(size.width(), size.height()); ++i) {
-        image.setPixelColor(i, i, Qt::white);
+        for (int d = 0; d < scale * scale; ++d) {
+            image.setPixelColor(i * scale + d % scale, i * scale + d / scale, Qt::white);
+        }
     }
+    image.setPixelColor(image.width() - 1, 0, mark);
     QVERIFY(image.save(path, "BMP"));
 }
 
@@ -193,6 +199,11 @@ private slots:
                 QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(variant));
                 QCOMPARE(static_cast<int>(file.read(30)[28]), 24);
                 QCOMPARE(Pixels(QImage(directory.filePath(variant))), Pixels(fine));
+                // ... and taken for its ratio: it is like its bitmap.
+                QCOMPARE(artwork::PictureAtRatio(directory.filePath(name),
+                                                 directory.filePath(variant), scale)
+                             .source,
+                         directory.filePath(variant));
             }
         }
         QVERIFY(artwork::Bitmap(QStringLiteral("Button_On_Press.BMP")) ==
@@ -265,15 +276,15 @@ private slots:
         QCOMPARE(artwork::DeviceSize(QSize(80, 21), 1.25), QSize(100, 26));
     }
 
-    // A variant is taken when it is as new as its bitmap or newer and of its
-    // scale's size; otherwise the bitmap, scaled smoothly.
+    // A variant is taken when it is as new as its bitmap or newer, of its
+    // scale's size and like the bitmap; otherwise the bitmap, scaled smoothly.
     void variantChosenOnlyWhenItFits() {
         QTemporaryDir directory;
         QVERIFY(directory.isValid());
         const QString bitmap = directory.filePath(QStringLiteral("key.bmp"));
         const QString variant = directory.filePath(QStringLiteral("key@2x.bmp"));
-        WritePicture(bitmap, {10, 8}, Qt::red);
-        WritePicture(variant, {20, 16}, Qt::blue);
+        WritePicture(bitmap, {10, 8}, 1);
+        WritePicture(variant, {10, 8}, 2, Qt::blue);
         const QDateTime built = QDateTime::currentDateTime().addSecs(-60);
         SetModified(bitmap, built);
         SetModified(variant, built);
@@ -287,7 +298,6 @@ private slots:
         QCOMPARE(picture.source, variant);
         QCOMPARE(picture.image.size(), QSize(15, 12));
         QCOMPARE(picture.image.devicePixelRatio(), 1.5);
-        QCOMPARE(picture.image.pixelColor(14, 0), QColor(Qt::blue));
 
         // The bitmap replaced after the build: the user's bitmap, smoothly.
         SetModified(bitmap, built.addSecs(30));
@@ -295,12 +305,21 @@ private slots:
         QCOMPARE(picture.source, bitmap);
         QCOMPARE(picture.image.size(), QSize(20, 16));
         QCOMPARE(picture.image.devicePixelRatio(), 2.0);
-        QCOMPARE(picture.image.pixelColor(19, 0), QColor(Qt::red));
+        QCOMPARE(picture.image.pixelColor(19, 15), QColor(Qt::red));
+        QVERIFY(picture.image.pixelColor(19, 0) != QColor(Qt::blue));
         QVERIFY(DistinctColours(Pixels(picture.image)) > 2); // smooth, not pixel-doubled
         // A newer variant is taken again; one of another size never.
         SetModified(variant, built.addSecs(40));
         QCOMPARE(artwork::PictureAtRatio(bitmap, variant, 2).source, variant);
-        WritePicture(variant, {21, 16}, Qt::blue);
+        WritePicture(variant, {10, 8}, 2, Qt::blue);
+        QCOMPARE(artwork::PictureAtRatio(bitmap, variant, 2).source, variant);
+        WritePicture(directory.filePath(QStringLiteral("wide.bmp")), {21, 16}, 1);
+        QCOMPARE(artwork::PictureAtRatio(bitmap, directory.filePath(QStringLiteral("wide.bmp")), 2)
+                     .source,
+                 bitmap);
+        // Another picture of the right size and newer (a bitmap replaced by
+        // one with an old date, say): not like the bitmap, never taken.
+        WritePicture(variant, {10, 8}, 2, Qt::blue, Qt::green);
         QCOMPARE(artwork::PictureAtRatio(bitmap, variant, 2).source, bitmap);
         // No variant at all; ratio 1; an unreadable bitmap.
         picture = artwork::PictureAtRatio(bitmap, QString(), 3);
@@ -318,8 +337,8 @@ private slots:
     void loadPictureTakesTheVariant() {
         QTemporaryDir directory;
         QVERIFY(directory.isValid());
-        WritePicture(directory.filePath(QStringLiteral("lamp_on.bmp")), {6, 4}, Qt::red);
-        WritePicture(directory.filePath(QStringLiteral("LAMP_ON@3X.BMP")), {18, 12}, Qt::green);
+        WritePicture(directory.filePath(QStringLiteral("lamp_on.bmp")), {6, 4}, 1);
+        WritePicture(directory.filePath(QStringLiteral("LAMP_ON@3X.BMP")), {6, 4}, 3, Qt::green);
         host::SetProgramDirectory(directory.path());
         const QPixmap single = host::LoadPicture(QStringLiteral("Lamp_On.bmp"));
         QCOMPARE(single.size(), QSize(6, 4));
@@ -331,7 +350,8 @@ private slots:
         // No @2x variant: the bitmap, smoothly, at 1.5.
         const QPixmap between = host::LoadPicture(QStringLiteral("lamp_on.bmp"), 1.5);
         QCOMPARE(between.size(), QSize(9, 6));
-        QCOMPARE(between.toImage().pixelColor(8, 0), QColor(Qt::red));
+        QCOMPARE(between.devicePixelRatio(), 1.5);
+        QCOMPARE(between.toImage().pixelColor(8, 5), QColor(Qt::red));
         QVERIFY(host::LoadPicture(QStringLiteral("absent.bmp"), 2).isNull());
     }
 
