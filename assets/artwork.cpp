@@ -1,7 +1,6 @@
 #include "assets/artwork.h"
 
 #include "assets/bitmapnames.h"
-#include "assets/resolution.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -11,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 
@@ -58,6 +58,12 @@ QFont LegendFont(int pixels, bool bold = true) {
     font.setBold(bold);
     font.setStyleStrategy(QFont::PreferAntialias);
     return font;
+}
+
+// The device pixels of a picture of `size` pixels at `scale`.
+QSize DeviceSize(const QSize& size, qreal scale) {
+    return {static_cast<int>(std::lround(size.width() * scale)),
+            static_cast<int>(std::lround(size.height() * scale))};
 }
 
 // A picture of width x height pixels drawn at `scale` device pixels per

@@ -5,7 +5,6 @@
 // panel takes a variant only when it is not).
 #include "assets/artwork.h"
 #include "assets/bitmapnames.h"
-#include "assets/resolution.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -15,6 +14,16 @@
 #include <vector>
 
 namespace {
+// "name.bmp" at scale 2 is "name@2x.bmp", as the panel looks for it.
+QString FileName(const QString& name, int scale) {
+    if (scale == 1) {
+        return name;
+    }
+    QString stem = name;
+    stem.chop(4); // ".bmp"
+    return QStringLiteral("%1@%2x.bmp").arg(stem).arg(scale);
+}
+
 bool Write(const QImage& image, const QString& path) {
     return !image.isNull() && image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
 }
@@ -45,7 +54,7 @@ int main(int argc, char* argv[]) {
         std::vector<int> scales{1};
         scales.insert(scales.end(), artwork::variantScales.begin(), artwork::variantScales.end());
         for (const int scale : scales) {
-            const QString path = directory.filePath(artwork::VariantName(name, scale));
+            const QString path = directory.filePath(FileName(name, scale));
             if (!Write(artwork::Bitmap(name, scale), path)) {
                 std::fprintf(stderr, "ardenix-assets: cannot write %s\n", qPrintable(path));
                 ++failures;

@@ -10,6 +10,7 @@
 #include "bench/simrunner.h"
 #include "bench/trafficmarks.h"
 #include "bench/xsession.h"
+#include "tests/support/panelplaces.h"
 
 #include <cstdio>
 #include <optional>
@@ -136,7 +137,8 @@ int OnlinePhases(const QString& binDir, const QStringList& simArguments, bool on
         int presses = 0;
         while (meter.WallUsed() < recallSeconds) {
             const int k = presses % 4;
-            xdo::Click(window->id, 573, 43 + 36 * k);
+            const QPoint scene = panelplaces::SceneButton(k);
+            xdo::Click(window->id, scene.x(), scene.y());
             ++presses;
             Pump(1500);
         }

@@ -4,20 +4,19 @@
 // off) and the six input buttons in turn; the mixer's side answers each frame
 // with "A" before the next press.
 #include "bench/stats.h"
-#include "core/host.h"
+#include "connection/connection.h"
 #include "core/hostfacts.h"
 #include "core/state.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
+#include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
-#include "tests/ptypeer.h"
+#include "serial/serial.h"
+#include "tests/support/ptypeer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QtTest>
-
 
 #include <cstdio>
 #include <vector>
@@ -27,28 +26,6 @@ namespace {
 using bench::Maximum;
 using bench::Median;
 using bench::Quantile;
-
-// The receive event as the connection supervisor handles it: an accepted
-// reply ends the exchange and stops the reply timer.
-void OnReceive(int commEvent) {
-    if (commEvent != SerialPort::comEvReceive || exchange[replyRecord].busy != flagTrue) {
-        return;
-    }
-    ExchangeRecord& reply = exchange[replyRecord];
-    const Integer r = ReceiveReply(comm(), replyBuffer, reply.length);
-    if (r == linkAccepted && CheckReply(reply.kind, reply.length, reply.index)) {
-        reply.status = linkAccepted;
-        reply.ticks = 0;
-        systemState.deviceResponding = flagTrue;
-        if (ApplyReply(reply.kind, reply.index)) {
-            reply.busy = flagFalse;
-        }
-        comm().Timer1.SetEnabled(false);
-    } else if (r == linkDead || r == linkRefused) {
-        reply.status = r;
-        reply.busy = flagFalse;
-    }
-}
 
 bool WaitForAcknowledgement() {
     QElapsedTimer clock;
@@ -96,7 +73,7 @@ int Run(int presses) {
         return 1;
     }
     systemState.deviceResponding = flagTrue;
-    comm().MSComm1.SetOnComm(OnReceive);
+    comm().MSComm1.SetOnComm(connection::ReceiveStep);
 
     Series mute{"mute (SSCommand3(0))", {}};
     Series input{"inputs (SSCommand1)", {}};

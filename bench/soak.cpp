@@ -13,6 +13,7 @@
 #include "bench/stats.h"
 #include "bench/trafficmarks.h"
 #include "bench/xsession.h"
+#include "tests/support/panelplaces.h"
 
 #include <QDateTime>
 #include <QMap>
@@ -25,8 +26,8 @@ namespace {
 
 using namespace bench;
 
-const QString panelTitle = QStringLiteral("^Ardenix Ver\\.1\\.3$");
-const QSize panelSize(684, 187);
+const QString& panelTitle = panelplaces::title;
+const QSize& panelSize = panelplaces::size;
 constexpr qint64 recoveryLimitMs = 3000;
 // Status requests closer together than this are polls: the one before was accepted.
 constexpr qint64 pollEvidenceMs = 400;
@@ -400,21 +401,25 @@ void Soak::Press(qint64 now) {
     const int group = static_cast<int>(rng_.bounded(4));
     if (group == 0) {
         const int k = static_cast<int>(rng_.bounded(6));
-        xdo::Click(panelWindow_, k < 3 ? 85 : 186, 41 + 36 * (k % 3));
+        const QPoint input = panelplaces::InputButton(k);
+        xdo::Click(panelWindow_, input.x(), input.y());
         ++pressCounts_[QStringLiteral("input")];
     } else if (group == 1) {
-        xdo::Click(panelWindow_, rng_.bounded(2) == 0 ? 321 : 465, 153);
+        const QPoint mute = panelplaces::MuteButton(rng_.bounded(2));
+        xdo::Click(panelWindow_, mute.x(), mute.y());
         ++pressCounts_[QStringLiteral("mute")];
     } else if (group == 2) {
         const int k = static_cast<int>(rng_.bounded(7));
-        xdo::ButtonDown(panelWindow_, 41 + 29 * k, 154);
+        const QPoint key = panelplaces::TransportKey(k);
+        xdo::ButtonDown(panelWindow_, key.x(), key.y());
         transportHeld_ = true;
         ++pressCounts_[QStringLiteral("transport")];
         nextPressLocal_ = now + Random(100, 400);
         return;
     } else {
         const int k = static_cast<int>(rng_.bounded(4));
-        xdo::Click(panelWindow_, 573, 43 + 36 * k);
+        const QPoint scene = panelplaces::SceneButton(k);
+        xdo::Click(panelWindow_, scene.x(), scene.y());
         ++pressCounts_[QStringLiteral("scene")];
     }
     nextPressLocal_ = now + Random(300, 1500);

@@ -10,8 +10,9 @@
 #include "bench/panelrunner.h"
 #include "bench/simrunner.h"
 #include "bench/xsession.h"
-#include "tests/fakelogind.h"
-#include "tests/privatebus.h"
+#include "tests/support/fakelogind.h"
+#include "tests/support/panelplaces.h"
+#include "tests/support/privatebus.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -22,25 +23,9 @@ using namespace bench;
 
 namespace {
 
-const QString panelTitle = QStringLiteral("^Ardenix Ver\\.1\\.3$");
-const QSize panelSize(684, 187);
-
-// Centres of the controls in the panel's client area (design twips / 15).
-QPoint InputButton(int k) {
-    return {k < 3 ? 85 : 186, 41 + 36 * (k % 3)};
-}
-QPoint TransportKey(int k) {
-    return {41 + 29 * k, 154};
-}
-QPoint MuteButton(int m) {
-    return {m == 0 ? 321 : 465, 153};
-}
-QPoint LevelButton(int i) {
-    return {i < 2 ? 368 : 512, (i % 2) == 0 ? 68 : 110};
-}
-QPoint SceneButton(int k) {
-    return {573, 43 + 36 * k};
-}
+using namespace panelplaces;
+const QString& panelTitle = title;
+const QSize& panelSize = size;
 
 class Session {
 public:

@@ -3,7 +3,7 @@
 // keeps the pixel position and size it has at 15 twips per pixel.
 #pragma once
 
-#include "core/scaling.h"
+#include "host/scaling.h"
 
 #include <vector>
 

@@ -9,8 +9,8 @@
 
 #include "controls/olecolor.h"
 #include "controls/propertybag.h"
-#include "core/scaling.h"
 #include "core/types.h"
+#include "host/scaling.h"
 
 #include <QFont>
 #include <QImage>
@@ -47,7 +47,6 @@ public:
     void SetBackStyle(Integer value);
     Integer BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(Integer value);
-    void Refresh() {}
 
     // Reading gives the dark-segment count, 30 minus the value last assigned.
     Integer Value() const { return darkSegments_; }

@@ -1,15 +1,14 @@
 #include "controls/sscommand.h"
 
-#include "controls/constituentscaling.h"
-#include "core/host.h"
-#include "core/state.h"
+#include "core/warn.h"
 
+#include "controls/constituentscaling.h"
+#include "host/host.h"
+
+#include <QLocale>
 #include <QMouseEvent>
 
-#include <cstdio>
-
 namespace {
-constexpr int japaneseLocale = 81;
 
 const QString captionFace() {
     return QStringLiteral("ＭＳ Ｐゴシック");
@@ -45,7 +44,7 @@ Integer ShiftOf(Qt::KeyboardModifiers modifiers) {
 
 SSCommand::SSCommand(QWidget* parent) : QWidget(parent), image1_(this), label1_(this) {
     setFont(QFont(QStringLiteral("Arial"), 9));
-    resize(PixelsX(2190), PixelsY(555));
+    resize(host::PixelsX(2190), host::PixelsY(555));
 
     // Both inner elements leave the mouse to the button, which finds the
     // element under it; the caption lies above the picture.
@@ -89,7 +88,9 @@ SSCommand::SSCommand(QWidget* parent) : QWidget(parent), image1_(this), label1_(
 void SSCommand::ReadProperties(const PropertyBag& bag, const QFont& ambientFont) {
     ScaleConstituentControls(inner_, ScaleFontSize::yes);
 
-    const bool japanese = systemState.localeCode == japaneseLocale;
+    // The hosting window's locale is an ambient property: a Japanese one
+    // keeps the caption's own Japanese face.
+    const bool japanese = locale().language() == QLocale::Japanese;
     caption_ = bag.ReadProperty(QStringLiteral("Caption"), QString()).toString();
     enabled_ = bag.ReadProperty(QStringLiteral("Enabled"), true).toBool();
     if (!japanese) {
@@ -197,8 +198,8 @@ void SSCommand::LoadFace(const QString& fileName) {
     const qreal ratio = devicePixelRatioF();
     const QPixmap picture = host::LoadPicture(fileName, ratio);
     if (picture.isNull()) {
-        std::fprintf(stderr, "ardenix: cannot load the picture \"%s\"; the button keeps its face\n",
-                     fileName.toLocal8Bit().constData());
+        Warn(QStringLiteral("cannot load the picture \"%1\"; the button keeps its face")
+                 .arg(fileName));
         return;
     }
     face_ = picture;

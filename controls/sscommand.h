@@ -8,8 +8,8 @@
 #include "controls/faceimage.h"
 #include "controls/olecolor.h"
 #include "controls/propertybag.h"
-#include "core/scaling.h"
 #include "core/types.h"
+#include "host/scaling.h"
 
 #include <QFont>
 #include <QLabel>

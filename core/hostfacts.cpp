@@ -150,6 +150,18 @@ void WaitUntil(const std::function<bool()>& done) {
     }
 }
 
+namespace {
+bool ending = false;
+} // namespace
+
+bool ProgramEnding() {
+    return ending;
+}
+
+void MarkProgramEnding() {
+    ending = true;
+}
+
 bool UserLocaleIsJapanese() {
     return QLocale::system().language() == QLocale::Japanese;
 }

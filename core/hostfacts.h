@@ -39,6 +39,12 @@ void ProcessPendingEvents();
 // here.
 void WaitUntil(const std::function<bool()>& done);
 
+// True once the program is ending: every wait ends, nothing more is shown.
+bool ProgramEnding();
+// Marks the program as ending (the host layer's EndProgram does, with the
+// windows closed).
+void MarkProgramEnding();
+
 // The user's locale is Japanese.
 bool UserLocaleIsJapanese();
 

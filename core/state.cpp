@@ -1,5 +1,7 @@
 #include "core/state.h"
 
+#include "core/settings.h"
+
 PanelState panelState;
 PanelState syncedPanelState;
 Integer radioPressed = 0;
@@ -22,7 +24,7 @@ std::array<Byte, buildBufferSize> buildBuffer{};
 std::array<Byte, sendBufferSize> sendBuffer{};
 std::array<Byte, replyBufferSize> replyBuffer{};
 std::array<ExchangeRecord, 2> exchange{};
-std::array<KindFlags, 8> kindFlags{};
+std::array<KindFlags, commandKindCount> kindFlags{};
 bool anyChangePending = false;
 bool fullStatusNeeded = false;
 bool sequenceRunning = false;
@@ -69,4 +71,46 @@ void ResetSharedState() {
     for (ListBox& list : debugLists) {
         list.Clear();
     }
+}
+
+namespace {
+std::function<void()> loadDebugWindow;
+} // namespace
+
+void SetDebugWindowLoader(std::function<void()> load) {
+    loadDebugWindow = std::move(load);
+}
+
+void ClearTrafficLists() {
+    for (ListBox& list : commLists) {
+        list.Clear();
+    }
+    if (loadDebugWindow) {
+        loadDebugWindow();
+    }
+    for (ListBox& list : debugLists) {
+        list.Clear();
+    }
+}
+
+void SetFirstPanelValues() {
+    panelState.recall = 0;
+    panelState.selectedInput = -1;
+    panelState.transportKey = -1; // no key is held at start
+    panelSelectedInput = -1;
+    radioPressed = 0;
+    for (InputEntry& input : panelState.inputs) {
+        input.name = Text8("");
+        input.status = -1;
+    }
+    for (std::size_t i = 0; i < panelState.masters.size(); ++i) {
+        MasterSection& master = panelState.masters[i];
+        master.lamps = {flagTrue, flagTrue};
+        master.muted = flagFalse;
+        master.name = Text8("");
+        master.level = settings::FirstLevelFromDecibels(scenes[0].masterLevel[i]);
+    }
+    panelState.masters[0].name = Text8("MASTER A");
+    panelState.masters[1].name = Text8("MASTER B");
+    sceneNames.fill(Text8(""));
 }

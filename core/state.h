@@ -5,6 +5,7 @@
 // from the GUI thread.
 #pragma once
 
+#include "core/kinds.h"
 #include "core/listbox.h"
 #include "core/types.h"
 
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 // ---------------------------------------------------------------------------
 // Records of the mixer's state
@@ -39,7 +41,7 @@ struct MasterSection {
 
 // What the panel shows and what the user asked for.
 struct PanelState {
-    Integer recall = 0;        // scene code selected for recall
+    Integer recall = 0;         // scene code selected for recall
     Integer selectedInput = -1; // 0..5, -1 = none
     // 0..6 held, -1 none. It starts at -1: with 0, the first press of key 0
     // would look like no change and never reach the mixer.
@@ -90,18 +92,11 @@ constexpr int buildBufferSize = 256;
 constexpr int sendBufferSize = 256;
 constexpr int replyBufferSize = 257;
 
-// Link result codes, in ExchangeRecord::status and as results.
-constexpr Integer linkOk = 0;         // sent, or nothing yet
-constexpr Integer linkAccepted = -1;  // reply complete and accepted
-constexpr Integer linkRefused = -2;   // NAK
-constexpr Integer linkTimeout = -3;   // no valid reply by the third reply-timer tick
-constexpr Integer linkDead = -9;      // link dead or port not open
-
 struct ExchangeRecord {
     Flag busy = flagFalse;
-    Integer status = 0;
+    Integer status = 0; // a LinkResult's value
     Integer length = 0;
-    Integer kind = -1;
+    Integer kind = -1; // commandExchange (0), or a RequestKind's value
     Integer index = 0;
     Integer ticks = 0;
 };
@@ -139,7 +134,15 @@ extern std::array<Byte, buildBufferSize> buildBuffer;
 extern std::array<Byte, sendBufferSize> sendBuffer;
 extern std::array<Byte, replyBufferSize> replyBuffer;
 extern std::array<ExchangeRecord, 2> exchange;
-extern std::array<KindFlags, 8> kindFlags;
+extern std::array<KindFlags, commandKindCount> kindFlags;
+// kindFlags by command kind (for changePending) and by request kind (for
+// requestOutstanding).
+inline KindFlags& FlagsOf(CommandKind kind) {
+    return kindFlags[static_cast<std::size_t>(kind)];
+}
+inline KindFlags& FlagsOf(RequestKind kind) {
+    return kindFlags[static_cast<std::size_t>(kind)];
+}
 extern bool anyChangePending; // a change is marked and not yet acknowledged
 extern bool fullStatusNeeded; // a full status read is due
 extern bool sequenceRunning;  // the full status read is running
@@ -154,6 +157,18 @@ extern Flag linkSuspended; // the link was taken down by a power suspend
 // The windows show these lists; they exist whether a window is loaded or not.
 extern std::array<ListBox, 4> commLists;
 extern std::array<ListBox, 4> debugLists;
+
+// Empties the traffic lists of both windows. The debug window's lists are
+// that window's controls: touching them loads the window when it is not
+// loaded yet (its load empties them as well), so that what is logged from
+// now on stays when it is shown. How to load it, the program's wiring says.
+void ClearTrafficLists();
+void SetDebugWindowLoader(std::function<void()> load);
+
+// Start-up's first values of panelState and sceneNames (after the settings
+// file was read): no scene recalled, no input, both masters named and at
+// their stored levels, rounded half to even.
+void SetFirstPanelValues();
 
 // Gives every variable above its value at program start (as a fresh process
 // has it). Tests use it to start each case from a clean state.

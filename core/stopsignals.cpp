@@ -1,10 +1,11 @@
 #include "core/stopsignals.h"
 
+#include "core/warn.h"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -25,13 +26,13 @@ void WriteSignal(int signal) {
 
 StopSignals::StopSignals() {
     if (signalSockets[0] >= 0) {
-        std::fprintf(stderr, "ardenix: stop signals are caught twice\n");
+        Warn(QStringLiteral("stop signals are caught twice"));
         return;
     }
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0,
                      signalSockets.data()) != 0) {
-        std::fprintf(stderr, "ardenix: stop signals not caught (socketpair: %s)\n",
-                     std::strerror(errno));
+        Warn(QStringLiteral("stop signals not caught (socketpair: %1)")
+                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
         signalSockets = {-1, -1};
         return;
     }

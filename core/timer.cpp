@@ -20,6 +20,4 @@ void Timer::SetEnabled(bool enabled) {
     }
 }
 
-void Timer::SetInterval(int intervalMs) { timer_.setInterval(intervalMs); }
-
 } // namespace host

@@ -19,7 +19,6 @@ public:
 
     void SetEnabled(bool enabled);
     bool Enabled() const { return timer_.isActive(); }
-    void SetInterval(int intervalMs);
     int Interval() const { return timer_.interval(); }
 
     // The tick handler. The window that owns the timer sets it when it loads.

@@ -4,11 +4,11 @@
 // holds it for the mixer's recall time.
 #include "panel/frmcontrol.h"
 
-#include "core/host.h"
+#include "core/hostfacts.h"
 #include "core/state.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
+#include "host/host.h"
 #include "protocol/protocol.h"
+#include "serial/serial.h"
 
 #include <QPointer>
 
@@ -63,7 +63,7 @@ void FrmControl::SSCommand1_MouseDown(Integer Index, Integer&, Integer&, Single&
     ShowSelectedInput(Index);
     if (panelSelectedInput != panelState.selectedInput) {
         panelState.selectedInput = panelSelectedInput;
-        MarkChange(kindSelect);
+        MarkChange(CommandKind::Select);
         SendPendingChange();
     }
 }
@@ -74,7 +74,7 @@ void FrmControl::SSCommand2_MouseDown(Integer Index, Integer&, Integer&, Single&
         return;
     }
     panelState.transportKey = Index;
-    MarkChange(kindTransport);
+    MarkChange(CommandKind::Transport);
     SendPendingChange();
 }
 
@@ -83,7 +83,7 @@ void FrmControl::SSCommand2_MouseUp(Integer Index, Integer&, Integer&, Single&, 
         return;
     }
     panelState.transportKey = -1;
-    MarkChange(kindTransport);
+    MarkChange(CommandKind::Transport);
     SendPendingChange();
 }
 
@@ -92,7 +92,7 @@ void FrmControl::SSCommand3_MouseDown(Integer Index, Integer&, Integer&, Single&
     MasterSection& master = panelState.masters.at(static_cast<std::size_t>(Index));
     master.muted = NotFlag(master.muted);
     ShowMuting(Index);
-    MarkChange(kindMute);
+    MarkChange(CommandKind::Mute);
     SendPendingChange();
 }
 
@@ -105,11 +105,11 @@ void FrmControl::SSCommand4_MouseDown(Integer Index, Integer&, Integer&, Single&
     if (Index % 2 == 0) {
         if (master.level <= topLevel && master.pendingSteps <= maxPendingSteps) {
             ++master.pendingSteps;
-            MarkChange(kindLevelUp);
+            MarkChange(CommandKind::LevelUp);
         }
     } else if (master.level >= 0 && master.pendingSteps >= -maxPendingSteps) {
         --master.pendingSteps;
-        MarkChange(kindLevelDown);
+        MarkChange(CommandKind::LevelDown);
     }
     SendPendingChange();
     comm().Timer2.SetEnabled(true);
@@ -120,11 +120,11 @@ void FrmControl::SSCommand4_MouseUp(Integer Index, Integer&, Integer&, Single&, 
     if (Index % 2 == 0) {
         if (master.level <= topLevel && master.pendingSteps <= maxPendingSteps) {
             ++master.pendingSteps;
-            MarkChange(kindLevelStop);
+            MarkChange(CommandKind::LevelStop);
         }
     } else if (master.level >= 0 && master.pendingSteps >= -maxPendingSteps) {
         --master.pendingSteps;
-        MarkChange(kindLevelStop);
+        MarkChange(CommandKind::LevelStop);
     }
     SendPendingChange();
     comm().Timer2.SetEnabled(true);
@@ -147,8 +147,7 @@ void FrmControl::SSCommand5_MouseDown(Integer Index, Integer&, Integer&, Single&
     panelState.recall = code;
     ShowRadioButtons(Index);
     comm().Timer2.SetEnabled(false);
-    panelState.recall = code;
-    MarkChange(kindRecall);
+    MarkChange(CommandKind::Recall);
     SendPendingChange();
 
     recallWaitRunning_ = true;

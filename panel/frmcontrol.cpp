@@ -3,7 +3,7 @@
 #include "assets/artwork.h"
 #include "assets/bitmapnames.h"
 #include "core/state.h"
-#include "link/link.h"
+#include "core/warn.h"
 #include "panel/windowicon.h"
 #include "protocol/protocol.h"
 
@@ -11,17 +11,9 @@
 #include <QPainter>
 #include <QScreen>
 
-#include <cstdio>
-
 namespace {
 host::FormSlot<FrmControl> frmControlSlot;
-
-struct Place {
-    int left;
-    int top;
-    int width;
-    int height;
-};
+std::function<void()> unloadHandler;
 
 // Where the controls sit on the panel, in twips.
 constexpr std::array<Place, 6> inputPlaces{{{690, 465, 1200, 315},
@@ -118,6 +110,9 @@ FrmControl& frmControl() {
 bool FrmControlLoaded() {
     return frmControlSlot.IsLoaded();
 }
+void SetPanelUnloadHandler(std::function<void()> handler) {
+    unloadHandler = std::move(handler);
+}
 
 void FillPanelImageList() {
     frmControl().FillImageList();
@@ -135,6 +130,10 @@ Integer FindLevelStep(const Single& level) {
 FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace(devicePixelRatioF()))) {
     setWindowTitle(QStringLiteral("Ardenix Ver.1.3"));
     GiveProgramIcon(*this);
+    // The buttons take the user's locale from here: with a Japanese one their
+    // captions keep their own Japanese face.
+    setLocale(systemState.localeCode == 81 ? QLocale(QLocale::Japanese, QLocale::Japan)
+                                           : QLocale::c());
     QFont windowFont(QStringLiteral("Arial"), 9);
     windowFont.setBold(true);
     setFont(windowFont);
@@ -232,8 +231,7 @@ void FrmControl::FillImageList() {
     for (const QString& file : panelImageFiles) {
         const QPixmap picture = host::LoadPicture(file, ratio);
         if (picture.isNull()) {
-            std::fprintf(stderr, "ardenix: cannot load the picture \"%s\"\n",
-                         file.toLocal8Bit().constData());
+            Warn(QStringLiteral("cannot load the picture \"%1\"").arg(file));
         }
         ImageList1.Add(picture);
     }
@@ -268,12 +266,14 @@ void FrmControl::Form_Load() {
     }
     // 5. Everything else from the state.
     RefreshPanel();
-    // 6.
+    // 6. The panel's first timer ends with the load.
     Timer1.SetEnabled(false);
 }
 
 void FrmControl::Form_Unload() {
-    UnloadFrmComm();
+    if (unloadHandler) {
+        unloadHandler();
+    }
 }
 
 // The panel paints before its controls: on a screen of another device pixel

@@ -6,9 +6,9 @@
 
 #include "controls/ctlfader.h"
 #include "controls/sscommand.h"
-#include "core/host.h"
-#include "core/scaling.h"
 #include "core/types.h"
+#include "host/host.h"
+#include "host/scaling.h"
 #include "panel/imagebox.h"
 #include "panel/labelarray.h"
 #include "panel/panel.h"

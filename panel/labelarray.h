@@ -11,15 +11,6 @@ class LabelArray {
 public:
     static constexpr std::array<int, 6> indices{0, 1, 10, 11, 12, 13};
 
-    static bool Exists(int index) {
-        for (const int i : indices) {
-            if (i == index) {
-                return true;
-            }
-        }
-        return false;
-    }
-
     QLabel& operator[](int index) { return labels_[Slot(index)]; }
     const QLabel& operator[](int index) const { return labels_[Slot(index)]; }
 

@@ -1,19 +1,25 @@
-// What the other subsystems may call in the main panel: the panel window with
-// its control arrays (the refresh routines draw on them), its picture list and
-// the level-step lookup.
+// What the program may call in the main panel: the panel window with its
+// control arrays, its picture list, the level-step lookup, and the design's
+// refresh routines that draw the mixer's state on it. PanelRefresh follows
+// the observer seam and redraws after every applied reply and full read.
 #pragma once
 
+#include "core/observers.h"
 #include "core/types.h"
 
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class FrmControl; // panel/frmcontrol.h
 
 // The main panel, loaded on first touch (its load handler runs then).
 FrmControl& frmControl();
 bool FrmControlLoaded();
+// What closing the panel does besides: the program's wiring unloads the
+// communication window with it (which ends the program).
+void SetPanelUnloadHandler(std::function<void()> handler);
 
 // The 46 files of the panel's picture list, list image 1 first: the first 46
 // names of assets/bitmaps.txt.
@@ -24,3 +30,22 @@ void FillPanelImageList();
 // The first index i of levelTable with level <= levelTable[i]; 0 when the level
 // lies above every entry.
 Integer FindLevelStep(const Single& level);
+
+// --- Drawing the mixer's state -------------------------------------------------
+// In full (after a full read, at the panel's load).
+void RefreshPanel();
+// What a status reply changed, by the reply's kind ("RAST" only).
+void RefreshFromStatus(Integer kind);
+void ShowSelectedInput(Integer index);
+void ShowMuting(Integer master);
+void ShowRadioButtons(Integer index);
+void ShowOverGain(Integer master);
+void ShowMugen(Integer master);
+
+// The panel's refresh routines as an observer of the mirrored state: the
+// first subscriber, so the panel is drawn before anyone else hears.
+class PanelRefresh : public StateObserver {
+public:
+    void ReplyApplied(RequestKind kind) override { RefreshFromStatus(Value(kind)); }
+    void FullReadCompleted() override { RefreshPanel(); }
+};

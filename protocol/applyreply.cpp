@@ -1,4 +1,4 @@
-// Stores an accepted reply into the state model and lets the panel follow it.
+// Stores an accepted reply into the state model and tells the observers.
 // The receive handler calls this only after CheckReply has held every data
 // byte against its range; array indexes taken from the request are checked
 // here all the same.
@@ -8,8 +8,6 @@
 #include "protocol/replytables.h"
 
 namespace {
-
-constexpr Integer receivedDirection = 1;
 
 Text8 NameAt(std::size_t position) {
     return Text8::FromBytes(replyBuffer.data() + position);
@@ -69,50 +67,51 @@ bool ApplyReply(Integer kind, Integer index) {
     if (kind < 0 || kind >= static_cast<Integer>(kindFlags.size())) {
         return false; // no such request: nothing is stored and the exchange goes on
     }
-    bool statusDecoded = false;
-    switch (kind) {
-    case kindRecall: // kind 0, the answer to a command
+    KindFlags& flags = kindFlags[static_cast<std::size_t>(kind)];
+    if (kind == commandExchange) { // the answer to a command
         if (exchange[replyRecord].length != 0) {
             return false;
         }
-        break;
-    case requestStatus:
+        flags.requestOutstanding = flagFalse;
+        return true;
+    }
+    const auto request = static_cast<RequestKind>(kind);
+    bool statusDecoded = false;
+    switch (request) {
+    case RequestKind::Status:
         // The status is not applied while a full read is due or a change is
         // unacknowledged: it would overwrite what the user just asked for.
         if (fullStatusNeeded || anyChangePending) {
-            kindFlags[static_cast<std::size_t>(kind)].requestOutstanding = flagFalse;
+            flags.requestOutstanding = flagFalse;
             return true;
         }
         ApplyStatus();
         statusDecoded = true;
         break;
-    case requestInputs:
+    case RequestKind::Inputs:
         if (index == reply::inputNamesIndex) {
             ApplyInputNames();
         }
         break;
-    case requestInputStatus:
+    case RequestKind::InputStatus:
         ApplyInputStatus();
         break;
-    case requestMasterName:
+    case RequestKind::MasterName:
         ApplyMasterName(index);
         break;
-    case requestSceneName:
+    case RequestKind::SceneName:
         ApplySceneName(index);
         break;
-    case requestSceneSlots:
+    case RequestKind::SceneSlots:
         ApplySceneSlots();
         break;
-    default: // "RSTT" and the reserved kind carry nothing to store
+    default: // "RSTT" carries nothing to store
         break;
     }
-    RefreshFromStatus(kind);
-    if (kind != kindRecall) {
-        AnnounceReplyApplied(static_cast<RequestKind>(kind));
+    AnnounceReplyApplied(request);
+    if (statusDecoded) {
+        LogFrame(TrafficDirection::Received, reply::statusLength);
     }
-    if (statusDecoded && debugMode == flagTrue) {
-        LogFrame(receivedDirection, reply::statusLength);
-    }
-    kindFlags[static_cast<std::size_t>(kind)].requestOutstanding = flagFalse;
+    flags.requestOutstanding = flagFalse;
     return true;
 }

@@ -97,9 +97,9 @@ Integer InputListReplyLength(std::string_view code) {
 
 } // namespace
 
-Integer BuildCommand(Integer kind, const PanelState& state, Integer index) {
+Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index) {
     buildBuffer.fill(0);
-    if (kind < kindRecall || kind > kindLevelStop) {
+    if (kind < CommandKind::Recall || kind > CommandKind::LevelStop) {
         return 0;
     }
     // Every parameter is worked out before anything is written, so a value
@@ -107,32 +107,32 @@ Integer BuildCommand(Integer kind, const PanelState& state, Integer index) {
     std::array<Byte, 2> params{};
     Integer length = codeLength + 1;
     switch (kind) {
-    case kindRecall:
+    case CommandKind::Recall:
         params[0] = ToByte(state.recall, "scene code");
         break;
-    case kindTransport:
+    case CommandKind::Transport:
         params[0] = transportPrefix;
         params[1] = TransportByte(state.transportKey);
         length = codeLength + 2;
         break;
-    case kindLevelUp:
-    case kindLevelDown:
-    case kindLevelStop:
+    case CommandKind::LevelUp:
+    case CommandKind::LevelDown:
+    case CommandKind::LevelStop:
         params[0] = MasterByte(index);
         break;
-    case kindMute:
+    case CommandKind::Mute:
         params[0] = MasterByte(index);
         params[1] =
             state.masters[static_cast<std::size_t>(index)].muted == flagTrue ? muteOn : muteOff;
         length = codeLength + 2;
         break;
-    case kindSelect:
+    case CommandKind::Select:
         params[0] = ToByte(panelSelectedInput + inputDigitBase, "selected input");
         break;
     default:
         break;
     }
-    WriteCode(buildBuffer, commandCodes[kind]);
+    WriteCode(buildBuffer, commandCodes[static_cast<std::size_t>(kind)]);
     for (int i = 0; i < length - codeLength; ++i) {
         buildBuffer[static_cast<std::size_t>(paramOffset + i)] =
             params[static_cast<std::size_t>(i)];
@@ -141,7 +141,7 @@ Integer BuildCommand(Integer kind, const PanelState& state, Integer index) {
     return length;
 }
 
-bool BuildRequest(Integer kind, Integer index, const std::array<Byte, 2>& param) {
+bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& param) {
     if (exchange[sendRecord].busy == flagTrue) {
         return false;
     }
@@ -152,33 +152,33 @@ bool BuildRequest(Integer kind, Integer index, const std::array<Byte, 2>& param)
     bool setsReplyLength = true;
     Integer replyLength = 0;
     switch (kind) {
-    case requestStatus:
+    case RequestKind::Status:
         code = "RAST";
         replyLength = statusReplyLength;
         break;
-    case requestStt:
+    case RequestKind::Stt:
         code = "RSTT";
         hasParam = true;
         paramByte = param[0];
         setsReplyLength = false; // the mixer's answer to it has no known length
         break;
-    case requestInputs:
+    case RequestKind::Inputs:
         code = CodeGroup(inputCodeGroups, index, "input request");
         hasParam = true;
         paramByte = param[0];
         replyLength = InputListReplyLength(code);
         break;
-    case requestInputStatus:
+    case RequestKind::InputStatus:
         code = "RSIO";
         replyLength = inputStatusReplyLength;
         break;
-    case requestMasterName:
+    case RequestKind::MasterName:
         code = CodeGroup(masterNameCodeGroups, index, "master name request");
         hasParam = true;
         paramByte = param[0];
         replyLength = masterNameReplyLength;
         break;
-    case requestSceneName:
+    case RequestKind::SceneName:
         if (index < 0 || index >= sceneButtons) {
             throw ProtocolError("scene name request: index " + std::to_string(index) +
                                 " is not a scene button");
@@ -188,12 +188,12 @@ bool BuildRequest(Integer kind, Integer index, const std::array<Byte, 2>& param)
         paramByte = ToByte(sceneSetup.sceneNumbers[static_cast<std::size_t>(index)], "scene code");
         replyLength = sceneNameReplyLength;
         break;
-    case requestSceneSlots:
+    case RequestKind::SceneSlots:
         code = "RRSA";
         replyLength = sceneSlotsReplyLength;
         break;
     default:
-        throw ProtocolError("request kind " + std::to_string(kind) + " does not exist");
+        throw ProtocolError("request kind " + std::to_string(Value(kind)) + " does not exist");
     }
 
     sendBuffer.fill(0);
@@ -205,12 +205,12 @@ bool BuildRequest(Integer kind, Integer index, const std::array<Byte, 2>& param)
     if (setsReplyLength) {
         exchange[replyRecord].length = replyLength;
     }
-    kindFlags[static_cast<std::size_t>(kind)].requestOutstanding = flagTrue;
-    exchange[sendRecord].kind = kind;
+    FlagsOf(kind).requestOutstanding = flagTrue;
+    exchange[sendRecord].kind = Value(kind);
     exchange[sendRecord].index = index;
     exchange[sendRecord].busy = flagTrue;
-    if (kind != requestStatus && debugMode == flagTrue) {
-        LogFrame(0, static_cast<Integer>(exchange[sendRecord].length + 1));
+    if (kind != RequestKind::Status && debugMode == flagTrue) {
+        LogFrame(TrafficDirection::Sent, static_cast<Integer>(exchange[sendRecord].length + 1));
     }
     return true;
 }

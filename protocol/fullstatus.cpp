@@ -1,13 +1,10 @@
 // The full status read: a fixed series of requests, one at a time, each
-// waiting for its reply (or its time-out), then a redraw of the whole panel.
-#include "core/host.h"
+// waiting for its reply (or its time-out); then the observers redraw.
 #include "core/hostfacts.h"
 #include "core/observers.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
+#include "core/warn.h"
 #include "protocol/protocol.h"
-
-#include <QDebug>
+#include "serial/serial.h"
 
 #include <array>
 #include <functional>
@@ -17,7 +14,7 @@ namespace {
 // One step of the series: a request kind, asked for with the indexes
 // 0..highestIndex in turn.
 struct SequenceStep {
-    Integer kind;
+    RequestKind kind;
     Integer highestIndex;
 };
 
@@ -25,11 +22,11 @@ struct SequenceStep {
 // "RRSA" comes before "RSCI": each "RSCI" carries the scene code that "RRSA"
 // has just stored for its radio button.
 constexpr std::array<SequenceStep, 5> sequenceSteps = {{
-    {requestInputs, 7},
-    {requestInputStatus, 0},
-    {requestMasterName, 1},
-    {requestSceneSlots, 0},
-    {requestSceneName, 3},
+    {RequestKind::Inputs, 7},
+    {RequestKind::InputStatus, 0},
+    {RequestKind::MasterName, 1},
+    {RequestKind::SceneSlots, 0},
+    {RequestKind::SceneName, 3},
 }};
 
 // Only the first byte is sent, by the requests that carry a parameter.
@@ -37,14 +34,16 @@ constexpr std::array<Byte, 2> sequenceParam = {'0', 0};
 
 enum class Built { Yes, Waiting, Impossible };
 
-Built TryBuildRequest(Integer kind, Integer index) {
+Built TryBuildRequest(RequestKind kind, Integer index) {
     try {
         return BuildRequest(kind, index, sequenceParam) ? Built::Yes : Built::Waiting;
     } catch (const ProtocolError& error) {
         // A scene code from the settings file may not fit in a byte (the mixer
         // never told its own): that request cannot be made, the series goes on.
-        qWarning().noquote() << "full status read: request" << kind << index
-                             << "skipped:" << error.what();
+        Warn(QStringLiteral("full status read: request %1 %2 skipped: %3")
+                 .arg(Value(kind))
+                 .arg(index)
+                 .arg(QString::fromLatin1(error.what())));
         return Built::Impossible;
     }
 }
@@ -52,8 +51,8 @@ Built TryBuildRequest(Integer kind, Integer index) {
 // A press does not wait for the series: its command replaces the awaited
 // request in the reply record, and its acknowledgement ends that exchange.
 // The request's reply can then never be applied, and no timer runs for it.
-bool TakenOver(Integer kind) {
-    return exchange[replyRecord].kind != kind && exchange[replyRecord].busy != flagTrue &&
+bool TakenOver(RequestKind kind) {
+    return exchange[replyRecord].kind != Value(kind) && exchange[replyRecord].busy != flagTrue &&
            exchange[sendRecord].busy != flagTrue;
 }
 
@@ -78,7 +77,7 @@ bool ReadFullStatus(const std::function<bool()>& interrupted) {
             sequenceRunning = false;
             return false;
         }
-        const Integer kind = sequenceSteps[step].kind;
+        const RequestKind kind = sequenceSteps[step].kind;
         const Built built = TryBuildRequest(kind, index);
         if (built == Built::Waiting) {
             // A frame still waits in the send record: let the link settle, then try again.
@@ -88,18 +87,18 @@ bool ReadFullStatus(const std::function<bool()>& interrupted) {
         if (built == Built::Yes) {
             TransmitPending();
             controls.Timer1.SetEnabled(true);
-            const auto flags = static_cast<std::size_t>(kind);
-            host::WaitUntil([flags, kind, &stopped] {
-                return kindFlags[flags].requestOutstanding == flagFalse ||
-                       exchange[replyRecord].status == linkTimeout || TakenOver(kind) || stopped();
+            host::WaitUntil([kind, &stopped] {
+                return FlagsOf(kind).requestOutstanding == flagFalse ||
+                       exchange[replyRecord].status == Value(LinkResult::Timeout) ||
+                       TakenOver(kind) || stopped();
             });
             if (stopped()) {
                 continue; // given up at the top of the loop
             }
             controls.Timer1.SetEnabled(false);
-            if (exchange[replyRecord].status == linkTimeout) {
-                exchange[replyRecord].status = linkOk;
-            } else if (kindFlags[flags].requestOutstanding != flagFalse) {
+            if (exchange[replyRecord].status == Value(LinkResult::Timeout)) {
+                exchange[replyRecord].status = Value(LinkResult::Ok);
+            } else if (FlagsOf(kind).requestOutstanding != flagFalse) {
                 continue; // taken over by a command: the same request again
             }
         }
@@ -112,7 +111,6 @@ bool ReadFullStatus(const std::function<bool()>& interrupted) {
 
     sequenceRunning = false;
     fullStatusNeeded = false;
-    RefreshPanel();
     AnnounceFullReadCompleted();
     controls.Timer2.SetEnabled(true);
     return true;

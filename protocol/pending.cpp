@@ -1,9 +1,8 @@
 // The change queue: a panel action changes panelState and marks the kind of
 // command that carries the change to the mixer; the first marked kind becomes
 // one command frame, unless the mixer already has what it would say.
-#include "link/commcontrols.h"
-#include "link/link.h"
 #include "protocol/protocol.h"
+#include "serial/serial.h"
 
 #include <algorithm>
 #include <string>
@@ -41,21 +40,21 @@ Integer MasterWithNewMuting() {
 // carried, -1 for a frame of another kind.
 void SynchroniseSentState(const PanelState& before, Integer mutedSent) {
     syncedPanelState = panelState;
-    if (kindFlags[kindRecall].changePending == flagTrue) {
+    if (FlagsOf(CommandKind::Recall).changePending == flagTrue) {
         syncedPanelState.recall = before.recall;
     }
-    if (kindFlags[kindTransport].changePending == flagTrue) {
+    if (FlagsOf(CommandKind::Transport).changePending == flagTrue) {
         syncedPanelState.transportKey = before.transportKey;
     }
-    if (kindFlags[kindSelect].changePending == flagTrue) {
+    if (FlagsOf(CommandKind::Select).changePending == flagTrue) {
         syncedPanelState.selectedInput = before.selectedInput;
     }
-    if (mutedSent >= 0 || kindFlags[kindMute].changePending == flagTrue) {
+    if (mutedSent >= 0 || FlagsOf(CommandKind::Mute).changePending == flagTrue) {
         for (Integer m = 0; m < 2; ++m) {
             const auto i = static_cast<std::size_t>(m);
             if (m != mutedSent && panelState.masters[i].muted != before.masters[i].muted) {
                 syncedPanelState.masters[i].muted = before.masters[i].muted;
-                kindFlags[kindMute].changePending = flagTrue;
+                FlagsOf(CommandKind::Mute).changePending = flagTrue;
             }
         }
     }
@@ -68,22 +67,22 @@ void SettleSuppressedChange() {
     const bool marked = std::any_of(kindFlags.begin(), kindFlags.end(),
                                     [](const KindFlags& f) { return f.changePending == flagTrue; });
     const auto commandUnderWay = [](const ExchangeRecord& record) {
-        return record.busy == flagTrue && record.kind == 0;
+        return record.busy == flagTrue && record.kind == commandExchange;
     };
     anyChangePending =
         marked || commandUnderWay(exchange[sendRecord]) || commandUnderWay(exchange[replyRecord]);
 }
 
 // Builds the frame of the first marked kind; false when it needs none.
-bool BuildMarkedCommand(Integer kind);
+bool BuildMarkedCommand(CommandKind kind);
 
 } // namespace
 
-void MarkChange(Integer kind) {
-    if (kind < 0 || kind >= static_cast<Integer>(kindFlags.size())) {
-        throw ProtocolError("change kind " + std::to_string(kind) + " does not exist");
+void MarkChange(CommandKind kind) {
+    if (Value(kind) < 0 || Value(kind) >= commandKindCount) {
+        throw ProtocolError("change kind " + std::to_string(Value(kind)) + " does not exist");
     }
-    kindFlags[static_cast<std::size_t>(kind)].changePending = flagTrue;
+    FlagsOf(kind).changePending = flagTrue;
     anyChangePending = true;
 }
 
@@ -100,7 +99,7 @@ bool BuildPendingCommand() {
     if (marked == kindFlags.end()) {
         return false;
     }
-    const auto kind = static_cast<Integer>(marked - kindFlags.begin());
+    const auto kind = static_cast<CommandKind>(marked - kindFlags.begin());
     marked->changePending = flagFalse;
     // Whatever the mixer sent unasked is of no use now, even when the change
     // turns out to need no frame.
@@ -115,58 +114,58 @@ bool BuildPendingCommand() {
 
 namespace {
 
-bool BuildMarkedCommand(Integer kind) {
+bool BuildMarkedCommand(CommandKind kind) {
     const PanelState before = syncedPanelState;
     const Integer m = MovingMaster();
     MasterSection& moving = panelState.masters[static_cast<std::size_t>(m)];
     Integer length = 0;
     Integer mutedSent = -1;
     switch (kind) {
-    case kindRecall:
+    case CommandKind::Recall:
         if (panelState.recall == syncedPanelState.recall) {
             return false;
         }
-        length = BuildCommand(kindRecall, panelState, 0);
+        length = BuildCommand(CommandKind::Recall, panelState, 0);
         break;
-    case kindTransport:
+    case CommandKind::Transport:
         if (panelState.transportKey == syncedPanelState.transportKey) {
             return false;
         }
-        length = BuildCommand(kindTransport, panelState, 0);
+        length = BuildCommand(CommandKind::Transport, panelState, 0);
         break;
-    case kindLevelUp:
+    case CommandKind::LevelUp:
         if (moving.level >= topLevel) {
             moving.pendingSteps = 0;
             return false;
         }
         --moving.pendingSteps;
-        length = BuildCommand(kindLevelUp, panelState, m);
+        length = BuildCommand(CommandKind::LevelUp, panelState, m);
         break;
-    case kindLevelDown:
+    case CommandKind::LevelDown:
         if (moving.level <= bottomLevel) {
             moving.pendingSteps = 0;
             return false;
         }
         ++moving.pendingSteps;
-        length = BuildCommand(kindLevelDown, panelState, m);
+        length = BuildCommand(CommandKind::LevelDown, panelState, m);
         break;
-    case kindMute: {
+    case CommandKind::Mute: {
         const Integer master = MasterWithNewMuting();
         if (master < 0) {
             return false;
         }
-        length = BuildCommand(kindMute, panelState, master);
+        length = BuildCommand(CommandKind::Mute, panelState, master);
         mutedSent = master;
         break;
     }
-    case kindSelect:
+    case CommandKind::Select:
         if (panelState.selectedInput == syncedPanelState.selectedInput) {
             return false;
         }
-        length = BuildCommand(kindSelect, panelState, 0);
+        length = BuildCommand(CommandKind::Select, panelState, 0);
         break;
-    case kindLevelStop:
-        length = BuildCommand(kindLevelStop, panelState, m);
+    case CommandKind::LevelStop:
+        length = BuildCommand(CommandKind::LevelStop, panelState, m);
         break;
     default:
         return false; // the reserved kind has no frame
@@ -174,7 +173,7 @@ bool BuildMarkedCommand(Integer kind) {
 
     exchange[sendRecord].length = length;
     std::copy_n(buildBuffer.begin(), length, sendBuffer.begin());
-    exchange[sendRecord].kind = 0;
+    exchange[sendRecord].kind = commandExchange;
     exchange[sendRecord].busy = flagTrue;
     SynchroniseSentState(before, mutedSent);
     return true;
@@ -186,9 +185,9 @@ void TransmitPending() {
     if (exchange[sendRecord].busy != flagTrue) {
         return;
     }
-    const Integer result = SendFrame(comm(), sendBuffer.data(), exchange[sendRecord].length);
-    exchange[sendRecord].status = result;
-    if (result != linkOk) {
+    const LinkResult result = SendFrame(comm(), sendBuffer.data(), exchange[sendRecord].length);
+    exchange[sendRecord].status = Value(result);
+    if (result != LinkResult::Ok) {
         return; // the frame stays marked; the loss of the link has been dealt with
     }
     exchange[replyRecord].kind = exchange[sendRecord].kind;

@@ -16,17 +16,17 @@ void AddErrorLine(const QString& line) {
 }
 
 // The check entry for a reply, or -1 when the reply has no range table.
-int CheckEntryFor(Integer kind, Integer index) {
+int CheckEntryFor(RequestKind kind, Integer index) {
     switch (kind) {
-    case requestStatus:
+    case RequestKind::Status:
         return checkStatus;
-    case requestInputs:
+    case RequestKind::Inputs:
         return index == reply::inputNamesIndex ? checkInputNames : -1;
-    case requestInputStatus:
+    case RequestKind::InputStatus:
         return checkInputStatus;
-    case requestMasterName:
+    case RequestKind::MasterName:
         return checkMasterName;
-    case requestSceneName:
+    case RequestKind::SceneName:
         return checkSceneName;
     default:
         return -1;
@@ -78,29 +78,30 @@ bool CheckReply(Integer kind, Integer length, Integer index) {
     if (length < 0 || length > replyBufferSize) {
         return false;
     }
-    if (kind == kindRecall) { // kind 0: a command was answered, which carries no data
+    if (kind == commandExchange) { // a command was answered, which carries no data
         if (length != 0) {
             return false;
         }
         anyChangePending = false;
         return true;
     }
-    if (kind < requestStatus || kind > requestSceneSlots) {
+    if (kind < Value(RequestKind::Status) || kind > Value(RequestKind::SceneSlots)) {
         return false; // no request of this kind exists
     }
-    if (kind == requestSceneSlots) {
+    const auto request = static_cast<RequestKind>(kind);
+    if (request == RequestKind::SceneSlots) {
         // "RRSA" has no range table, but its four scene codes are stored:
         // a reply of another length would store stale bytes.
         return length == reply::sceneSlotsLength;
     }
-    const int entry = CheckEntryFor(kind, index);
+    const int entry = CheckEntryFor(request, index);
     if (entry < 0) {
         return true; // paced by the series only; nothing of it is stored
     }
     if (!CheckReplyBytes(replyChecks[static_cast<std::size_t>(entry)], length)) {
         return false;
     }
-    if (kind == requestInputStatus && !InputStatusLowBitsValid()) {
+    if (request == RequestKind::InputStatus && !InputStatusLowBitsValid()) {
         return false;
     }
     return true;

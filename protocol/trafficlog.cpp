@@ -34,23 +34,23 @@ void ClearWhenFull(ListBox& list) {
 
 } // namespace
 
-void LogFrame(Integer direction, Integer length) {
+void LogFrame(TrafficDirection direction, Integer length) {
     if (debugMode != flagTrue) {
         return;
     }
-    if (direction != 0 && direction != 1) {
+    if (direction != TrafficDirection::Sent && direction != TrafficDirection::Received) {
         return; // there are lists for sent and received frames only
     }
     // The frame is copied into the scratch buffer; the copy never runs past
     // the scratch buffer nor past the buffer it comes from.
-    const bool received = direction == 1;
+    const bool received = direction == TrafficDirection::Received;
     const Byte* source = received ? replyBuffer.data() : sendBuffer.data();
     const int sourceSize = received ? replyBufferSize : sendBufferSize;
     const int count =
         std::clamp(static_cast<int>(length), 0, std::min(sourceSize, buildBufferSize));
     std::copy_n(source, count, buildBuffer.begin());
 
-    const auto hexItem = static_cast<std::size_t>(2 * direction);
+    const auto hexItem = static_cast<std::size_t>(2 * Value(direction));
     const std::size_t textItem = hexItem + 1;
     const bool filtering = statusLogFilter == flagTrue;
     for (int start = 0; start < count; start += bytesPerLine) {

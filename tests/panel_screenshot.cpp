@@ -1,8 +1,8 @@
 // panel-screenshot: opens the main panel with a plausible mixer state and
 // saves a picture of its client area, e.g. under Xvfb:
 //   xvfb-run -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb build/bin/panel-screenshot out.png
-#include "core/host.h"
 #include "core/state.h"
+#include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 
@@ -41,7 +41,7 @@ int main(int argc, char* argv[]) {
     panelState.masters[1].level = 9;
     panelState.masters[1].lamps = {flagFalse, flagTrue};
     panelState.masters[1].muted = flagTrue;
-    RefreshFromStatus(requestStatus);
+    RefreshFromStatus(Value(RequestKind::Status));
     panel.Show();
 
     int status = 1;

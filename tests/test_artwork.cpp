@@ -4,9 +4,9 @@
 #include "assets/artwork.h"
 #include "assets/bitmapnames.h"
 #include "assets/programicon.h"
-#include "assets/resolution.h"
 #include "controls/ctlfader.h"
-#include "core/host.h"
+#include "host/host.h"
+#include "host/pictures.h"
 #include "panel/panel.h"
 
 #include <QtTest>
@@ -170,7 +170,7 @@ private slots:
         for (const QString& name : lower) {
             expected.append(name);
             for (const int scale : artwork::variantScales) {
-                expected.append(artwork::VariantName(name, scale));
+                expected.append(host::VariantName(name, scale));
             }
         }
         expected.sort();
@@ -190,7 +190,7 @@ private slots:
             QCOMPARE(drawn.devicePixelRatio(), 1.0);
             QCOMPARE(Pixels(QImage(directory.filePath(name))), Pixels(drawn));
             for (const int scale : artwork::variantScales) {
-                const QString variant = artwork::VariantName(name, scale);
+                const QString variant = host::VariantName(name, scale);
                 const QImage fine = artwork::Bitmap(name, scale);
                 QCOMPARE(fine.size(), drawn.size() * scale);
                 QCOMPARE(fine.devicePixelRatio(), static_cast<qreal>(scale));
@@ -200,9 +200,7 @@ private slots:
                 QCOMPARE(static_cast<int>(file.read(30)[28]), 24);
                 QCOMPARE(Pixels(QImage(directory.filePath(variant))), Pixels(fine));
                 // ... and taken for its ratio: it is like its bitmap.
-                QCOMPARE(artwork::PictureAtRatio(directory.filePath(name),
-                                                 directory.filePath(variant), scale)
-                             .source,
+                QCOMPARE(host::PictureAtRatio(directory.filePath(name), scale).source,
                          directory.filePath(variant));
             }
         }
@@ -262,18 +260,19 @@ private slots:
     }
 
     void variantScaleAndName() {
-        const std::vector<std::pair<qreal, int>> cases{{0.5, 1}, {1.0, 1},  {1.25, 2}, {1.5, 2},
-                                                       {2.0, 2}, {2.25, 3}, {3.0, 3},  {4.0, 3}};
-        for (const auto& [ratio, scale] : cases) {
-            QCOMPARE(artwork::VariantScale(ratio), scale);
+        const std::vector<std::pair<qreal, std::vector<int>>> cases{
+            {0.5, {}},  {1.0, {}},      {1.25, {2}},   {1.5, {2}},
+            {2.0, {2}}, {2.25, {3, 2}}, {3.0, {3, 2}}, {4.0, {4, 3, 2}}};
+        for (const auto& [ratio, scales] : cases) {
+            QCOMPARE(host::VariantScales(ratio), scales);
         }
-        QCOMPARE(artwork::VariantName(QStringLiteral("Button_on_press.bmp"), 2),
+        QCOMPARE(host::VariantName(QStringLiteral("Button_on_press.bmp"), 2),
                  QStringLiteral("Button_on_press@2x.bmp"));
-        QCOMPARE(artwork::VariantName(QStringLiteral("a.b.bmp"), 3), QStringLiteral("a.b@3x.bmp"));
-        QCOMPARE(artwork::VariantName(QStringLiteral("plain"), 2), QStringLiteral("plain@2x"));
-        QCOMPARE(artwork::VariantName(QStringLiteral("x.bmp"), 1), QStringLiteral("x.bmp"));
-        QCOMPARE(artwork::DeviceSize(QSize(80, 21), 1.5), QSize(120, 32));
-        QCOMPARE(artwork::DeviceSize(QSize(80, 21), 1.25), QSize(100, 26));
+        QCOMPARE(host::VariantName(QStringLiteral("a.b.bmp"), 3), QStringLiteral("a.b@3x.bmp"));
+        QCOMPARE(host::VariantName(QStringLiteral("plain"), 2), QStringLiteral("plain@2x"));
+        QCOMPARE(host::VariantName(QStringLiteral("x.bmp"), 1), QStringLiteral("x.bmp"));
+        QCOMPARE(host::DeviceSize(QSize(80, 21), 1.5), QSize(120, 32));
+        QCOMPARE(host::DeviceSize(QSize(80, 21), 1.25), QSize(100, 26));
     }
 
     // A variant is taken when it is as new as its bitmap or newer, of its
@@ -290,18 +289,22 @@ private slots:
         SetModified(variant, built);
 
         // As new: the variant, at its own pixels at 2, taken down at 1.5.
-        artwork::RatioPicture picture = artwork::PictureAtRatio(bitmap, variant, 2);
+        host::RatioPicture picture = host::PictureAtRatio(bitmap, 2);
         QCOMPARE(picture.source, variant);
         QCOMPARE(picture.image.devicePixelRatio(), 2.0);
         QCOMPARE(Pixels(picture.image), Pixels(QImage(variant)));
-        picture = artwork::PictureAtRatio(bitmap, variant, 1.5);
+        picture = host::PictureAtRatio(bitmap, 1.5);
         QCOMPARE(picture.source, variant);
         QCOMPARE(picture.image.size(), QSize(15, 12));
         QCOMPARE(picture.image.devicePixelRatio(), 1.5);
+        // At 3 without a variant at 3: the one at 2, taken up smoothly.
+        picture = host::PictureAtRatio(bitmap, 3);
+        QCOMPARE(picture.source, variant);
+        QCOMPARE(picture.image.size(), QSize(30, 24));
 
         // The bitmap replaced after the build: the user's bitmap, smoothly.
         SetModified(bitmap, built.addSecs(30));
-        picture = artwork::PictureAtRatio(bitmap, variant, 2);
+        picture = host::PictureAtRatio(bitmap, 2);
         QCOMPARE(picture.source, bitmap);
         QCOMPARE(picture.image.size(), QSize(20, 16));
         QCOMPARE(picture.image.devicePixelRatio(), 2.0);
@@ -310,26 +313,23 @@ private slots:
         QVERIFY(DistinctColours(Pixels(picture.image)) > 2); // smooth, not pixel-doubled
         // A newer variant is taken again; one of another size never.
         SetModified(variant, built.addSecs(40));
-        QCOMPARE(artwork::PictureAtRatio(bitmap, variant, 2).source, variant);
-        WritePicture(variant, {10, 8}, 2, Qt::blue);
-        QCOMPARE(artwork::PictureAtRatio(bitmap, variant, 2).source, variant);
-        WritePicture(directory.filePath(QStringLiteral("wide.bmp")), {21, 16}, 1);
-        QCOMPARE(artwork::PictureAtRatio(bitmap, directory.filePath(QStringLiteral("wide.bmp")), 2)
-                     .source,
-                 bitmap);
+        QCOMPARE(host::PictureAtRatio(bitmap, 2).source, variant);
+        WritePicture(variant, {11, 8}, 2, Qt::blue);
+        QCOMPARE(host::PictureAtRatio(bitmap, 2).source, bitmap);
         // Another picture of the right size and newer (a bitmap replaced by
         // one with an old date, say): not like the bitmap, never taken.
         WritePicture(variant, {10, 8}, 2, Qt::blue, Qt::green);
-        QCOMPARE(artwork::PictureAtRatio(bitmap, variant, 2).source, bitmap);
+        QCOMPARE(host::PictureAtRatio(bitmap, 2).source, bitmap);
         // No variant at all; ratio 1; an unreadable bitmap.
-        picture = artwork::PictureAtRatio(bitmap, QString(), 3);
+        QVERIFY(QFile::remove(variant));
+        picture = host::PictureAtRatio(bitmap, 3);
         QCOMPARE(picture.source, bitmap);
         QCOMPARE(picture.image.size(), QSize(30, 24));
-        picture = artwork::PictureAtRatio(bitmap, variant, 1);
+        picture = host::PictureAtRatio(bitmap, 1);
         QCOMPARE(picture.image.size(), QSize(10, 8));
         QCOMPARE(picture.image.devicePixelRatio(), 1.0);
-        QVERIFY(artwork::PictureAtRatio(directory.filePath(QStringLiteral("none.bmp")), variant, 2)
-                    .image.isNull());
+        QVERIFY(
+            host::PictureAtRatio(directory.filePath(QStringLiteral("none.bmp")), 2).image.isNull());
     }
 
     // The panel's loader finds the variant beside the bitmap without regard
@@ -363,7 +363,7 @@ private slots:
         for (const qreal ratio : {1.25, 1.5, 2.0, 3.0}) {
             const QImage fine = Ctlfader::BackgroundPicture(ratio);
             QCOMPARE(fine.devicePixelRatio(), ratio);
-            QCOMPARE(fine.size(), artwork::DeviceSize(single.size(), ratio));
+            QCOMPARE(fine.size(), host::DeviceSize(single.size(), ratio));
             // Rows of one colour across, in runs of one colour down.
             QList<QColor> runs;
             QList<int> lengths;

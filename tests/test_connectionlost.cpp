@@ -1,11 +1,12 @@
 // The loss of the link: the port closed, the flags down, the reply and poll
 // timers stopped, the user told once, and the reopen timer started only after
 // the message was closed.
-#include "core/host.h"
+#include "connection/connection.h"
 #include "core/state.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
-#include "ptypeer.h"
+#include "host/host.h"
+#include "serial/serial.h"
+#include "tests/support/ptypeer.h"
+#include "windows/windows.h"
 
 #include <QtTest>
 
@@ -30,6 +31,7 @@ private slots:
         QList<int> styles;
         // While the message is up nothing of the link runs, not even the reopen timer.
         bool linkQuietDuringMessage = false;
+        connection::SetFrontEnd({[](MessageKind kind) { ShowMessage(kind); }, {}});
         host::SetMsgBoxHandler([&](const QString& text, int style, const QString& title) {
             shown.append(text);
             titles.append(title);
@@ -39,7 +41,7 @@ private slots:
             return host::mbOk;
         });
         ConnectionLost();
-        QCOMPARE(shown, QStringList{MessageText(1)});
+        QCOMPARE(shown, QStringList{MessageText(MessageKind::Connection)});
         QCOMPARE(titles, QStringList{QStringLiteral("Ardenix Ver.1.3")});
         QCOMPARE(styles, QList<int>{host::mbInformation});
         QVERIFY(linkQuietDuringMessage);

@@ -3,9 +3,9 @@
 #include "controls/constituentscaling.h"
 #include "controls/ctlfader.h"
 #include "controls/sscommand.h"
-#include "core/host.h"
-#include "core/scaling.h"
 #include "core/state.h"
+#include "host/host.h"
+#include "host/scaling.h"
 
 #include <QLabel>
 #include <QtTest>
@@ -66,6 +66,7 @@ private slots:
     void init() {
         ResetSharedState();
         systemState.localeCode = 1;
+        QLocale::setDefault(QLocale::c()); // the buttons' ambient locale: not Japanese
         host::SetTwipsPerPixel(15, 15);
     }
     void cleanupTestCase() { host::SetTwipsPerPixel(0, 0); }
@@ -153,7 +154,6 @@ private slots:
         fader.SetBackStyle(1);
         fader.SetBorderStyle(2);
         fader.SetFont(QFont(QStringLiteral("Courier"), 12));
-        fader.Refresh();
         QCOMPARE(fader.Image(), before); // nothing is drawn
         QCOMPARE(changes, (QStringList{"BackColor", "ForeColor", "Enabled", "BackStyle",
                                        "BorderStyle", "Font"}));
@@ -267,8 +267,8 @@ private slots:
         QCOMPARE(again.Caption(), QStringLiteral("Cam"));
 
         // A Japanese locale keeps the caption's own face.
-        systemState.localeCode = 81;
         SSCommand japanese;
+        japanese.setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
         japanese.ReadProperties(bag, QFont());
         QCOMPARE(japanese.CaptionLabel().font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
     }

@@ -1,10 +1,10 @@
 // The debug window: its "ALL STATUS" switch, its lists following the traffic
 // lists, its load and its close.
-#include "core/core.h"
-#include "core/frmdebug.h"
 #include "core/state.h"
-#include "link/frmcomm.h"
-#include "link/link.h"
+#include "serial/serial.h"
+#include "windows/frmcomm.h"
+#include "windows/frmdebug.h"
+#include "windows/windows.h"
 
 #include <QtTest>
 

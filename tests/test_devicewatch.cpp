@@ -1,6 +1,6 @@
 // Device arrivals in a real directory: links to pseudo-terminal slaves that
 // appear or are pointed elsewhere arrive as ports, other entries do not.
-#include "link/devicewatch.h"
+#include "connection/devicewatch.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // Finding the converter's port over sysfs trees that each case builds itself:
 // class/tty entries that link into a device tree with USB devices, drivers
 // and vendor ids laid out as the kernel lays them out.
-#include "link/link.h"
+#include "serial/serial.h"
 
 #include <QtTest>
 

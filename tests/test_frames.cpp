@@ -27,61 +27,61 @@ private slots:
         // Scene recall: the scene code as it is stored.
         state.recall = 49;
         exchange[replyRecord].length = 75;
-        QCOMPARE(BuildCommand(kindRecall, state, 0), Integer(5));
+        QCOMPARE(BuildCommand(CommandKind::Recall, state, 0), Integer(5));
         QCOMPARE(Frame(buildBuffer, 5), QByteArray("CRCL1"));
         QVERIFY(ZeroFrom(buildBuffer, 5));
         QCOMPARE(exchange[replyRecord].length, Integer(1));
         state.recall = 0x85;
-        BuildCommand(kindRecall, state, 0);
+        BuildCommand(CommandKind::Recall, state, 0);
         QCOMPARE(buildBuffer[4], Byte(0x85));
 
         // Transport keys.
         const char mapping[] = "8735142";
         for (Integer key = 0; key < 7; ++key) {
             state.transportKey = key;
-            QCOMPARE(BuildCommand(kindTransport, state, 0), Integer(6));
+            QCOMPARE(BuildCommand(CommandKind::Transport, state, 0), Integer(6));
             QCOMPARE(Frame(buildBuffer, 6), QByteArray("CRCS8") + mapping[key]);
         }
         state.transportKey = -1;
-        BuildCommand(kindTransport, state, 0);
+        BuildCommand(CommandKind::Transport, state, 0);
         QCOMPARE(Frame(buildBuffer, 6), QByteArray("CRCS80"));
 
         // Level motion and stop, for both masters.
         const QByteArray masterByte[] = {"@", "A"};
         for (Integer m = 0; m < 2; ++m) {
-            QCOMPARE(BuildCommand(kindLevelUp, state, m), Integer(5));
+            QCOMPARE(BuildCommand(CommandKind::LevelUp, state, m), Integer(5));
             QCOMPARE(Frame(buildBuffer, 5), "CLV+" + masterByte[m]);
-            QCOMPARE(BuildCommand(kindLevelDown, state, m), Integer(5));
+            QCOMPARE(BuildCommand(CommandKind::LevelDown, state, m), Integer(5));
             QCOMPARE(Frame(buildBuffer, 5), "CLV-" + masterByte[m]);
-            QCOMPARE(BuildCommand(kindLevelStop, state, m), Integer(5));
+            QCOMPARE(BuildCommand(CommandKind::LevelStop, state, m), Integer(5));
             QCOMPARE(Frame(buildBuffer, 5), "CLVS" + masterByte[m]);
             QVERIFY(ZeroFrom(buildBuffer, 5));
         }
 
         // Muting of both masters, on and off.
         state.masters[1].muted = flagTrue;
-        QCOMPARE(BuildCommand(kindMute, state, 1), Integer(6));
+        QCOMPARE(BuildCommand(CommandKind::Mute, state, 1), Integer(6));
         QCOMPARE(Frame(buildBuffer, 6), QByteArray("CMUTAA"));
         state.masters[0].muted = flagFalse;
-        BuildCommand(kindMute, state, 0);
+        BuildCommand(CommandKind::Mute, state, 0);
         QCOMPARE(Frame(buildBuffer, 6), QByteArray("CMUT@@"));
         state.masters[0].muted = flagTrue;
-        BuildCommand(kindMute, state, 0);
+        BuildCommand(CommandKind::Mute, state, 0);
         QCOMPARE(Frame(buildBuffer, 6), QByteArray("CMUT@A"));
 
         // Input selection.
         panelSelectedInput = 0;
-        QCOMPARE(BuildCommand(kindSelect, state, 0), Integer(5));
+        QCOMPARE(BuildCommand(CommandKind::Select, state, 0), Integer(5));
         QCOMPARE(Frame(buildBuffer, 5), QByteArray("CSEL1"));
         panelSelectedInput = 5;
-        BuildCommand(kindSelect, state, 0);
+        BuildCommand(CommandKind::Select, state, 0);
         QCOMPARE(Frame(buildBuffer, 5), QByteArray("CSEL6"));
 
         // No frame for the reserved kind or beyond; the buffer is cleared and
         // the expected reply length left alone.
         exchange[replyRecord].length = 41;
-        QCOMPARE(BuildCommand(kindReserved, state, 0), Integer(0));
-        QCOMPARE(BuildCommand(-1, state, 0), Integer(0));
+        QCOMPARE(BuildCommand(CommandKind::Reserved, state, 0), Integer(0));
+        QCOMPARE(BuildCommand(static_cast<CommandKind>(-1), state, 0), Integer(0));
         QVERIFY(ZeroFrom(buildBuffer, 0));
         QCOMPARE(exchange[replyRecord].length, Integer(41));
     }
@@ -90,15 +90,15 @@ private slots:
         PanelState state;
         exchange[replyRecord].length = 75;
         state.recall = 256;
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(kindRecall, state, 0));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Recall, state, 0));
         state.recall = -1;
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(kindRecall, state, 0));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Recall, state, 0));
         state.transportKey = 7;
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(kindTransport, state, 0));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(kindMute, state, 2));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(kindLevelUp, state, -1));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Transport, state, 0));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Mute, state, 2));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::LevelUp, state, -1));
         panelSelectedInput = 0xCF; // + 0x31 passes 255
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(kindSelect, state, 0));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Select, state, 0));
         // A refused frame leaves no half-written bytes and no new reply length.
         QVERIFY(ZeroFrom(buildBuffer, 0));
         QCOMPARE(exchange[replyRecord].length, Integer(75));
@@ -106,7 +106,7 @@ private slots:
 
     void requestFrames() {
         struct Case {
-            Integer kind;
+            RequestKind kind;
             Integer index;
             Byte param;
             QByteArray frame;
@@ -114,13 +114,19 @@ private slots:
         };
         sceneSetup.sceneNumbers = {49, 50, 60, 68};
         const QList<Case> cases = {
-            {requestStatus, 0, 0, "RAST", 75},        {requestInputs, 0, '1', "RIM11", 41},
-            {requestInputs, 5, '2', "RIM62", 41},     {requestInputs, 6, '3', "RIL33", 19},
-            {requestInputs, 7, '4', "RIL44", 64},     {requestInputs, 12, '5', "RIL45", 64},
-            {requestInputStatus, 0, 0, "RSIO", 25},   {requestMasterName, 0, 'x', "RGFAx", 13},
-            {requestMasterName, 1, 'y', "RGFBy", 13}, {requestMasterName, 7, 'z', "RGF6z", 13},
-            {requestSceneName, 0, 0, "RSCI1", 9},     {requestSceneName, 3, 0, "RSCID", 9},
-            {requestSceneSlots, 0, 0, "RRSA", 5},
+            {RequestKind::Status, 0, 0, "RAST", 75},
+            {RequestKind::Inputs, 0, '1', "RIM11", 41},
+            {RequestKind::Inputs, 5, '2', "RIM62", 41},
+            {RequestKind::Inputs, 6, '3', "RIL33", 19},
+            {RequestKind::Inputs, 7, '4', "RIL44", 64},
+            {RequestKind::Inputs, 12, '5', "RIL45", 64},
+            {RequestKind::InputStatus, 0, 0, "RSIO", 25},
+            {RequestKind::MasterName, 0, 'x', "RGFAx", 13},
+            {RequestKind::MasterName, 1, 'y', "RGFBy", 13},
+            {RequestKind::MasterName, 7, 'z', "RGF6z", 13},
+            {RequestKind::SceneName, 0, 0, "RSCI1", 9},
+            {RequestKind::SceneName, 3, 0, "RSCID", 9},
+            {RequestKind::SceneSlots, 0, 0, "RRSA", 5},
         };
         for (const Case& c : cases) {
             exchange[sendRecord].busy = flagFalse;
@@ -131,7 +137,7 @@ private slots:
             QVERIFY2(ZeroFrom(sendBuffer, static_cast<int>(c.frame.size())), c.frame.constData());
             QCOMPARE(exchange[sendRecord].length, Integer(c.frame.size()));
             QCOMPARE(exchange[replyRecord].length, c.replyLength);
-            QCOMPARE(exchange[sendRecord].kind, c.kind);
+            QCOMPARE(exchange[sendRecord].kind, Value(c.kind));
             QCOMPARE(exchange[sendRecord].index, c.index);
             QCOMPARE(exchange[sendRecord].busy, flagTrue);
             QCOMPARE(kindFlags[static_cast<std::size_t>(c.kind)].requestOutstanding, flagTrue);
@@ -139,42 +145,44 @@ private slots:
         // Every index from 7 to the end of the list reads "RIL4".
         for (Integer index = 7; index <= 12; ++index) {
             exchange[sendRecord].busy = flagFalse;
-            QVERIFY(BuildRequest(requestInputs, index, {'9', 0}));
+            QVERIFY(BuildRequest(RequestKind::Inputs, index, {'9', 0}));
             QCOMPARE(Frame(sendBuffer, 5), QByteArray("RIL49"));
             QCOMPARE(exchange[replyRecord].length, Integer(64));
         }
         // RSTT carries the caller's byte and leaves the expected length alone.
         exchange[sendRecord].busy = flagFalse;
         exchange[replyRecord].length = 33;
-        QVERIFY(BuildRequest(requestStt, 0, {'q', 0}));
+        QVERIFY(BuildRequest(RequestKind::Stt, 0, {'q', 0}));
         QCOMPARE(Frame(sendBuffer, 5), QByteArray("RSTTq"));
         QCOMPARE(exchange[replyRecord].length, Integer(33));
     }
 
     void requestWhileAFrameWaits() {
-        QVERIFY(BuildRequest(requestInputs, 6, {'3', 0}));
+        QVERIFY(BuildRequest(RequestKind::Inputs, 6, {'3', 0}));
         const std::array<Byte, 256> first = sendBuffer;
         const std::array<ExchangeRecord, 2> records = exchange;
-        QVERIFY(!BuildRequest(requestStatus, 0, {0, 0}));
+        QVERIFY(!BuildRequest(RequestKind::Status, 0, {0, 0}));
         QCOMPARE(Frame(sendBuffer, 256), Frame(first, 256));
         QCOMPARE(exchange[sendRecord].kind, records[sendRecord].kind);
         QCOMPARE(exchange[sendRecord].length, records[sendRecord].length);
         QCOMPARE(exchange[replyRecord].length, records[replyRecord].length);
-        QCOMPARE(kindFlags[requestStatus].requestOutstanding, flagFalse);
+        QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
     }
 
     void requestRangeErrors() {
         sendBuffer.fill(0xEE);
         exchange[replyRecord].length = 7;
         sceneSetup.sceneNumbers = {49, 300, 50, 51};
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(requestInputs, 13, {0, 0}));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(requestInputs, -1, {0, 0}));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(requestMasterName, 8, {0, 0}));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(requestSceneName, 4, {0, 0}));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(requestSceneName, -1, {0, 0}));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(requestSceneName, 1, {0, 0}));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(0, 0, {0, 0}));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(8, 0, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::Inputs, 13, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::Inputs, -1, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::MasterName, 8, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::SceneName, 4, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::SceneName, -1, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::SceneName, 1, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError,
+                                 BuildRequest(static_cast<RequestKind>(0), 0, {0, 0}));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError,
+                                 BuildRequest(static_cast<RequestKind>(8), 0, {0, 0}));
         // No frame was marked ready, nothing was written.
         QCOMPARE(exchange[sendRecord].busy, flagFalse);
         QCOMPARE(sendBuffer[0], Byte(0xEE));
@@ -186,26 +194,26 @@ private slots:
 
     void requestsAreLoggedInDebugMode() {
         debugMode = flagTrue;
-        QVERIFY(BuildRequest(requestStatus, 0, {0, 0}));
+        QVERIFY(BuildRequest(RequestKind::Status, 0, {0, 0}));
         QCOMPARE(commLists[0].ListCount(), 0); // the status request is not logged here
         exchange[sendRecord].busy = flagFalse;
-        QVERIFY(BuildRequest(requestInputStatus, 0, {0, 0}));
+        QVERIFY(BuildRequest(RequestKind::InputStatus, 0, {0, 0}));
         // Frame length + 1: the zero byte after the code shows too.
         QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("5253494F 0")});
         QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("RSIO.")});
         debugMode = flagFalse;
         exchange[sendRecord].busy = flagFalse;
-        QVERIFY(BuildRequest(requestInputStatus, 0, {0, 0}));
+        QVERIFY(BuildRequest(RequestKind::InputStatus, 0, {0, 0}));
         QCOMPARE(commLists[0].ListCount(), 1);
     }
 
     void logFrameLines() {
-        LogFrame(0, 4); // not in debug mode: nothing
+        LogFrame(TrafficDirection::Sent, 4); // not in debug mode: nothing
         QCOMPARE(commLists[0].ListCount(), 0);
         debugMode = flagTrue;
         const QByteArray rast("RAST");
         std::copy(rast.begin(), rast.end(), sendBuffer.begin());
-        LogFrame(0, 4);
+        LogFrame(TrafficDirection::Sent, 4);
         QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("52415354")});
         QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("RAST")});
         QCOMPARE(debugLists[0].Lines(), QStringList{QStringLiteral("52415354   ")});
@@ -213,15 +221,15 @@ private slots:
 
         // With the status filter the request reaches the communication lists only.
         statusLogFilter = flagTrue;
-        LogFrame(0, 4);
+        LogFrame(TrafficDirection::Sent, 4);
         QCOMPARE(commLists[0].ListCount(), 2);
         QCOMPARE(debugLists[0].ListCount(), 1);
         // So does a 74-byte reply; a shorter one reaches both.
         replyBuffer.fill('x');
-        LogFrame(1, 74);
+        LogFrame(TrafficDirection::Received, 74);
         QCOMPARE(commLists[2].ListCount(), 5);
         QCOMPARE(debugLists[2].ListCount(), 0);
-        LogFrame(1, 40);
+        LogFrame(TrafficDirection::Received, 40);
         QCOMPARE(debugLists[2].ListCount(), 3);
         statusLogFilter = flagFalse;
 
@@ -237,7 +245,7 @@ private slots:
         }
         replyBuffer[3] = 0x0A;
         replyBuffer[16] = 0xFF;
-        LogFrame(1, 17);
+        LogFrame(TrafficDirection::Received, 17);
         QCOMPARE(commLists[2].Lines(),
                  (QStringList{QStringLiteral("616263 A65666768696A6B6C6D6E6F70"),
                               QStringLiteral("FF")}));
@@ -247,7 +255,7 @@ private slots:
         QCOMPARE(debugLists[2].List(0), QStringLiteral("FF   "));
         QCOMPARE(debugLists[3].List(1), QStringLiteral("abc.efghijklmnop"));
         QCOMPARE(commLists[0].ListCount(), 0);
-        LogFrame(1, 0);
+        LogFrame(TrafficDirection::Received, 0);
         QCOMPARE(commLists[2].ListCount(), 2);
     }
 
@@ -255,12 +263,12 @@ private slots:
         debugMode = flagTrue;
         sendBuffer[0] = 'Z';
         for (int i = 0; i < 256; ++i) {
-            LogFrame(0, 1);
+            LogFrame(TrafficDirection::Sent, 1);
         }
         QCOMPARE(commLists[0].ListCount(), 256);
         QCOMPARE(debugLists[1].ListCount(), 256);
         sendBuffer[0] = 'Y';
-        LogFrame(0, 1);
+        LogFrame(TrafficDirection::Sent, 1);
         QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("59")});
         QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("Y")});
         QCOMPARE(debugLists[0].Lines(), QStringList{QStringLiteral("59   ")});
@@ -273,16 +281,16 @@ private slots:
             replyBuffer[i] = static_cast<Byte>('0' + i % 10);
         }
         // 257 bytes asked for: the scratch buffer holds 256, the rest is left out.
-        LogFrame(1, 257);
+        LogFrame(TrafficDirection::Received, 257);
         QCOMPARE(commLists[2].ListCount(), 16);
         QCOMPARE(commLists[3].Lines().join(QString()).size(), 256);
         QCOMPARE(buildBuffer[255], Byte('5'));
         // Out of every buffer's range: bounded just the same; negative is nothing.
-        LogFrame(0, 32000);
+        LogFrame(TrafficDirection::Sent, 32000);
         QCOMPARE(commLists[0].ListCount(), 16);
-        LogFrame(0, -5);
+        LogFrame(TrafficDirection::Sent, -5);
         QCOMPARE(commLists[0].ListCount(), 16);
-        LogFrame(2, 4);
+        LogFrame(static_cast<TrafficDirection>(2), 4);
         QCOMPARE(commLists[0].ListCount() + commLists[2].ListCount(), 32);
     }
 };

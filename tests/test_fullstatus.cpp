@@ -1,14 +1,17 @@
 // Applying replies to the state, and the full status read against the
 // simulated mixer over its pseudo-terminal.
-#include "core/host.h"
-#include "core/startup.h"
+#include "app/wiring.h"
+#include "connection/connection.h"
+#include "core/hostfacts.h"
+#include "core/observers.h"
 #include "core/state.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
+#include "host/host.h"
 #include "panel/panel.h"
 #include "protocol/protocol.h"
 #include "protocol/replylayout.h"
 #include "protocol/replytables.h"
+#include "serial/serial.h"
+#include "tests/support/simprocess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,160 +24,16 @@
 
 namespace {
 
-// dorvane-sim as a separate process: its link path, its console and its
-// traffic log.
-class Simulator {
+// Tells the test about every reply applied, with the request's index.
+class AppliedReplies : public StateObserver {
 public:
-    Simulator() = default;
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
-    ~Simulator() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.write("quit\n");
-            if (!process_.waitForFinished(3000)) {
-                process_.kill();
-                process_.waitForFinished(3000);
-            }
+    std::function<void(RequestKind kind, Integer index)> then;
+    void ReplyApplied(RequestKind kind) override {
+        if (then) {
+            then(kind, exchange[replyRecord].index);
         }
     }
-
-    bool Start() {
-        if (!dir_.isValid()) {
-            return false;
-        }
-        const QString binDir = qEnvironmentVariable("ARDENIX_BIN_DIR");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
-        process_.setProcessEnvironment(env);
-        process_.start(QDir(binDir).filePath(QStringLiteral("dorvane-sim")),
-                       {QStringLiteral("--link"), dir_.filePath(QStringLiteral("sim.tty"))});
-        if (!process_.waitForStarted(5000)) {
-            return false;
-        }
-        linkPath_ = QString::fromLocal8Bit(ReadLine());
-        return !linkPath_.isEmpty();
-    }
-
-    const QString& LinkPath() const { return linkPath_; }
-
-    // One console command and its one answer line.
-    QByteArray Command(const QByteArray& line) {
-        process_.write(line + '\n');
-        process_.waitForBytesWritten(3000);
-        return ReadLine();
-    }
-
-    QJsonObject State() { return QJsonDocument::fromJson(Command("state")).object(); }
-
-    // The traffic log so far, without the leading milliseconds: "rx RSCI 31",
-    // "tx A +8 bytes", ...
-    QStringList Traffic() {
-        log_ += process_.readAllStandardError();
-        QStringList lines;
-        for (const QByteArray& raw : log_.split('\n')) {
-            const QString line = QString::fromLatin1(raw);
-            const qsizetype blank = line.indexOf(QLatin1Char(' '));
-            if (blank < 0) {
-                continue;
-            }
-            const QString event = line.mid(blank + 1);
-            if (event.startsWith(QLatin1String("rx ")) || event.startsWith(QLatin1String("tx "))) {
-                lines.append(event);
-            }
-        }
-        return lines;
-    }
-    // The frames received, code and parameter bytes: "RIM1 30", "RSIO".
-    QStringList Frames() {
-        QStringList frames;
-        for (const QString& line : Traffic()) {
-            if (line.startsWith(QLatin1String("rx "))) {
-                frames.append(line.mid(3));
-            }
-        }
-        return frames;
-    }
-
-private:
-    QByteArray ReadLine() {
-        QElapsedTimer clock;
-        clock.start();
-        while (!process_.canReadLine() && clock.elapsed() < 5000) {
-            process_.waitForReadyRead(100);
-        }
-        return process_.readLine().trimmed();
-    }
-
-    QTemporaryDir dir_;
-    QProcess process_;
-    QString linkPath_;
-    QByteArray log_;
 };
-
-// Called by the test's receive routine after a reply was applied.
-std::function<void(Integer kind, Integer index)> afterApply;
-
-// The communication window's receive handler, as the connection supervisor
-// runs it: assemble the reply, check it, apply it, stop the reply timer.
-void ReceiveForTest(int commEvent) {
-    if (linkSuspended == flagTrue || commEvent != SerialPort::comEvReceive ||
-        exchange[replyRecord].busy != flagTrue) {
-        return;
-    }
-    const Integer result = ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length);
-    if (result == linkDead || result == linkRefused) {
-        exchange[replyRecord].status = result;
-        exchange[replyRecord].busy = flagFalse;
-        return;
-    }
-    if (result != linkAccepted) {
-        return;
-    }
-    const ExchangeRecord reply = exchange[replyRecord];
-    if (!CheckReply(reply.kind, reply.length, reply.index)) {
-        return;
-    }
-    exchange[replyRecord].status = linkAccepted;
-    exchange[replyRecord].ticks = 0;
-    systemState.deviceResponding = flagTrue;
-    if (ApplyReply(reply.kind, reply.index)) {
-        exchange[replyRecord].busy = flagFalse;
-    }
-    comm().Timer1.SetEnabled(false);
-    if (afterApply) {
-        afterApply(reply.kind, reply.index);
-    }
-}
-
-// The reply timer's tick, as the connection supervisor runs it: two
-// retransmissions, then the time-out at the third tick.
-void ReplyTimerForTest() {
-    if (!IsPortAlive()) {
-        ConnectionLost();
-        return;
-    }
-    if (linkSuspended == flagTrue) {
-        return;
-    }
-    ++exchange[replyRecord].ticks;
-    if (exchange[replyRecord].ticks < 3) {
-        DiscardInput(comm());
-        exchange[replyRecord].busy = flagFalse;
-        exchange[sendRecord].busy = flagTrue;
-        ackSeen = nakSeen = flagFalse;
-        TransmitPending();
-        return;
-    }
-    exchange[replyRecord].status = linkTimeout;
-    exchange[replyRecord].ticks = 0;
-    DiscardInput(comm());
-    exchange[replyRecord].busy = flagFalse;
-    exchange[sendRecord].busy = flagFalse;
-    comm().Timer1.SetEnabled(false);
-    comm().Timer2.SetEnabled(false);
-    ConnectionLost();
-    ackSeen = nakSeen = flagFalse;
-}
 
 // A plausible "RAST" reply: every byte at its lowest accepted value, with the
 // decoded bytes as given.
@@ -207,32 +66,36 @@ const std::array<Byte, 2> anyParam = {'0', 0};
 
 class TestFullStatus : public QObject {
     Q_OBJECT
-    std::unique_ptr<Simulator> sim;
+    std::unique_ptr<SimProcess> sim;
+    PanelRefresh panel;
+    AppliedReplies applied;
     int messages = 0;
 
     // Start-up as far as the protocol needs it, then the simulator with the
     // state given by `commands`, the port opened on it and the first contact made.
     void Connect(const QList<QByteArray>& commands) {
-        sim = std::make_unique<Simulator>();
+        sim = std::make_unique<SimProcess>();
         QVERIFY2(sim->Start(), "dorvane-sim did not start");
         for (const QByteArray& command : commands) {
-            const QByteArray answer = sim->Command(command);
-            QVERIFY2(answer.startsWith("ok"), (command + " -> " + answer).constData());
+            const QString answer = sim->Command(QString::fromLatin1(command));
+            QVERIFY2(answer.startsWith(QLatin1String("ok")),
+                     qPrintable(QString::fromLatin1(command) + QStringLiteral(" -> ") + answer));
         }
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         ResetLinkState();
         systemState.portIsOpen = ToFlag(OpenPort(comm()));
         QCOMPARE(systemState.portIsOpen, flagTrue);
-        comm().MSComm1.SetOnComm(ReceiveForTest);
-        comm().Timer1.SetHandler(ReplyTimerForTest);
+        // The communication window's receive step and reply timer, without the window.
+        comm().MSComm1.SetOnComm(connection::ReceiveStep);
+        comm().Timer1.SetHandler(connection::ReplyTimerTick);
 
-        QVERIFY(BuildRequest(requestStatus, 0, anyParam));
+        QVERIFY(BuildRequest(RequestKind::Status, 0, anyParam));
         TransmitPending();
         host::WaitUntil([] {
-            return exchange[replyRecord].status == linkAccepted ||
-                   exchange[replyRecord].status == linkTimeout;
+            return exchange[replyRecord].status == Value(LinkResult::Accepted) ||
+                   exchange[replyRecord].status == Value(LinkResult::Timeout);
         });
-        QCOMPARE(exchange[replyRecord].status, linkAccepted);
+        QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Accepted));
         QCOMPARE(systemState.deviceResponding, flagTrue);
     }
 
@@ -247,6 +110,10 @@ class TestFullStatus : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        WireLayers(panel);
+        Subscribe(applied);
+    }
     void init() {
         ResetSharedState();
         host::SetMsgBoxHandler([this](const QString&, int, const QString&) {
@@ -254,13 +121,13 @@ private slots:
             return host::mbOk;
         });
         messages = 0;
-        afterApply = nullptr;
+        applied.then = nullptr;
         SetFirstPanelValues();
         InitProtocolTables();
         frmControl(); // the panel, loaded as start-up loads it
     }
     void cleanup() {
-        afterApply = nullptr;
+        applied.then = nullptr;
         DestroyCommControls();
         sim.reset();
         qunsetenv("ARDENIX_PORT");
@@ -274,9 +141,9 @@ private slots:
         for (const bool changePending : {true, false}) {
             anyChangePending = changePending;
             fullStatusNeeded = !changePending;
-            kindFlags[requestStatus].requestOutstanding = flagTrue;
-            QVERIFY(ApplyReply(requestStatus, 0));
-            QCOMPARE(kindFlags[requestStatus].requestOutstanding, flagFalse);
+            FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
+            QVERIFY(ApplyReply(Value(RequestKind::Status), 0));
+            QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
             QVERIFY(panelState == before);
             QVERIFY(syncedPanelState == syncedBefore);
         }
@@ -285,9 +152,9 @@ private slots:
         anyChangePending = false;
         fullStatusNeeded = false;
         debugMode = flagTrue;
-        kindFlags[requestStatus].requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(requestStatus, 0));
-        QCOMPARE(kindFlags[requestStatus].requestOutstanding, flagFalse);
+        FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(Value(RequestKind::Status), 0));
+        QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
         QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
         QCOMPARE(panelState.masters[1].lamps[overGain], flagFalse);
         QCOMPARE(panelState.masters[0].lamps[mugen], flagTrue);
@@ -310,13 +177,13 @@ private slots:
     void repliesStoreOnlyWhatTheirLayoutHolds() {
         // A command reply carries nothing and ends the exchange; with data it does not.
         exchange[replyRecord].length = 0;
-        kindFlags[kindRecall].requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(kindRecall, 0));
-        QCOMPARE(kindFlags[kindRecall].requestOutstanding, flagFalse);
+        FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(commandExchange, 0));
+        QCOMPARE(FlagsOf(CommandKind::Recall).requestOutstanding, flagFalse);
         exchange[replyRecord].length = 3;
-        kindFlags[kindRecall].requestOutstanding = flagTrue;
-        QVERIFY(!ApplyReply(kindRecall, 0));
-        QCOMPARE(kindFlags[kindRecall].requestOutstanding, flagTrue);
+        FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
+        QVERIFY(!ApplyReply(commandExchange, 0));
+        QCOMPARE(FlagsOf(CommandKind::Recall).requestOutstanding, flagTrue);
 
         // "RIL4" names the six inputs; "RIM1".."RIL3" only pace the series.
         replyBuffer.fill('0');
@@ -326,10 +193,10 @@ private slots:
         }
         const PanelState before = panelState;
         for (Integer index = 0; index < reply::inputNamesIndex; ++index) {
-            QVERIFY(ApplyReply(requestInputs, index));
+            QVERIFY(ApplyReply(Value(RequestKind::Inputs), index));
         }
         QVERIFY(panelState == before);
-        QVERIFY(ApplyReply(requestInputs, reply::inputNamesIndex));
+        QVERIFY(ApplyReply(Value(RequestKind::Inputs), reply::inputNamesIndex));
         for (std::size_t k = 0; k < 6; ++k) {
             QCOMPARE(panelState.inputs[k].name, Text8(names[k]));
         }
@@ -339,27 +206,27 @@ private slots:
         for (std::size_t k = 0; k < 6; ++k) {
             replyBuffer[2 + 2 * k] = static_cast<Byte>('0' + k);
         }
-        QVERIFY(ApplyReply(requestInputStatus, 0));
+        QVERIFY(ApplyReply(Value(RequestKind::InputStatus), 0));
         for (std::size_t k = 0; k < 6; ++k) {
             QCOMPARE(panelState.inputs[k].status, Integer(k));
         }
 
         // Master and scene names go only where a master or a radio button is.
         PutName(0, "STAGE");
-        QVERIFY(ApplyReply(requestMasterName, 1));
+        QVERIFY(ApplyReply(Value(RequestKind::MasterName), 1));
         QCOMPARE(panelState.masters[1].name, Text8("STAGE"));
         QCOMPARE(panelState.masters[0].name, Text8("MASTER A"));
         const PanelState named = panelState;
-        QVERIFY(ApplyReply(requestMasterName, 2));
-        QVERIFY(ApplyReply(requestMasterName, -1));
+        QVERIFY(ApplyReply(Value(RequestKind::MasterName), 2));
+        QVERIFY(ApplyReply(Value(RequestKind::MasterName), -1));
         QVERIFY(panelState == named);
 
         PutName(0, "FINALE");
-        QVERIFY(ApplyReply(requestSceneName, 3));
+        QVERIFY(ApplyReply(Value(RequestKind::SceneName), 3));
         QCOMPARE(sceneNames[3], Text8("FINALE"));
         const std::array<Text8, 4> scenesBefore = sceneNames;
-        QVERIFY(ApplyReply(requestSceneName, 4));
-        QVERIFY(ApplyReply(requestSceneName, -1));
+        QVERIFY(ApplyReply(Value(RequestKind::SceneName), 4));
+        QVERIFY(ApplyReply(Value(RequestKind::SceneName), -1));
         QVERIFY(sceneNames == scenesBefore);
 
         // "RRSA": the four scene codes, unchanged.
@@ -367,9 +234,9 @@ private slots:
         replyBuffer[1] = 68;
         replyBuffer[2] = 0xFF;
         replyBuffer[3] = '0';
-        kindFlags[requestSceneSlots].requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(requestSceneSlots, 0));
-        QCOMPARE(kindFlags[requestSceneSlots].requestOutstanding, flagFalse);
+        FlagsOf(RequestKind::SceneSlots).requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(Value(RequestKind::SceneSlots), 0));
+        QCOMPARE(FlagsOf(RequestKind::SceneSlots).requestOutstanding, flagFalse);
         QCOMPARE(sceneSetup.sceneNumbers, (std::array<Integer, 4>{49, 68, 255, 48}));
 
         // No such request: nothing happens and the exchange is not ended.
@@ -385,12 +252,12 @@ private slots:
         if (QTest::currentTestFailed()) {
             return;
         }
-        const int framesBefore = int(sim->Frames().size());
+        const int framesBefore = int(sim->FrameTexts().size());
         RunFullRead();
         const QJsonObject state = sim->State();
 
         // Exactly the 16 requests, in order, each answered before the next.
-        const QStringList frames = sim->Frames().mid(framesBefore);
+        const QStringList frames = sim->FrameTexts().mid(framesBefore);
         const QJsonArray sceneSlots = state.value(QStringLiteral("sceneSlots")).toArray();
         QCOMPARE(sceneSlots.size(), 4);
         QStringList expected = {
@@ -489,17 +356,17 @@ private slots:
             return;
         }
         // The mixer falls silent right after answering the third scene name.
-        afterApply = [this](Integer kind, Integer index) {
-            if (kind == requestSceneName && index == 2) {
-                QCOMPARE(sim->Command("silent on"), QByteArray("ok silent on"));
+        applied.then = [this](RequestKind kind, Integer index) {
+            if (kind == RequestKind::SceneName && index == 2) {
+                QCOMPARE(sim->Command(QStringLiteral("silent on")), QStringLiteral("ok silent on"));
             }
         };
-        const int framesBefore = int(sim->Frames().size());
+        const int framesBefore = int(sim->FrameTexts().size());
         QElapsedTimer clock;
         clock.start();
         RunFullRead();
         const qint64 elapsed = clock.elapsed();
-        const QStringList frames = sim->Frames().mid(framesBefore);
+        const QStringList frames = sim->FrameTexts().mid(framesBefore);
         QCOMPARE(frames.size(), 18); // 15 answered, the last sent three times
         QCOMPARE(frames[15], QStringLiteral("RSCI 39"));
         QCOMPARE(frames[16], frames[15]);
@@ -507,8 +374,8 @@ private slots:
         QCOMPARE(sim->Traffic().last(), QStringLiteral("tx none (silent)"));
         // The time-out came at the third reply-timer tick, not before.
         QVERIFY2(elapsed >= 1000, qPrintable(QString::number(elapsed)));
-        QCOMPARE(exchange[replyRecord].status, linkOk);
-        QCOMPARE(kindFlags[requestSceneName].requestOutstanding, flagTrue);
+        QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Ok));
+        QCOMPARE(FlagsOf(RequestKind::SceneName).requestOutstanding, flagTrue);
         QCOMPARE(sceneNames[3], Text8(""));
         QVERIFY(sceneNames[2] != Text8(""));
         // The time-out took the link down and told the user, once.
@@ -525,14 +392,14 @@ private slots:
         // The mixer stops answering after the master names, so "RRSA" times
         // out and the radio buttons keep scene codes that fit no byte.
         sceneSetup.sceneNumbers = {300, -1, 256, 1000};
-        afterApply = [this](Integer kind, Integer index) {
-            if (kind == requestMasterName && index == 1) {
-                QCOMPARE(sim->Command("silent on"), QByteArray("ok silent on"));
+        applied.then = [this](RequestKind kind, Integer index) {
+            if (kind == RequestKind::MasterName && index == 1) {
+                QCOMPARE(sim->Command(QStringLiteral("silent on")), QStringLiteral("ok silent on"));
             }
         };
-        const int framesBefore = int(sim->Frames().size());
+        const int framesBefore = int(sim->FrameTexts().size());
         RunFullRead();
-        const QStringList frames = sim->Frames().mid(framesBefore);
+        const QStringList frames = sim->FrameTexts().mid(framesBefore);
         QCOMPARE(frames.size(), 14); // 11 answered, "RRSA" three times, no "RSCI"
         QCOMPARE(frames.last(), QStringLiteral("RRSA"));
         QCOMPARE(sceneSetup.sceneNumbers, (std::array<Integer, 4>{300, -1, 256, 1000}));

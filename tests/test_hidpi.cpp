@@ -5,12 +5,12 @@
 // anew when the panel moves to another screen.
 #include "assets/artwork.h"
 #include "assets/programicon.h"
-#include "assets/resolution.h"
-#include "core/host.h"
 #include "core/state.h"
-#include "link/link.h"
+#include "host/host.h"
+#include "host/pictures.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
+#include "serial/serial.h"
 
 #include <QtTest>
 
@@ -110,16 +110,17 @@ double MeanDifferenceHalved(const QImage& small, const QImage& large, const QRec
     return sum / (3.0 * region.width() * region.height());
 }
 
-// What a bitmap should show at `ratio`: its variant for the ratio's scale,
-// taken to the device size smoothly when the sizes differ.
+// What a bitmap should show at `ratio`: its variant of the next whole scale
+// up (the build draws them up to 3), taken to the device size smoothly when
+// the sizes differ.
 QImage ExpectedPicture(const QString& name, const QSize& size, qreal ratio) {
-    const int scale = artwork::VariantScale(ratio);
+    const int scale = static_cast<int>(std::ceil(ratio));
     QString file = name.toLower();
     if (scale > 1) {
         file.replace(QStringLiteral(".bmp"), QStringLiteral("@%1x.bmp").arg(scale));
     }
     QImage picture(QDir(host::ProgramDirectory()).filePath(file));
-    const QSize device = artwork::DeviceSize(size, ratio);
+    const QSize device = host::DeviceSize(size, ratio);
     if (picture.size() != device) {
         picture = picture.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
@@ -203,7 +204,7 @@ private slots:
         panelState.masters[1].level = 9;
         panelState.masters[1].lamps = {flagFalse, flagFalse};
         panelState.masters[1].muted = flagTrue;
-        RefreshFromStatus(requestStatus);
+        RefreshFromStatus(Value(RequestKind::Status));
     }
     void cleanupTestCase() {
         DestroyCommControls();
@@ -323,7 +324,7 @@ private slots:
         FrmControl& panel = frmControl();
         QCOMPARE(ShowOn(screen), ratio);
         const QImage shot = Shot();
-        QCOMPARE(shot.size(), artwork::DeviceSize(QSize(684, 187), ratio));
+        QCOMPARE(shot.size(), host::DeviceSize(QSize(684, 187), ratio));
         CheckPicturesAt(ratio, shot);
         // At 1.5 the variant is not the 96-dpi bitmap enlarged.
         if (ratio == 1.5) {
@@ -366,7 +367,7 @@ private slots:
         const qreal ratio = ShowOn(QGuiApplication::primaryScreen());
         QVERIFY(ratio > 0);
         const QImage shot = Shot();
-        QCOMPARE(shot.size(), artwork::DeviceSize(QSize(684, 187), ratio));
+        QCOMPARE(shot.size(), host::DeviceSize(QSize(684, 187), ratio));
         CheckPicturesAt(ratio, shot);
         qInfo("checked at a device pixel ratio of %g", ratio);
     }
@@ -413,7 +414,7 @@ private:
         for (int m = 0; m < 2; ++m) {
             const QImage bar = panel.Ctlfader1[m].Image();
             QCOMPARE(bar.devicePixelRatio(), ratio);
-            QCOMPARE(bar.size(), artwork::DeviceSize(QSize(14, 61), ratio));
+            QCOMPARE(bar.size(), host::DeviceSize(QSize(14, 61), ratio));
             const Integer level = panelState.masters[static_cast<std::size_t>(m)].level;
             for (int line = 0; line < 30; ++line) {
                 const QColor colour = line >= 30 - level ? lit : unlit;

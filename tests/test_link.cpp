@@ -2,12 +2,12 @@
 // master side, the program opens the slave as its port.
 #include "core/hostfacts.h"
 #include "core/state.h"
-#include "linecalls.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
-#include "ptypeer.h"
+#include "serial/serial.h"
+#include "tests/support/linecalls.h"
+#include "tests/support/ptypeer.h"
 
-#include "core/host.h"
+#include "connection/connection.h"
+#include "protocol/protocol.h"
 
 #include <QtTest>
 
@@ -56,9 +56,9 @@ private:
 
 class TestLink : public QObject {
     Q_OBJECT
-    QStringList shownMessages; // message boxes the code under test showed
+    QList<MessageKind> shownMessages; // what the code under test told the user
     std::unique_ptr<PtyPeer> mixer;
-    QList<Integer> results; // what ReceiveReply returned, one per receive event
+    QList<LinkResult> results; // what ReceiveReply returned, one per receive event
     int events = 0;
 
     // Opens the link on a fresh pseudo-terminal, with a receive handler that
@@ -93,10 +93,9 @@ class TestLink : public QObject {
 private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {
-        host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
-            shownMessages << text;
-            return host::mbOk;
-        });
+        // The link reports its loss to the connection, which tells the user.
+        SetLinkEvents({&ConnectionLost, &LogFrame});
+        connection::SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}});
     }
     void init() {
         ResetSharedState();
@@ -116,7 +115,7 @@ private slots:
         const QByteArray rast("RAST");
         std::copy(rast.begin(), rast.end(), sendBuffer.begin());
         exchange[sendRecord].length = 4;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkOk);
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Ok);
         QCOMPARE(mixer->Read(5), QByteArray("RAST\r"));
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         QVERIFY(comm().Timer1.Enabled());
@@ -126,7 +125,7 @@ private slots:
         const QByteArray cmut("CMUT@A");
         std::copy(cmut.begin(), cmut.end(), sendBuffer.begin());
         exchange[sendRecord].length = 6;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 6), linkOk);
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 6), LinkResult::Ok);
         QCOMPARE(mixer->Read(7), QByteArray("CMUT@A\r"));
         QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("434D55544041")});
         QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("CMUT@A")});
@@ -134,27 +133,27 @@ private slots:
         // A one-byte frame goes out without arming the reply timer.
         comm().Timer1.SetEnabled(false);
         sendBuffer[0] = 'Q';
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1), linkOk);
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1), LinkResult::Ok);
         QCOMPARE(mixer->Read(2), QByteArray("Q\r"));
         QVERIFY(!comm().Timer1.Enabled());
 
         // A length beyond the send buffer reads no further than the buffer.
         sendBuffer.fill('w');
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1000), linkOk);
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1000), LinkResult::Ok);
         QCOMPARE(mixer->Read(257), QByteArray(256, 'w') + '\r');
 
         // Suspended: nothing is written and the result is 0.
         linkSuspended = flagTrue;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkOk);
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Ok);
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         linkSuspended = flagFalse;
 
         // Not open as far as the link knows: -9 and the port is not touched.
         systemState.portIsOpen = flagFalse;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkDead);
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Dead);
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         QVERIFY(comm().MSComm1.PortOpen());
-        QCOMPARE(ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length), linkDead);
+        QCOMPARE(ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length), LinkResult::Dead);
     }
 
     void statusReplyCompletesOnce() {
@@ -167,7 +166,7 @@ private slots:
         AwaitReply(75);
         exchange[replyRecord].ticks = 2;
         Answer("A" + data + "\r");
-        QCOMPARE(results, QList<Integer>{linkAccepted});
+        QCOMPARE(results, QList<LinkResult>{LinkResult::Accepted});
         QCOMPARE(exchange[replyRecord].length, Integer(74));
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 74), data);
         QCOMPARE(replyBuffer[74], Byte(0));
@@ -185,8 +184,8 @@ private slots:
             Answer(QByteArray(1, byte));
         }
         QCOMPARE(results.size(), 76);
-        QCOMPARE(results.count(linkAccepted), 1);
-        QCOMPARE(results.last(), linkAccepted);
+        QCOMPARE(results.count(LinkResult::Accepted), 1);
+        QCOMPARE(results.last(), LinkResult::Accepted);
         QCOMPARE(exchange[replyRecord].length, Integer(74));
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 74), data);
     }
@@ -197,7 +196,7 @@ private slots:
         exchange[sendRecord].busy = flagTrue;
         AwaitReply(1);
         Answer("A\r");
-        QCOMPARE(results, QList<Integer>{linkAccepted});
+        QCOMPARE(results, QList<LinkResult>{LinkResult::Accepted});
         QCOMPARE(exchange[replyRecord].length, Integer(0));
         QCOMPARE(exchange[sendRecord].busy, flagFalse);
 
@@ -205,11 +204,11 @@ private slots:
         results.clear();
         AwaitReply(1);
         Answer("x");
-        QCOMPARE(results, QList<Integer>{linkOk});
+        QCOMPARE(results, QList<LinkResult>{LinkResult::Ok});
         QCOMPARE(ackSeen, flagFalse);
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
         Answer("A\r");
-        QCOMPARE(results.last(), linkAccepted);
+        QCOMPARE(results.last(), LinkResult::Accepted);
 
         // "N": refused, and in debug mode the line at the top of both lists.
         results.clear();
@@ -217,14 +216,14 @@ private slots:
         debugLists[0].AddItem(QStringLiteral("older"));
         AwaitReply(75);
         Answer("N");
-        QCOMPARE(results, QList<Integer>{linkRefused});
+        QCOMPARE(results, QList<LinkResult>{LinkResult::Refused});
         QCOMPARE(nakSeen, flagTrue);
         QCOMPARE(debugLists[0].List(0), QStringLiteral("NAK_NAK"));
         QCOMPARE(debugLists[1].List(0), QStringLiteral("NAK_NAK"));
         QCOMPARE(debugLists[0].ListCount(), 2);
         // Until the supervisor clears the flag nothing more comes of the line.
         Answer("A\r");
-        QCOMPARE(results.last(), linkOk);
+        QCOMPARE(results.last(), LinkResult::Ok);
         QCOMPARE(ackSeen, flagFalse);
     }
 
@@ -234,7 +233,7 @@ private slots:
         AwaitReply(1);
         Answer("A\rz");
         Answer("q");
-        QVERIFY(!results.contains(linkAccepted));
+        QVERIFY(!results.contains(LinkResult::Accepted));
         QCOMPARE(ackSeen, flagTrue);
 
         // A full-length reply without its carriage return: consumed, not complete.
@@ -243,7 +242,7 @@ private slots:
         results.clear();
         AwaitReply(75);
         Answer("A" + QByteArray(74, 'd') + "X");
-        QCOMPARE(results, QList<Integer>{linkOk});
+        QCOMPARE(results, QList<LinkResult>{LinkResult::Ok});
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
         QCOMPARE(ackSeen, flagTrue);
         QCOMPARE(exchange[replyRecord].length, Integer(75));
@@ -257,7 +256,7 @@ private slots:
             results.clear();
             AwaitReply(expected);
             Answer("A" + QByteArray(expected > 0 ? expected - 1 : 3, 'e') + "\r");
-            QVERIFY(!results.contains(linkAccepted));
+            QVERIFY(!results.contains(LinkResult::Accepted));
             QVERIFY(std::all_of(replyBuffer.begin(), replyBuffer.end(),
                                 [](Byte b) { return b == 0xAB; }));
             QCOMPARE(exchange[replyRecord].length, expected);
@@ -270,7 +269,7 @@ private slots:
         AwaitReply(258);
         debugMode = flagTrue;
         Answer("A" + QByteArray(257, 'f') + "\r");
-        QTRY_COMPARE(results.count(linkAccepted), 1);
+        QTRY_COMPARE(results.count(LinkResult::Accepted), 1);
         QCOMPARE(exchange[replyRecord].length, Integer(257));
         QCOMPARE(replyBuffer[256], Byte('f'));
         QCOMPARE(commLists[2].ListCount(), 16); // the log shows what its buffer holds
@@ -285,7 +284,7 @@ private slots:
         for (int i = 0; i < 20; ++i) {
             Answer(QByteArray(1000, 'g'));
         }
-        QVERIFY(!results.contains(linkAccepted));
+        QVERIFY(!results.contains(LinkResult::Accepted));
         QVERIFY(std::all_of(replyBuffer.begin(), replyBuffer.end(), [](Byte b) { return b == 0; }));
     }
 
@@ -309,14 +308,15 @@ private slots:
         const QByteArray rast("RAST");
         std::copy(rast.begin(), rast.end(), sendBuffer.begin());
         shownMessages.clear();
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkDead);
-        QCOMPARE(shownMessages, QStringList{MessageText(1)}); // the user is told once
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Dead);
+        QCOMPARE(shownMessages,
+                 QList<MessageKind>{MessageKind::Connection}); // the user is told once
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QCOMPARE(systemState.deviceResponding, flagFalse);
         QCOMPARE(ackSeen, flagFalse);
         QVERIFY(!comm().Timer1.Enabled());
         QVERIFY(!comm().Timer2.Enabled());
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), linkDead);
+        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Dead);
     }
 
     void lineSettingsAndTestMode() {

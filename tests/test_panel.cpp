@@ -1,12 +1,11 @@
 // The main panel: its layout and pictures, the level-step lookup, and the
 // refresh routines that draw the state on its controls.
-#include "core/host.h"
 #include "core/state.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
+#include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
-#include "ptypeer.h"
+#include "serial/serial.h"
+#include "tests/support/ptypeer.h"
 
 #include <QtTest>
 
@@ -308,13 +307,13 @@ private slots:
         buttonChanges.clear();
         // Not a status reply: nothing.
         panelState.masters[0].level = 5;
-        RefreshFromStatus(requestStt);
+        RefreshFromStatus(Value(RequestKind::Stt));
         QCOMPARE(form.Ctlfader1[0].Value(), Integer(18));
         // A status reply that changes only the level and the lamps: faders and
         // lamps are drawn, no button is touched.
         panelState.masters[0].lamps = {flagTrue, flagFalse};
         panelState.masters[1].lamps = {flagFalse, flagTrue};
-        RefreshFromStatus(requestStatus);
+        RefreshFromStatus(Value(RequestKind::Status));
         QVERIFY(buttonChanges.isEmpty());
         QCOMPARE(form.Ctlfader1[0].Value(), Integer(25));
         QCOMPARE(Pixels(form.Image2[0].Picture()), Pixels(form.ImageList1.Picture(38)));
@@ -328,30 +327,30 @@ private slots:
         sceneSetup.sceneNumbers = {49, 50, 51, 52};
         radioPressed = 2;
         panelState.recall = 52;
-        RefreshFromStatus(requestStatus);
+        RefreshFromStatus(Value(RequestKind::Status));
         QCOMPARE(radioPressed, Integer(3));
         QCOMPARE(syncedPanelState.recall, Integer(52));
         QCOMPARE(form.SSCommand5[3].PictureName(), QStringLiteral("D_radio_on_press.bmp"));
         QCOMPARE(form.SSCommand5[0].PictureName(), QStringLiteral("A_radio_off_off.bmp"));
         // Recall 0 uses the argument 4.
         panelState.recall = 0;
-        RefreshFromStatus(requestStatus);
+        RefreshFromStatus(Value(RequestKind::Status));
         QCOMPARE(radioPressed, Integer(5));
 
         // Input and muting differences are drawn and recorded.
         panelState.selectedInput = 2;
         panelState.masters[0].muted = flagTrue;
         buttonChanges.clear();
-        RefreshFromStatus(requestStatus);
+        RefreshFromStatus(Value(RequestKind::Status));
         QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand1(2).PictureName")));
         QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand4(0).Enabled")));
         QCOMPARE(syncedPanelState.selectedInput, Integer(2));
         QCOMPARE(syncedPanelState.masters[0].muted, flagTrue);
         buttonChanges.clear();
-        RefreshFromStatus(requestStatus);
+        RefreshFromStatus(Value(RequestKind::Status));
         QVERIFY(buttonChanges.isEmpty());
         panelState.masters[0].muted = flagFalse;
-        RefreshFromStatus(requestStatus);
+        RefreshFromStatus(Value(RequestKind::Status));
     }
 
     // --- The handlers, over a pseudo-terminal standing for the mixer -------------
@@ -385,7 +384,7 @@ private slots:
 
         // Input 1: "CSEL1"; pressing it again redraws but sends nothing.
         form.SSCommand1_MouseDown(1, button, shift, x, y);
-        QCOMPARE(kindFlags[kindSelect].changePending, flagFalse);
+        QCOMPARE(FlagsOf(CommandKind::Select).changePending, flagFalse);
         QCOMPARE(line(), QByteArray("CSEL2\r"));
         QCOMPARE(panelState.selectedInput, Integer(1));
         acknowledge();
@@ -407,7 +406,7 @@ private slots:
         acknowledge();
         form.SSCommand2_MouseDown(7, button, shift, x, y);
         QCOMPARE(panelState.transportKey, Integer(-1));
-        QCOMPARE(kindFlags[kindTransport].changePending, flagFalse);
+        QCOMPARE(FlagsOf(CommandKind::Transport).changePending, flagFalse);
         QCOMPARE(line(), QByteArray());
 
         // Muting MASTER B and back.

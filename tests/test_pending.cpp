@@ -2,19 +2,18 @@
 // pseudo-terminal, the test reading them on the mixer's side.
 #include "core/hostfacts.h"
 #include "core/state.h"
-#include "link/commcontrols.h"
-#include "link/link.h"
 #include "protocol/protocol.h"
-#include "ptypeer.h"
+#include "serial/serial.h"
+#include "tests/support/ptypeer.h"
 
-#include "core/host.h"
-#include "core/startup.h"
+#include "app/startup.h"
+#include "connection/connection.h"
 
 #include <QtTest>
 
 class TestPending : public QObject {
     Q_OBJECT
-    QStringList shownMessages; // message boxes the code under test showed
+    QList<MessageKind> shownMessages; // what the code under test told the user
     std::unique_ptr<PtyPeer> mixer;
 
     // What reached the line since the last look.
@@ -26,12 +25,12 @@ class TestPending : public QObject {
         panelState.masters[0].pendingSteps = 0;
         panelState.masters[1].pendingSteps = 0;
         panelState.masters[static_cast<std::size_t>(master)].pendingSteps = up ? 1 : -1;
-        MarkChange(up ? kindLevelUp : kindLevelDown);
+        MarkChange(up ? CommandKind::LevelUp : CommandKind::LevelDown);
         SendPendingChange();
     }
     void ReleaseLevel(Integer master, bool up) {
         panelState.masters[static_cast<std::size_t>(master)].pendingSteps += up ? 1 : -1;
-        MarkChange(kindLevelStop);
+        MarkChange(CommandKind::LevelStop);
         SendPendingChange();
     }
     // The mixer acknowledges; the exchange is over.
@@ -43,10 +42,9 @@ class TestPending : public QObject {
 private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {
-        host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
-            shownMessages << text;
-            return host::mbOk;
-        });
+        // The link reports its loss to the connection, which tells the user.
+        SetLinkEvents({&ConnectionLost, &LogFrame});
+        connection::SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}});
     }
     void init() {
         ResetSharedState();
@@ -64,14 +62,14 @@ private slots:
     }
 
     void markChange() {
-        MarkChange(kindReserved);
-        QCOMPARE(kindFlags[kindReserved].changePending, flagTrue);
+        MarkChange(CommandKind::Reserved);
+        QCOMPARE(FlagsOf(CommandKind::Reserved).changePending, flagTrue);
         QVERIFY(anyChangePending);
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(8));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(-1));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(static_cast<CommandKind>(8)));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(static_cast<CommandKind>(-1)));
         // The reserved kind never becomes a frame.
         QVERIFY(!BuildPendingCommand());
-        QCOMPARE(kindFlags[kindReserved].changePending, flagFalse);
+        QCOMPARE(FlagsOf(CommandKind::Reserved).changePending, flagFalse);
         QCOMPARE(exchange[sendRecord].busy, flagFalse);
         QVERIFY(!BuildPendingCommand()); // nothing marked
     }
@@ -81,12 +79,12 @@ private slots:
         SetFirstPanelValues();
         syncedPanelState = panelState;
         panelState.transportKey = 0;
-        MarkChange(kindTransport);
+        MarkChange(CommandKind::Transport);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CRCS88\r"));
         Acknowledge();
         panelState.transportKey = -1;
-        MarkChange(kindTransport);
+        MarkChange(CommandKind::Transport);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CRCS80\r"));
     }
@@ -134,9 +132,9 @@ private slots:
     void mutingAndOrder() {
         // Both masters muted before one call: CMUT for A now, B with the next call.
         panelState.masters[0].muted = flagTrue;
-        MarkChange(kindMute);
+        MarkChange(CommandKind::Mute);
         panelState.masters[1].muted = flagTrue;
-        MarkChange(kindMute);
+        MarkChange(CommandKind::Mute);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CMUT@A\r"));
         Acknowledge();
@@ -149,13 +147,13 @@ private slots:
 
         // Transport key and muting both marked: CRCS first, CMUT next.
         panelState.transportKey = 3;
-        MarkChange(kindTransport);
+        MarkChange(CommandKind::Transport);
         panelState.masters[0].muted = flagFalse;
-        MarkChange(kindMute);
+        MarkChange(CommandKind::Mute);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CRCS85\r"));
-        QCOMPARE(kindFlags[kindMute].changePending, flagTrue);
-        QCOMPARE(kindFlags[kindTransport].changePending, flagFalse);
+        QCOMPARE(FlagsOf(CommandKind::Mute).changePending, flagTrue);
+        QCOMPARE(FlagsOf(CommandKind::Transport).changePending, flagFalse);
         Acknowledge();
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CMUT@@\r"));
@@ -164,9 +162,9 @@ private slots:
         // The lowest kind wins: recall before everything.
         panelState.recall = 52;
         panelState.transportKey = -1;
-        MarkChange(kindLevelStop);
-        MarkChange(kindTransport);
-        MarkChange(kindRecall);
+        MarkChange(CommandKind::LevelStop);
+        MarkChange(CommandKind::Transport);
+        MarkChange(CommandKind::Recall);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CRCL4\r"));
         Acknowledge();
@@ -180,7 +178,7 @@ private slots:
     void inputSelectionAndSuppression() {
         panelSelectedInput = 2;
         panelState.selectedInput = 2;
-        MarkChange(kindSelect);
+        MarkChange(CommandKind::Select);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CSEL3\r"));
         Acknowledge();
@@ -192,7 +190,7 @@ private slots:
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(5));
         exchange[replyRecord].ticks = 2;
         const std::array<Byte, sendBufferSize> sent = sendBuffer;
-        MarkChange(kindSelect);
+        MarkChange(CommandKind::Select);
         QVERIFY(!BuildPendingCommand());
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
         QCOMPARE(exchange[replyRecord].ticks, Integer(0));
@@ -212,8 +210,8 @@ private slots:
         panelState.selectedInput = 1;
         syncedPanelState.selectedInput = 1; // the mixer has it already
         panelState.masters[1].muted = flagTrue;
-        MarkChange(kindMute);
-        MarkChange(kindSelect);
+        MarkChange(CommandKind::Mute);
+        MarkChange(CommandKind::Select);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CMUTAA\r"));
         // The muting's acknowledgement is still awaited when the suppressed
@@ -224,8 +222,8 @@ private slots:
         Acknowledge();
 
         // Two kinds marked, the first of them suppressed: the second is still to go.
-        MarkChange(kindSelect);
-        MarkChange(kindLevelStop);
+        MarkChange(CommandKind::Select);
+        MarkChange(CommandKind::LevelStop);
         QVERIFY(!BuildPendingCommand());
         QVERIFY(anyChangePending);
         SendPendingChange();
@@ -234,25 +232,25 @@ private slots:
 
     void transmitOnADeadPort() {
         panelState.masters[0].muted = flagTrue;
-        MarkChange(kindMute);
+        MarkChange(CommandKind::Mute);
         QVERIFY(BuildPendingCommand());
         mixer->CloseMaster();
         TransmitPending();
         // The frame stays marked and the link is down.
-        QCOMPARE(exchange[sendRecord].status, linkDead);
+        QCOMPARE(exchange[sendRecord].status, Value(LinkResult::Dead));
         QCOMPARE(exchange[sendRecord].busy, flagTrue);
         QCOMPARE(exchange[replyRecord].busy, flagFalse);
         QCOMPARE(systemState.portIsOpen, flagFalse);
         TransmitPending();
-        QCOMPARE(exchange[sendRecord].status, linkDead);
+        QCOMPARE(exchange[sendRecord].status, Value(LinkResult::Dead));
     }
 
     void requestsGoThroughTheSameStep() {
-        QVERIFY(BuildRequest(requestSceneSlots, 0, {0, 0}));
+        QVERIFY(BuildRequest(RequestKind::SceneSlots, 0, {0, 0}));
         exchange[sendRecord].index = 3;
         TransmitPending();
         QCOMPARE(Line(), QByteArray("RRSA\r"));
-        QCOMPARE(exchange[replyRecord].kind, requestSceneSlots);
+        QCOMPARE(exchange[replyRecord].kind, Value(RequestKind::SceneSlots));
         QCOMPARE(exchange[replyRecord].index, Integer(3));
         QCOMPARE(exchange[replyRecord].length, Integer(5));
         QCOMPARE(exchange[replyRecord].busy, flagTrue);

@@ -2,9 +2,9 @@
 // logind's PrepareForSleep sent by dbus-send reaches the watch as suspend and
 // resume, and the sleep inhibitor lock is held, given back and taken again.
 // Without a bus, or without logind, the program says so once and goes on.
-#include "fakelogind.h"
-#include "link/powerwatch.h"
-#include "privatebus.h"
+#include "connection/powerwatch.h"
+#include "tests/support/fakelogind.h"
+#include "tests/support/privatebus.h"
 
 #include <QtTest>
 

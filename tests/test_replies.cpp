@@ -265,24 +265,24 @@ private slots:
 
     void statusRepliesAreCheckedByteByByte() {
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
-        QVERIFY(CheckReply(requestStatus, reply::statusLength, 0));
+        QVERIFY(CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(ErrorLines(), 0);
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         replyBuffer[0] = 'A';
-        QVERIFY(!CheckReply(requestStatus, reply::statusLength, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
         QCOMPARE(TopLine(1), QStringLiteral("BIG ERROR"));
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         replyBuffer[reply::inputPosition] = '7';
-        QVERIFY(!CheckReply(requestStatus, reply::statusLength, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
         QCOMPARE(debugLists[0].ListCount(), 2);
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         replyBuffer[40] = '/';
-        QVERIFY(!CheckReply(requestStatus, reply::statusLength, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("SMALL ERROR"));
         QCOMPARE(TopLine(1), QStringLiteral("SMALL ERROR"));
         QCOMPARE(debugLists[1].ListCount(), 3);
@@ -291,8 +291,8 @@ private slots:
         // A reply one byte short fails before any byte is looked at.
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         const int before = ErrorLines();
-        QVERIFY(!CheckReply(requestStatus, reply::statusLength - 1, 0));
-        QVERIFY(!CheckReply(requestStatus, reply::statusLength + 1, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength - 1, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength + 1, 0));
         QCOMPARE(ErrorLines(), before);
 
         // Every position of every table: one below its range is SMALL, one above BIG.
@@ -325,47 +325,48 @@ private slots:
     void otherRepliesAreChecked() {
         // "RSIO": inside the table, but the low three bits of byte 5 are 5.
         FillWithLowest(replyChecks[checkInputStatus]);
-        QVERIFY(CheckReply(requestInputStatus, reply::inputStatusLength, 0));
+        QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         replyBuffer[5] = 'L'; // low bits 4: still accepted
-        QVERIFY(CheckReply(requestInputStatus, reply::inputStatusLength, 0));
+        QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         replyBuffer[5] = 'M';
         const int before = ErrorLines();
-        QVERIFY(!CheckReply(requestInputStatus, reply::inputStatusLength, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         QCOMPARE(ErrorLines(), before); // the low-bits rule adds no line
         FillWithLowest(replyChecks[checkInputStatus]);
         replyBuffer[13] = 'O'; // the last odd position, low bits 7
-        QVERIFY(!CheckReply(requestInputStatus, reply::inputStatusLength, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         replyBuffer[13] = '@';
         replyBuffer[15] = 'G'; // position 15 is not under the low-bits rule
-        QVERIFY(CheckReply(requestInputStatus, reply::inputStatusLength, 0));
+        QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
 
         // Names may hold any byte.
         FillWithLowest(replyChecks[checkMasterName]);
         for (int i = 0; i < 8; ++i) {
             replyBuffer[i] = static_cast<Byte>(i == 0 ? 0xFF : 0x00);
         }
-        QVERIFY(CheckReply(requestMasterName, reply::masterNameLength, 1));
-        QVERIFY(!CheckReply(requestMasterName, reply::masterNameLength - 1, 1));
-        QVERIFY(CheckReply(requestSceneName, reply::sceneNameLength, 3));
-        QVERIFY(!CheckReply(requestSceneName, reply::sceneNameLength + 1, 3));
+        QVERIFY(CheckReply(Value(RequestKind::MasterName), reply::masterNameLength, 1));
+        QVERIFY(!CheckReply(Value(RequestKind::MasterName), reply::masterNameLength - 1, 1));
+        QVERIFY(CheckReply(Value(RequestKind::SceneName), reply::sceneNameLength, 3));
+        QVERIFY(!CheckReply(Value(RequestKind::SceneName), reply::sceneNameLength + 1, 3));
 
         // "RIL4" is checked, the other input replies only pace the series.
         FillWithLowest(replyChecks[checkInputNames]);
-        QVERIFY(CheckReply(requestInputs, reply::inputNamesLength, reply::inputNamesIndex));
-        QVERIFY(!CheckReply(requestInputs, 40, reply::inputNamesIndex));
-        QVERIFY(CheckReply(requestInputs, 40, 0));
-        QVERIFY(CheckReply(requestInputs, 18, 6));
-        QVERIFY(CheckReply(requestStt, 3, 0));
+        QVERIFY(CheckReply(Value(RequestKind::Inputs), reply::inputNamesLength,
+                           reply::inputNamesIndex));
+        QVERIFY(!CheckReply(Value(RequestKind::Inputs), 40, reply::inputNamesIndex));
+        QVERIFY(CheckReply(Value(RequestKind::Inputs), 40, 0));
+        QVERIFY(CheckReply(Value(RequestKind::Inputs), 18, 6));
+        QVERIFY(CheckReply(Value(RequestKind::Stt), 3, 0));
 
         // "RRSA" has no range table; only its four bytes are taken.
-        QVERIFY(CheckReply(requestSceneSlots, reply::sceneSlotsLength, 0));
-        QVERIFY(!CheckReply(requestSceneSlots, 3, 0));
-        QVERIFY(!CheckReply(requestSceneSlots, 5, 0));
+        QVERIFY(CheckReply(Value(RequestKind::SceneSlots), reply::sceneSlotsLength, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::SceneSlots), 3, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::SceneSlots), 5, 0));
 
         // Lengths that no buffer holds, and kinds without a request.
-        QVERIFY(!CheckReply(requestInputs, -1, 0));
-        QVERIFY(!CheckReply(requestInputs, replyBufferSize + 1, 0));
-        QVERIFY(!CheckReply(requestStt, -5, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Inputs), -1, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Inputs), replyBufferSize + 1, 0));
+        QVERIFY(!CheckReply(Value(RequestKind::Stt), -5, 0));
         QVERIFY(!CheckReply(8, 0, 0));
         QVERIFY(!CheckReply(-1, 0, 0));
         QVERIFY(!CheckReply(-1, 74, 0));
@@ -377,18 +378,18 @@ private slots:
 
     void commandRepliesCarryNoData() {
         anyChangePending = true;
-        QVERIFY(!CheckReply(kindRecall, 1, 0));
+        QVERIFY(!CheckReply(commandExchange, 1, 0));
         QVERIFY(anyChangePending);
-        QVERIFY(!CheckReply(kindRecall, -1, 0));
+        QVERIFY(!CheckReply(commandExchange, -1, 0));
         QVERIFY(anyChangePending);
-        QVERIFY(CheckReply(kindRecall, 0, 0));
+        QVERIFY(CheckReply(commandExchange, 0, 0));
         QVERIFY(!anyChangePending);
-        QVERIFY(CheckReply(kindRecall, 0, 0));
+        QVERIFY(CheckReply(commandExchange, 0, 0));
         QVERIFY(!anyChangePending);
         // A status reply does not touch the pending change.
         anyChangePending = true;
         FillWithLowest(replyChecks[checkStatus]);
-        QVERIFY(CheckReply(requestStatus, reply::statusLength, 0));
+        QVERIFY(CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QVERIFY(anyChangePending);
     }
 };

@@ -45,24 +45,24 @@ private slots:
     void fullStatusReadPassesThePanelsChecks() {
         for (Integer k = 0; k < 6; ++k) {
             QVERIFY(PanelAccepts(Request("RIM" + QByteArray::number(k + 1) + "0", 40),
-                                 requestInputs, k));
+                                 Value(RequestKind::Inputs), k));
         }
-        QVERIFY(PanelAccepts(Request("RIL30", 18), requestInputs, 6));
-        QVERIFY(PanelAccepts(Request("RIL40", 63), requestInputs, 7));
-        QVERIFY(PanelAccepts(Request("RSIO", 24), requestInputStatus, 0));
-        QVERIFY(PanelAccepts(Request("RGFA0", 12), requestMasterName, 0));
-        QVERIFY(PanelAccepts(Request("RGFB0", 12), requestMasterName, 1));
+        QVERIFY(PanelAccepts(Request("RIL30", 18), Value(RequestKind::Inputs), 6));
+        QVERIFY(PanelAccepts(Request("RIL40", 63), Value(RequestKind::Inputs), 7));
+        QVERIFY(PanelAccepts(Request("RSIO", 24), Value(RequestKind::InputStatus), 0));
+        QVERIFY(PanelAccepts(Request("RGFA0", 12), Value(RequestKind::MasterName), 0));
+        QVERIFY(PanelAccepts(Request("RGFB0", 12), Value(RequestKind::MasterName), 1));
         const QByteArray sceneCodes = Request("RRSA", 4);
-        QVERIFY(PanelAccepts(sceneCodes, requestSceneSlots, 0));
+        QVERIFY(PanelAccepts(sceneCodes, Value(RequestKind::SceneSlots), 0));
         for (Integer k = 0; k < 4; ++k) {
-            QVERIFY(
-                PanelAccepts(Request(QByteArray("RSCI") + sceneCodes[k], 8), requestSceneName, k));
+            QVERIFY(PanelAccepts(Request(QByteArray("RSCI") + sceneCodes[k], 8),
+                                 Value(RequestKind::SceneName), k));
         }
-        QVERIFY(PanelAccepts(Request("RAST", 74), requestStatus, 0));
+        QVERIFY(PanelAccepts(Request("RAST", 74), Value(RequestKind::Status), 0));
         QCOMPARE(debugLists[0].ListCount(), 0); // no SMALL ERROR / BIG ERROR
         // A command's acknowledgement carries no data.
         QCOMPARE(client_.Exchange("CSEL2", 2), QByteArray("A\r"));
-        QVERIFY(PanelAccepts(QByteArray(), kindRecall, 0));
+        QVERIFY(PanelAccepts(QByteArray(), commandExchange, 0));
     }
 
     void statusDecodesToTheSimulatorsState() {
@@ -83,7 +83,7 @@ private slots:
                 QVERIFY(sim_.Command(QString("set level A %1").arg(level)).startsWith("ok "));
                 QVERIFY(sim_.Command(QString("set level B %1").arg(30 - level)).startsWith("ok "));
                 const QByteArray rast = Request("RAST", 74);
-                QVERIFY(PanelAccepts(rast, requestStatus, 0));
+                QVERIFY(PanelAccepts(rast, Value(RequestKind::Status), 0));
                 PanelState decoded;
                 for (const Integer position : {31, 33, 68}) {
                     DecodeFlagByte(decoded, position, Byte(rast[position]));
@@ -113,10 +113,10 @@ private slots:
 
     void spoiledStatusIsRejectedByThePanel() {
         QCOMPARE(sim_.Command("range"), QString("ok range"));
-        QVERIFY(!PanelAccepts(Request("RAST", 74), requestStatus, 0));
+        QVERIFY(!PanelAccepts(Request("RAST", 74), Value(RequestKind::Status), 0));
         QCOMPARE(debugLists[0].ListCount(), 1);
         QCOMPARE(debugLists[0].List(0), QString("BIG ERROR"));
-        QVERIFY(PanelAccepts(Request("RAST", 74), requestStatus, 0));
+        QVERIFY(PanelAccepts(Request("RAST", 74), Value(RequestKind::Status), 0));
     }
 };
 

@@ -1,10 +1,13 @@
 // Start-up: the command line, the settings file and the first values, and the
 // single instance between two real processes.
-#include "core/host.h"
+#include "app/startup.h"
 #include "core/settings.h"
-#include "core/startup.h"
 #include "core/state.h"
-#include "link/link.h"
+#include "host/host.h"
+#include "serial/serial.h"
+#include "windows/windows.h"
+
+#include "app/wiring.h"
 
 #include <QtTest>
 
@@ -14,6 +17,7 @@
 
 class TestStartup : public QObject {
     Q_OBJECT
+    PanelRefresh panel;
     QTemporaryDir programDir;
     QTemporaryDir runtimeDir;
     QList<QPair<QString, QString>> boxes; // text, title
@@ -33,12 +37,13 @@ private slots:
     }
 
     void initTestCase() {
+        WireLayers(panel);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetProgramDirectory(programDir.path());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString& title) {
             // No mixer here: the communication window's connection message
             // is not what these cases look at.
-            if (text != MessageText(1)) {
+            if (text != MessageText(MessageKind::Connection)) {
                 boxes.append({text, title});
             }
             return host::mbOk;
@@ -60,7 +65,7 @@ private slots:
         RunMain(QStringLiteral("d x"));
         QCOMPARE(debugMode, flagFalse);
         QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].first, MessageText(0));
+        QCOMPARE(boxes[0].first, MessageText(MessageKind::FaderNotice));
         QCOMPARE(boxes[0].second, QStringLiteral("Ardenix Ver.1.3"));
     }
 

@@ -2,8 +2,8 @@
 // stops it: it ends at once with exit code 0, and it leaves the port as it
 // found it, so that the next start reads the mixer again. Runs with the
 // offscreen platform; the simulated mixer stands in for the converter.
-#include "programcopy.h"
-#include "simprocess.h"
+#include "tests/support/programcopy.h"
+#include "tests/support/simprocess.h"
 
 #include <QtTest>
 

@@ -7,25 +7,26 @@
 // Every case runs in a process of its own (the end of the program is final
 // within a process): run with a case's name, this program runs that case;
 // run without arguments, it runs each case in a child of its own.
-#include "core/core.h"
-#include "core/frmdebug.h"
+#include "app/startup.h"
 #include "core/observers.h"
-#include "core/startup.h"
 #include "core/state.h"
-#include "fakelogind.h"
-#include "link/commcontrols.h"
-#include "link/frmcomm.h"
-#include "link/link.h"
 #include "panel/frmcontrol.h"
 #include "panel/panel.h"
-#include "privatebus.h"
-#include "programcopy.h"
 #include "protocol/protocol.h"
-#include "simprocess.h"
+#include "serial/serial.h"
+#include "tests/support/fakelogind.h"
+#include "tests/support/privatebus.h"
+#include "tests/support/programcopy.h"
+#include "tests/support/simprocess.h"
+#include "windows/frmcomm.h"
+#include "windows/frmdebug.h"
+#include "windows/windows.h"
 
+#include "app/wiring.h"
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
 #include <QtTest>
 
 #include <array>
@@ -81,6 +82,7 @@ public:
 class TestSupervisor : public QObject {
     Q_OBJECT
     Recorder told;
+    PanelRefresh panel;
     QTemporaryDir runtimeDir;
     QElapsedTimer clock;
     QList<qint64> messageTimes; // when message 1 was shown, on `clock`
@@ -108,6 +110,7 @@ class TestSupervisor : public QObject {
 
 private slots:
     void initTestCase() {
+        WireLayers(panel);
         Subscribe(told);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
@@ -170,7 +173,7 @@ private slots:
         const QString link = dir.filePath(QStringLiteral("dorvane"));
         qputenv("ARDENIX_PORT", link.toLocal8Bit());
         RunMain(QString());
-        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QCOMPARE(messageTexts, QStringList{MessageText(MessageKind::Connection)});
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QVERIFY(FrmControlLoaded() && frmControl().isVisible());
         // No reopen attempts: nothing but a port's arrival leaves this state.
@@ -196,7 +199,7 @@ private slots:
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
         RunMain(QString());
         // Main returns after the first contact timed out, and the panel is shown.
-        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QCOMPARE(messageTexts, QStringList{MessageText(MessageKind::Connection)});
         QVERIFY(frmControl().isVisible());
         QList<SimLogLine> frames = sim.Frames();
         QVERIFY2(frames.size() >= 3, qPrintable(sim.LogText()));
@@ -237,7 +240,7 @@ private slots:
         QVERIFY(sim.Start({QStringLiteral("--nak"), QStringLiteral("3")}));
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
         RunMain(QStringLiteral("d"));
-        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QCOMPARE(messageTexts, QStringList{MessageText(MessageKind::Connection)});
         QVERIFY(messageTimes[0] >= 1200 && messageTimes[0] <= 3000);
         // In debug mode: the time-out line on top of both debug lists, the
         // refusals below it, and both windows visible.
@@ -264,8 +267,8 @@ private slots:
 
         // Reopened a second later: a new first contact and a full read.
         qsizetype from = sim.Log().size();
-        QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) == 1,
-                                 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) == 1,
+                                  qPrintable(sim.LogText()), 10000);
         QCOMPARE(messageTexts.size(), 1);
 
         // Online, one refusal is answered by the next frame, and nothing is lost.
@@ -338,8 +341,9 @@ private slots:
         Single x = 0;
         Single y = 0;
         std::array<Press, 2> presses{{
-            {requestInputs, 2, [&] { frmControl().SSCommand3_MouseDown(0, button, shift, x, y); }},
-            {requestSceneName, 2,
+            {Value(RequestKind::Inputs), 2,
+             [&] { frmControl().SSCommand3_MouseDown(0, button, shift, x, y); }},
+            {Value(RequestKind::SceneName), 2,
              [&] { frmControl().SSCommand1_MouseDown(3, button, shift, x, y); }},
         }};
         QTimer presser;
@@ -411,7 +415,7 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
         QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 1, 3000);
-        QCOMPARE(messageTexts[0], MessageText(1));
+        QCOMPARE(messageTexts[0], MessageText(MessageKind::Connection));
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QCOMPARE(systemState.deviceResponding, flagFalse);
         QVERIFY(comm().Timer3.Enabled());
@@ -551,10 +555,8 @@ private slots:
     void settingsFileSayingTheMixerAnswers() {
         ProgramCopy program;
         QVERIFY(program.Valid());
-        QFile file(program.SettingsPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromHex("0100FFFFFFFF00000000"));
-        file.close();
+        // The system block of a file written while the mixer answered.
+        QVERIFY(program.WriteSettings(QByteArray::fromHex("0100FFFFFFFF00000000")));
         host::SetProgramDirectory(program.Directory());
         QTemporaryDir nowhere;
         qputenv("ARDENIX_PORT", nowhere.filePath(QStringLiteral("none")).toLocal8Bit());
@@ -564,7 +566,7 @@ private slots:
         watchdog.start(15000);
         RunMain(QString());
         watchdog.stop();
-        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QCOMPARE(messageTexts, QStringList{MessageText(MessageKind::Connection)});
         QVERIFY(frmControl().isVisible());
         QCOMPARE(systemState.deviceResponding, flagFalse);
         QVERIFY(!sequenceRunning);

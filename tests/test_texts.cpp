@@ -2,14 +2,16 @@
 // against its bytes once: the two messages and their title, the
 // communication window's captions, and the four error lines of the debug
 // lists. Everything else compares with these.
-#include "core/host.h"
 #include "core/state.h"
-#include "link/commcontrols.h"
-#include "link/frmcomm.h"
-#include "link/link.h"
+#include "host/host.h"
 #include "protocol/protocol.h"
 #include "protocol/replytables.h"
-#include "ptypeer.h"
+#include "serial/serial.h"
+#include "tests/support/ptypeer.h"
+#include "windows/frmcomm.h"
+#include "windows/windows.h"
+
+#include "app/wiring.h"
 
 #include <QtTest>
 
@@ -22,8 +24,9 @@ class TestTexts : public QObject {
     };
     QList<Box> boxes;
     std::unique_ptr<PtyPeer> mixer;
+    PanelRefresh panel;
 
-    QByteArray ShownBy(Integer kind) {
+    QByteArray ShownBy(MessageKind kind) {
         boxes.clear();
         ShowMessage(kind);
         return boxes.size() == 1 ? boxes[0].text.toUtf8() : QByteArray();
@@ -31,6 +34,7 @@ class TestTexts : public QObject {
 
 private slots:
     void initTestCase() {
+        WireLayers(panel);
         ResetSharedState();
         host::SetMsgBoxHandler([this](const QString& text, int style, const QString& title) {
             boxes.append({text, style, title});
@@ -47,10 +51,11 @@ private slots:
     }
 
     void messagesAndTheirTitle() {
-        QCOMPARE(ShownBy(0), QByteArray("All virtual faders will be reset to full down positoin."));
+        QCOMPARE(ShownBy(MessageKind::FaderNotice),
+                 QByteArray("All virtual faders will be reset to full down positoin."));
         QCOMPARE(boxes[0].style, 64);
         QCOMPARE(boxes[0].title.toUtf8(), QByteArray("Ardenix Ver.1.3"));
-        const QByteArray connection = ShownBy(1);
+        const QByteArray connection = ShownBy(MessageKind::Connection);
         QCOMPARE(connection, QByteArray("Unable to connect to Dorvane.\x0d"
                                         "Please be sure of connection of USB cable and power "
                                         "status of apparatus."));
@@ -89,7 +94,7 @@ private slots:
         exchange[replyRecord].busy = flagTrue;
         exchange[replyRecord].length = 1;
         QVERIFY(mixer->Write("N"));
-        QTRY_COMPARE(exchange[replyRecord].status, linkRefused);
+        QTRY_COMPARE(exchange[replyRecord].status, Value(LinkResult::Refused));
         QCOMPARE(topLines(), (QByteArrayList{"NAK_NAK", "NAK_NAK"}));
 
         // The third reply-timer tick without a reply.

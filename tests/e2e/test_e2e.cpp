@@ -2,10 +2,11 @@
 // processes, under an X server, operated through real X input events at the
 // controls' pixel positions. Runs under xvfb-run.
 #include "tests/e2e/x11driver.h"
-#include "tests/fakelogind.h"
-#include "tests/privatebus.h"
-#include "tests/programcopy.h"
-#include "tests/simprocess.h"
+#include "tests/support/fakelogind.h"
+#include "tests/support/panelplaces.h"
+#include "tests/support/privatebus.h"
+#include "tests/support/programcopy.h"
+#include "tests/support/simprocess.h"
 
 #include <QtTest>
 
@@ -15,25 +16,14 @@ using namespace testsupport;
 
 namespace {
 
-const QString panelTitle = QStringLiteral("^Ardenix Ver\\.1\\.3$");
-const QSize panelSize(684, 187);
+using panelplaces::InputButton;
+using panelplaces::LevelButton;
+using panelplaces::MuteButton;
+using panelplaces::SceneButton;
+using panelplaces::TransportKey;
+const QString panelTitle = panelplaces::title;
+const QSize panelSize = panelplaces::size;
 
-// Centres of the controls in the panel's client area (design twips / 15).
-QPoint InputButton(int k) {
-    return {k < 3 ? 85 : 186, 41 + 36 * (k % 3)};
-}
-QPoint TransportKey(int k) {
-    return {41 + 29 * k, 154};
-}
-QPoint MuteButton(int m) {
-    return {m == 0 ? 321 : 465, 153};
-}
-QPoint LevelButton(int i) {
-    return {i < 2 ? 368 : 512, (i % 2) == 0 ? 68 : 110};
-}
-QPoint SceneButton(int k) {
-    return {573, 43 + 36 * k};
-}
 const QPoint transportGap(100, 169); // on Image1, below the transport keys
 const QPoint faderOrigin[2] = {{329, 58}, {472, 58}};
 const QRect overGainLamp[2] = {{265, 58, 31, 23}, {409, 57, 31, 24}};
@@ -404,10 +394,8 @@ private slots:
     void settingsFileSayingTheMixerAnswersWithoutAPort() {
         ProgramCopy program;
         QVERIFY(program.Valid());
-        QFile file(program.SettingsPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromHex("0100FFFFFFFF00000000"));
-        file.close();
+        // The system block of a file written while the mixer answered.
+        QVERIFY(program.WriteSettings(QByteArray::fromHex("0100FFFFFFFF00000000")));
         QTemporaryDir nowhere;
         PanelProcess lonely;
         MouseMove({0, 0});

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (accepted && (length < 0 || length > replyBufferSize)) {
         std::abort();
     }
-    if (accepted && kind == requestStatus) {
+    if (accepted && kind == Value(RequestKind::Status)) {
         if (length != reply::statusLength) {
             std::abort();
         }
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
-    if (accepted && kind == requestInputStatus) {
+    if (accepted && kind == Value(RequestKind::InputStatus)) {
         for (int k = 0; k < reply::lowBitsCount; ++k) {
             const Byte value = replyBuffer[reply::lowBitsFirstPosition + reply::lowBitsStride * k];
             if ((value & reply::lowBitsMask) > reply::lowBitsHighest) {

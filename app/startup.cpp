@@ -1,0 +1,84 @@
+#include "app/startup.h"
+
+#include "core/commandline.h"
+#include "core/hostfacts.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "host/host.h"
+#include "panel/panel.h"
+#include "protocol/protocol.h"
+#include "serial/serial.h"
+#include "windows/frmcomm.h"
+#include "windows/frmdebug.h"
+#include "windows/windows.h"
+
+#include <QDir>
+
+void ReadSettingsFile(const QString& fileName) {
+    const QString path = QDir(host::ProgramDirectory()).filePath(fileName);
+    const settings::ReadResult result = settings::LoadSettingsFile(path);
+    if (result.failed) {
+        host::MsgBox(QString::number(result.errorNumber) + QLatin1Char('\r') + result.description,
+                     host::mbOkOnly, host::ApplicationTitle());
+    }
+}
+
+void Main() {
+    // 1. A second instance ends at once, without a message.
+    if (host::PreviousInstanceRunning()) {
+        host::EndProgram();
+        return;
+    }
+
+    // 2. The command line: one debug word, or the fader notice for two words or more.
+    const Integer words = SplitCommandLine();
+    if (words == 0) {
+        debugMode = flagFalse;
+    } else if (words == 1) {
+        debugMode = ToFlag(IsDebugWord(commandArgs[0]));
+    } else {
+        ShowMessage(MessageKind::FaderNotice);
+    }
+    // A stop asked for while a box was open ends start-up there: nothing
+    // after it runs, and the port is never opened.
+    if (host::ProgramEnding()) {
+        return;
+    }
+
+    // 3. The settings file.
+    ReadSettingsFile(QStringLiteral("Initial.vqp"));
+    if (host::ProgramEnding()) {
+        return;
+    }
+
+    // 4, 5. First values of the panel state and the scene names.
+    SetFirstPanelValues();
+
+    // 6, 7. Locale and label font.
+    systemState.localeCode = GetLocaleCode();
+    labelFont = LabelFontFor(systemState.localeCode);
+
+    // 8. The converter's port.
+    FindConverterPort();
+
+    // 9. The panel's picture list (touching the panel loads it).
+    FillPanelImageList();
+
+    // 10. The reply tables.
+    InitProtocolTables();
+
+    // 11. The communication window: it opens the port, reads the mixer and
+    // shows the panel. A stop while its load shows message 1 unloads it
+    // again; showing it then does nothing.
+    frmComm().Show();
+    if (host::ProgramEnding()) {
+        return;
+    }
+
+    // 12. The debug window, in debug mode.
+    if (debugMode == flagTrue) {
+        frmDebug().Show();
+    }
+
+    // 13. Return: the program runs on the events of its windows.
+}

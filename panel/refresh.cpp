@@ -1,0 +1,169 @@
+// Drawing the mixer's state on the main panel: in full after a full status
+// read, by difference after a status poll, and group by group for the
+// panel's own handlers.
+#include "panel/frmcontrol.h"
+#include "panel/panel.h"
+
+#include "controls/olecolor.h"
+#include "core/state.h"
+
+namespace {
+constexpr OleColor white = OleRgb(255, 255, 255);
+constexpr OleColor black = OleRgb(0, 0, 0);
+
+const std::array<QString, 4> radioOnPictures{
+    QStringLiteral("A_radio_on_press.bmp"), QStringLiteral("B_radio_on_press.bmp"),
+    QStringLiteral("C_radio_on_press.bmp"), QStringLiteral("D_radio_on_press.bmp")};
+const std::array<QString, 4> radioOffPictures{
+    QStringLiteral("A_radio_off_off.bmp"), QStringLiteral("B_radio_off_off.bmp"),
+    QStringLiteral("C_radio_off_off.bmp"), QStringLiteral("D_radio_off_off.bmp")};
+
+// List images of the lamps.
+constexpr int overGainOffImage = 37;
+constexpr int overGainOnImage = 38;
+constexpr int mugenOffImage = 39;
+constexpr int mugenOnImage = 40;
+
+MasterSection& Master(Integer i) {
+    return panelState.masters.at(static_cast<std::size_t>(i));
+}
+MasterSection& SyncedMaster(Integer i) {
+    return syncedPanelState.masters.at(static_cast<std::size_t>(i));
+}
+} // namespace
+
+void RefreshPanel() {
+    FrmControl& form = frmControl();
+    for (std::size_t k = 0; k < 6; ++k) {
+        form.SSCommand1[k].SetCaption(panelState.inputs[k].name.Trimmed());
+    }
+    panelSelectedInput = -1;
+    if (panelState.selectedInput != -1) {
+        ShowSelectedInput(panelState.selectedInput);
+    }
+    for (Integer i = 0; i < 2; ++i) {
+        form.Label1[i].setText(Master(i).name.Trimmed());
+        form.Ctlfader1[static_cast<std::size_t>(i)].SetValue(Master(i).level);
+        ShowMuting(i);
+    }
+    for (int k = 0; k < 4; ++k) {
+        form.Label1[10 + k].setText(sceneNames[static_cast<std::size_t>(k)].ToQString());
+    }
+    radioPressed = 0;
+    if (panelState.recall != 0) {
+        ShowRadioButtons(static_cast<Integer>(panelState.recall - 1));
+    }
+    syncedPanelState = panelState;
+}
+
+void RefreshFromStatus(Integer kind) {
+    if (kind != Value(RequestKind::Status)) {
+        return;
+    }
+    FrmControl& form = frmControl();
+    for (Integer i = 0; i < 2; ++i) {
+        ShowOverGain(i);
+        SyncedMaster(i).lamps[overGain] = Master(i).lamps[overGain];
+        ShowMugen(i);
+        SyncedMaster(i).lamps[mugen] = Master(i).lamps[mugen];
+        form.Ctlfader1[static_cast<std::size_t>(i)].SetValue(Master(i).level);
+    }
+    if (panelState.recall != syncedPanelState.recall) {
+        Integer argument = radioPressed;
+        if (panelState.recall == 0) {
+            argument = 4;
+        } else if (panelState.recall >= 1 && panelState.recall <= 20) {
+            argument = static_cast<Integer>(panelState.recall - 1);
+        }
+        ShowRadioButtons(argument);
+        syncedPanelState.recall = panelState.recall;
+    }
+    if (panelState.selectedInput != syncedPanelState.selectedInput) {
+        ShowSelectedInput(panelState.selectedInput);
+        syncedPanelState.selectedInput = panelState.selectedInput;
+    }
+    for (Integer i = 0; i < 2; ++i) {
+        if (Master(i).muted != SyncedMaster(i).muted) {
+            ShowMuting(i);
+            SyncedMaster(i).muted = Master(i).muted;
+        }
+    }
+}
+
+void ShowSelectedInput(Integer index) {
+    FrmControl& form = frmControl();
+    if (panelSelectedInput >= 0 && panelSelectedInput <= 5) {
+        SSCommand& previous = form.SSCommand1[static_cast<std::size_t>(panelSelectedInput)];
+        previous.SetPictureName(QStringLiteral("Button_off_off.bmp"));
+        previous.SetForeColor(white);
+    }
+    bool transportEnabled = true;
+    if (index < 0 || index > 5) {
+        panelSelectedInput = -1;
+    } else {
+        SSCommand& selected = form.SSCommand1[static_cast<std::size_t>(index)];
+        selected.SetPictureName(QStringLiteral("Button_on_press.bmp"));
+        selected.SetForeColor(black);
+        panelSelectedInput = index;
+        transportEnabled = panelState.inputs[static_cast<std::size_t>(index)].status != -1;
+    }
+    if (systemState.deviceResponding == flagTrue) {
+        for (SSCommand& key : form.SSCommand2) {
+            key.SetEnabled(transportEnabled);
+        }
+    }
+}
+
+void ShowMuting(Integer master) {
+    FrmControl& form = frmControl();
+    const MasterSection& section = Master(master);
+    if (section.muted == flagTrue) {
+        form.SSCommand3.at(static_cast<std::size_t>(master))
+            .SetPictureName(QStringLiteral("Muting_on_press.bmp"));
+    } else if (section.muted == flagFalse) {
+        form.SSCommand3.at(static_cast<std::size_t>(master))
+            .SetPictureName(QStringLiteral("Muting_off_off.bmp"));
+    }
+    for (int b = 0; b < 2; ++b) {
+        const std::size_t n = static_cast<std::size_t>(2 * master + b);
+        SSCommand& button = form.SSCommand4[n];
+        if (section.muted != 0) {
+            form.Image5[n].SetVisible(true);
+            if (button.Enabled()) {
+                button.SetEnabled(false);
+            }
+        } else {
+            form.Image5[n].SetVisible(false);
+            if (!button.Enabled()) {
+                button.SetEnabled(true);
+            }
+        }
+    }
+}
+
+void ShowRadioButtons(Integer index) {
+    if (radioPressed == index + 1) {
+        radioPressed = 0;
+        return;
+    }
+    radioPressed = static_cast<Integer>(index + 1);
+    FrmControl& form = frmControl();
+    for (std::size_t k = 0; k < 4; ++k) {
+        const bool lit = sceneSetup.sceneNumbers[k] == panelState.recall;
+        form.SSCommand5[k].SetPictureName(lit ? radioOnPictures[k] : radioOffPictures[k]);
+    }
+}
+
+void ShowOverGain(Integer master) {
+    FrmControl& form = frmControl();
+    const bool on = Master(master).lamps[overGain] == flagTrue;
+    form.Image2.at(static_cast<std::size_t>(master))
+        .SetPicture(form.ImageList1.Picture(on ? overGainOnImage : overGainOffImage));
+}
+
+void ShowMugen(Integer master) {
+    FrmControl& form = frmControl();
+    const bool on = Master(master).lamps[mugen] == flagTrue;
+    form.Image3.at(static_cast<std::size_t>(master))
+        .SetPicture(form.ImageList1.Picture(on ? mugenOnImage : mugenOffImage));
+}

@@ -1,0 +1,210 @@
+// The serial link: opening and closing the port, writing one frame byte by
+// byte, assembling one reply as its bytes arrive, and the link's bookkeeping.
+// The link knows nothing of what a frame means.
+#include "core/commandline.h"
+#include "serial/serial.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+constexpr Byte ackByte = 0x41;  // "A"
+constexpr Byte nakByte = 0x4E;  // "N"
+constexpr Byte frameEnd = 0x0D; // carriage return
+constexpr int bytesPerRead = 1;
+constexpr int receiveThreshold = 1;
+constexpr Integer testPortNumber = 1;
+const QString lineSettings = QStringLiteral("38400,O,8,1");
+const QString testLineSettings = QStringLiteral("9600,O,8,1");
+const QString nakLine = QStringLiteral("NAK_NAK");
+
+// The receive buffer's count as last read while a reply was collected.
+Integer lastCount = 0;
+
+LinkEvents linkEvents;
+
+void LogFrame(TrafficDirection direction, Integer length) {
+    if (debugMode == flagTrue && linkEvents.frameLogged) {
+        linkEvents.frameLogged(direction, length);
+    }
+}
+
+// The receive buffer's count as a 16-bit value; a count beyond it (a flood)
+// stays at the largest value rather than wrapping round to a small one.
+Integer WaitingCount(CommControls& form) {
+    const qint64 waiting = form.MSComm1.InBufferCount();
+    return static_cast<Integer>(std::min<qint64>(waiting, std::numeric_limits<Integer>::max()));
+}
+
+// Writes one byte, probing the port first. False when the port is gone (the
+// link has then been taken down); a write that fails is skipped.
+enum class ByteOutcome { Written, Suspended, Dead };
+ByteOutcome SendOneByte(CommControls& form, Byte value) {
+    if (linkSuspended == flagTrue) {
+        return ByteOutcome::Suspended;
+    }
+    if (!IsPortAlive()) {
+        if (linkEvents.lost) {
+            linkEvents.lost();
+        }
+        return ByteOutcome::Dead;
+    }
+    form.MSComm1.Output(value);
+    return ByteOutcome::Written;
+}
+
+// The next received byte; -1 when none waits.
+int ReadByte(CommControls& form) {
+    const QByteArray one = form.MSComm1.Input();
+    return one.isEmpty() ? -1 : static_cast<Byte>(one[0]);
+}
+
+} // namespace
+
+void SetLinkEvents(LinkEvents events) {
+    linkEvents = std::move(events);
+}
+
+bool OpenPort(CommControls& form) {
+    SerialPort& port = form.MSComm1;
+    const Integer words = SplitCommandLine();
+    const bool testPort = words == 1 && IsTestPortWord(commandArgs[0]);
+    port.SetCommPort(testPort ? testPortNumber : comPortNumber);
+    if (!port.SetSettings(testPort ? testLineSettings : lineSettings)) {
+        return false;
+    }
+    if (!port.SetRTSEnable(true) || !port.SetDTREnable(false)) {
+        return false;
+    }
+    if (!port.SetPortOpen(true)) {
+        return false;
+    }
+    if (!port.DiscardInput()) {
+        return false;
+    }
+    port.SetInputLen(bytesPerRead);
+    port.SetRThreshold(receiveThreshold);
+    return true;
+}
+
+void ClosePort(CommControls& form) {
+    form.MSComm1.DiscardInput();
+    form.MSComm1.SetPortOpen(false);
+}
+
+void DiscardInput(CommControls& form) {
+    form.MSComm1.DiscardInput();
+}
+
+LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {
+    if (systemState.portIsOpen != flagTrue) {
+        return LinkResult::Dead;
+    }
+    // Frames come from the send buffer: never read beyond it.
+    const int count = std::min<int>(length, sendBufferSize);
+    int i = 0;
+    for (;;) {
+        const Byte value = bytes[i];
+        ++i;
+        ByteOutcome outcome = SendOneByte(form, value);
+        if (outcome == ByteOutcome::Suspended) {
+            return LinkResult::Ok;
+        }
+        if (outcome == ByteOutcome::Dead) {
+            return LinkResult::Dead;
+        }
+        if (i < count) {
+            form.Timer1.SetEnabled(true);
+            continue;
+        }
+        ++i;
+        outcome = SendOneByte(form, frameEnd);
+        if (outcome == ByteOutcome::Suspended) {
+            return LinkResult::Ok;
+        }
+        if (outcome == ByteOutcome::Dead) {
+            return LinkResult::Dead;
+        }
+        break;
+    }
+    LogFrame(TrafficDirection::Sent, exchange[sendRecord].length);
+    return LinkResult::Ok;
+}
+
+LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& buffer,
+                        Integer& expectedCount) {
+    if (systemState.portIsOpen != flagTrue) {
+        return LinkResult::Dead;
+    }
+    LinkResult result = LinkResult::Ok;
+    if (ackSeen != flagTrue && nakSeen != flagTrue) {
+        form.MSComm1.SetInputLen(bytesPerRead);
+        const int first = ReadByte(form);
+        if (first == ackByte) {
+            ackSeen = flagTrue;
+        } else if (first == nakByte) {
+            if (debugMode == flagTrue) {
+                debugLists[0].InsertItem(nakLine);
+                debugLists[1].InsertItem(nakLine);
+            }
+            nakSeen = flagTrue;
+            result = LinkResult::Refused;
+        }
+        // Any other byte is dropped.
+    }
+    if (ackSeen == flagTrue) {
+        if (expectedCount != 0) {
+            lastCount = WaitingCount(form);
+        } else {
+            expectedCount = 1;
+        }
+        if (lastCount != expectedCount) {
+            return result;
+        }
+        // A count whose data would not fit the reply buffer never completes:
+        // nothing is read, and the reply timer retransmits and finally gives up.
+        if (expectedCount < 1 || expectedCount - 1 > static_cast<int>(buffer.size())) {
+            return result;
+        }
+        if (expectedCount == 1) {
+            exchange[sendRecord].busy = flagFalse;
+        } else {
+            for (int i = 0; i < expectedCount - 1; ++i) {
+                const int value = ReadByte(form);
+                if (value < 0) {
+                    return result;
+                }
+                buffer[static_cast<std::size_t>(i)] = static_cast<Byte>(value);
+            }
+        }
+        if (ReadByte(form) == frameEnd) {
+            ackSeen = flagFalse;
+            nakSeen = flagFalse;
+            form.MSComm1.DiscardInput();
+            result = LinkResult::Accepted;
+            --expectedCount;
+            exchange[replyRecord].ticks = 0;
+            LogFrame(TrafficDirection::Received, exchange[replyRecord].length);
+        }
+    }
+    return result;
+}
+
+void ResetLinkState() {
+    anyChangePending = false;
+    fullStatusNeeded = false;
+    for (KindFlags& flags : kindFlags) {
+        flags.changePending = flagFalse;
+        flags.requestOutstanding = flagFalse;
+    }
+    for (ExchangeRecord& record : exchange) {
+        record = ExchangeRecord{flagFalse, 0, 0, -1, 0, 0};
+    }
+}
+
+bool IsPortAlive() {
+    return comm().MSComm1.IsAlive();
+}
