@@ -1,12 +1,16 @@
 #include "assets/artwork.h"
 
+#include "assets/bitmapnames.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 
@@ -56,10 +60,39 @@ QFont LegendFont(int pixels, bool bold = true) {
     return font;
 }
 
-QImage NewImage(int width, int height, const QColor& fill) {
-    QImage image(width, height, QImage::Format_RGB888);
+// The device pixels of a picture of `size` pixels at `scale`.
+QSize DeviceSize(const QSize& size, qreal scale) {
+    return {static_cast<int>(std::lround(size.width() * scale)),
+            static_cast<int>(std::lround(size.height() * scale))};
+}
+
+// A picture of width x height pixels drawn at `scale` device pixels per
+// pixel: the painter works in the picture's own pixels at every scale, so
+// that text, symbols and edges are drawn at the finer resolution.
+QImage NewImage(int width, int height, const QColor& fill, qreal scale) {
+    QImage image(DeviceSize(QSize(width, height), scale), QImage::Format_RGB888);
+    image.setDevicePixelRatio(scale);
     image.fill(fill);
     return image;
+}
+
+// Lines one pixel wide, and the outline of a rectangle's pixels, filled as
+// whole pixels from the first to the last one given: at every scale they
+// cover exactly the pixels they cover at scale 1 (a stroked line would sit
+// half a device pixel off and end short at finer scales).
+void HLine(QPainter& p, int x1, int x2, int y, const QColor& colour) {
+    p.fillRect(QRect(QPoint(std::min(x1, x2), y), QPoint(std::max(x1, x2), y)), colour);
+}
+
+void VLine(QPainter& p, int x, int y1, int y2, const QColor& colour) {
+    p.fillRect(QRect(QPoint(x, std::min(y1, y2)), QPoint(x, std::max(y1, y2))), colour);
+}
+
+void Outline(QPainter& p, const QRect& box, const QColor& colour) {
+    HLine(p, box.left(), box.right(), box.top(), colour);
+    HLine(p, box.left(), box.right(), box.bottom(), colour);
+    VLine(p, box.left(), box.top() + 1, box.bottom() - 1, colour);
+    VLine(p, box.right(), box.top() + 1, box.bottom() - 1, colour);
 }
 
 // A key sitting in its cut-out: a one-pixel dark bezel, the key cap with its
@@ -97,18 +130,16 @@ void DrawKey(QPainter& p, const QSize& size, const KeyColours& colours, Face fac
     const int right = size.width() - 2;
     const int bottom = size.height() - 2;
     if (face == Face::normal) {
-        p.setPen(colours.top.lighter(lit ? 108 : 135));
-        p.drawLine(3, 1, right - 2, 1);
-        p.drawLine(1, 3, 1, bottom - 2);
-        p.setPen(colours.bottom.darker(150));
-        p.drawLine(3, bottom, right - 2, bottom);
-        p.drawLine(right, 3, right, bottom - 2);
+        const QColor light = colours.top.lighter(lit ? 108 : 135);
+        HLine(p, 3, right - 2, 1, light);
+        VLine(p, 1, 3, bottom - 2, light);
+        const QColor shade = colours.bottom.darker(150);
+        HLine(p, 3, right - 2, bottom, shade);
+        VLine(p, right, 3, bottom - 2, shade);
     } else if (face == Face::pressed) {
-        p.setPen(QColor(0, 0, 0, 150));
-        p.drawLine(2, 1, right - 1, 1);
-        p.drawLine(1, 2, 1, bottom - 1);
-        p.setPen(QColor(0, 0, 0, 80));
-        p.drawLine(2, 2, right - 1, 2);
+        HLine(p, 2, right - 1, 1, QColor(0, 0, 0, 150));
+        VLine(p, 1, 2, bottom - 1, QColor(0, 0, 0, 150));
+        HLine(p, 2, right - 1, 2, QColor(0, 0, 0, 80));
     }
 }
 
@@ -219,17 +250,17 @@ bool ParseVariant(const QString& stem, const QString& family, Variant& variant) 
     return false;
 }
 
-QImage InputButton(const Variant& v) {
-    QImage image = NewImage(80, 21, bezel);
+QImage InputButton(const Variant& v, qreal scale) {
+    QImage image = NewImage(80, 21, bezel, scale);
     QPainter p(&image);
-    DrawKey(p, image.size(), v.lit ? amberKey : darkKey, v.face, v.lit);
+    DrawKey(p, image.deviceIndependentSize().toSize(), v.lit ? amberKey : darkKey, v.face, v.lit);
     return image;
 }
 
-QImage TransportKey(const QString& name, const Variant& v) {
-    QImage image = NewImage(29, 30, bezel);
+QImage TransportKey(const QString& name, const Variant& v, qreal scale) {
+    QImage image = NewImage(29, 30, bezel, scale);
     QPainter p(&image);
-    DrawKey(p, image.size(), darkKey, v.face, false);
+    DrawKey(p, image.deviceIndependentSize().toSize(), darkKey, v.face, false);
     const QPointF centre = QPointF(14, 15) + ContentOffset(v.face);
     QColor colour = SymbolColour(v.face, false);
     if (name == QLatin1String("play") && v.face != Face::disabled) {
@@ -242,10 +273,10 @@ QImage TransportKey(const QString& name, const Variant& v) {
     return image;
 }
 
-QImage MutingButton(const Variant& v) {
-    QImage image = NewImage(78, 20, bezel);
+QImage MutingButton(const Variant& v, qreal scale) {
+    QImage image = NewImage(78, 20, bezel, scale);
     QPainter p(&image);
-    DrawKey(p, image.size(), v.lit ? redKey : darkKey, v.face, v.lit);
+    DrawKey(p, image.deviceIndependentSize().toSize(), v.lit ? redKey : darkKey, v.face, v.lit);
     const QPointF offset = ContentOffset(v.face);
     const bool ledOn = v.lit && v.face != Face::disabled;
     QColor ledColour = ledOn ? QColor(255, 70, 50) : QColor(92, 24, 20);
@@ -262,10 +293,10 @@ QImage MutingButton(const Variant& v) {
     return image;
 }
 
-QImage LevelButton(bool up, const Variant& v) {
-    QImage image = NewImage(25, 21, bezel);
+QImage LevelButton(bool up, const Variant& v, qreal scale) {
+    QImage image = NewImage(25, 21, bezel, scale);
     QPainter p(&image);
-    DrawKey(p, image.size(), darkKey, v.face, false);
+    DrawKey(p, image.deviceIndependentSize().toSize(), darkKey, v.face, false);
     const QPointF c = QPointF(12.5, 10.5) + ContentOffset(v.face);
     QPolygonF arrow;
     if (up) {
@@ -283,10 +314,10 @@ QImage LevelButton(bool up, const Variant& v) {
     return image;
 }
 
-QImage RadioButton(QChar letter, const Variant& v) {
-    QImage image = NewImage(23, 24, bezel);
+QImage RadioButton(QChar letter, const Variant& v, qreal scale) {
+    QImage image = NewImage(23, 24, bezel, scale);
     QPainter p(&image);
-    DrawKey(p, image.size(), v.lit ? greenKey : darkKey, v.face, v.lit);
+    DrawKey(p, image.deviceIndependentSize().toSize(), v.lit ? greenKey : darkKey, v.face, v.lit);
     const QPointF offset = ContentOffset(v.face);
     DrawCentredText(p, QRectF(0, 1, 23, 23).translated(offset), QString(letter), LegendFont(13),
                     SymbolColour(v.face, v.lit));
@@ -294,8 +325,8 @@ QImage RadioButton(QChar letter, const Variant& v) {
 }
 
 // A lamp behind a lens: dark when off, glowing when on, with its legend.
-QImage Lamp(const QSize& size, const QColor& onColour, const QString& text, bool on) {
-    QImage image = NewImage(size.width(), size.height(), bezel);
+QImage Lamp(const QSize& size, const QColor& onColour, const QString& text, bool on, qreal scale) {
+    QImage image = NewImage(size.width(), size.height(), bezel, scale);
     QPainter p(&image);
     const QRectF lens(1.5, 1.5, size.width() - 3, size.height() - 3);
     QPainterPath shape;
@@ -338,49 +369,54 @@ QImage Lamp(const QSize& size, const QColor& onColour, const QString& text, bool
 
 struct Entry {
     QString name;
-    std::function<QImage()> draw;
+    std::function<QImage(qreal scale)> draw;
 };
 
+// Every bitmap the artwork can draw, by its lower-case file name.
 std::vector<Entry> Catalogue() {
     std::vector<Entry> entries;
     const std::array<const char*, 6> suffixes{"_off_disable", "_off_off", "_off_press",
                                               "_on_disable",  "_on_off",  "_on_press"};
-    auto addFamily = [&entries, &suffixes](const QString& family, bool withOn,
-                                           const std::function<QImage(const Variant&)>& draw) {
+    using Draw = std::function<QImage(const Variant&, qreal)>;
+    auto addFamily = [&entries, &suffixes](const QString& family, bool withOn, const Draw& draw) {
         for (const char* suffix : suffixes) {
             const QString stem = family + QLatin1String(suffix);
             Variant v{};
             if (!ParseVariant(stem, family, v) || (v.lit && !withOn)) {
                 continue;
             }
-            entries.push_back({stem + QStringLiteral(".bmp"), [draw, v] { return draw(v); }});
+            entries.push_back(
+                {stem + QStringLiteral(".bmp"), [draw, v](qreal scale) { return draw(v, scale); }});
         }
     };
     addFamily(QStringLiteral("button"), true, InputButton);
     for (const QChar letter : QStringLiteral("abcd")) {
         addFamily(QString(letter) + QStringLiteral("_radio"), true,
-                  [letter](const Variant& v) { return RadioButton(letter.toUpper(), v); });
+                  [letter](const Variant& v, qreal scale) {
+                      return RadioButton(letter.toUpper(), v, scale);
+                  });
     }
     addFamily(QStringLiteral("down"), false,
-              [](const Variant& v) { return LevelButton(false, v); });
-    addFamily(QStringLiteral("up"), false, [](const Variant& v) { return LevelButton(true, v); });
-    entries.push_back(
-        {QStringLiteral("overgain_off.bmp"), [] {
-             return Lamp({31, 23}, QColor(255, 52, 36), QStringLiteral("OVER"), false);
-         }});
-    entries.push_back({QStringLiteral("overgain_on.bmp"), [] {
-                           return Lamp({31, 23}, QColor(255, 52, 36), QStringLiteral("OVER"), true);
-                       }});
-    entries.push_back({QStringLiteral("mugen_off.bmp"), [] {
-                           return Lamp({31, 13}, QColor(255, 176, 30), QString(), false);
-                       }});
-    entries.push_back({QStringLiteral("mugen_on.bmp"), [] {
-                           return Lamp({31, 13}, QColor(255, 176, 30), QString(), true);
-                       }});
+              [](const Variant& v, qreal scale) { return LevelButton(false, v, scale); });
+    addFamily(QStringLiteral("up"), false,
+              [](const Variant& v, qreal scale) { return LevelButton(true, v, scale); });
+    const QColor overGainColour(255, 52, 36);
+    const QColor mugenColour(255, 176, 30);
+    for (const bool on : {false, true}) {
+        const QString state = on ? QStringLiteral("_on.bmp") : QStringLiteral("_off.bmp");
+        entries.push_back(
+            {QStringLiteral("overgain") + state, [on, overGainColour](qreal scale) {
+                 return Lamp({31, 23}, overGainColour, QStringLiteral("OVER"), on, scale);
+             }});
+        entries.push_back({QStringLiteral("mugen") + state, [on, mugenColour](qreal scale) {
+                               return Lamp({31, 13}, mugenColour, QString(), on, scale);
+                           }});
+    }
     addFamily(QStringLiteral("muting"), true, MutingButton);
     for (const char* key : {"prev", "next", "stop", "rew", "play", "forward", "pause"}) {
         const QString name = QLatin1String(key);
-        addFamily(name, false, [name](const Variant& v) { return TransportKey(name, v); });
+        addFamily(name, false,
+                  [name](const Variant& v, qreal scale) { return TransportKey(name, v, scale); });
     }
     return entries;
 }
@@ -411,9 +447,8 @@ void Section(QPainter& p, const QRect& box) {
     p.setPen(QPen(sectionEdgeDark, 1));
     p.drawPath(shape);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(sectionEdgeLight);
-    p.drawLine(box.left() + 4, box.bottom() + 1, box.right() - 4, box.bottom() + 1);
-    p.drawLine(box.right() + 1, box.top() + 4, box.right() + 1, box.bottom() - 4);
+    HLine(p, box.left() + 4, box.right() - 4, box.bottom() + 1, sectionEdgeLight);
+    VLine(p, box.right() + 1, box.top() + 4, box.bottom() - 4, sectionEdgeLight);
 }
 
 void Title(QPainter& p, const QRect& box, const QString& text, bool centred) {
@@ -422,32 +457,33 @@ void Title(QPainter& p, const QRect& box, const QString& text, bool centred) {
     p.setFont(font);
     const QRect line(box.left() + 7, box.top() + 3, box.width() - 14, 12);
     const int textWidth = p.fontMetrics().horizontalAdvance(text);
+    const QColor ruleColour(86, 90, 100);
     p.setPen(legend);
     if (centred) {
         p.drawText(line, Qt::AlignHCenter | Qt::AlignVCenter, text);
         const int left = line.center().x() - textWidth / 2 - 5;
         const int right = line.center().x() + textWidth / 2 + 5;
-        p.setPen(QColor(86, 90, 100));
-        p.drawLine(line.left(), line.center().y(), left, line.center().y());
-        p.drawLine(right, line.center().y(), line.right(), line.center().y());
+        HLine(p, line.left(), left, line.center().y(), ruleColour);
+        HLine(p, right, line.right(), line.center().y(), ruleColour);
     } else {
         p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, text);
-        p.setPen(QColor(86, 90, 100));
-        p.drawLine(line.left() + textWidth + 6, line.center().y(), line.right(), line.center().y());
+        HLine(p, line.left() + textWidth + 6, line.right(), line.center().y(), ruleColour);
     }
 }
 
 void Cutout(QPainter& p, const QRect& control) {
     p.fillRect(control.adjusted(-1, -1, 1, 1), QColor(16, 16, 19));
-    p.setPen(QColor(70, 73, 82));
-    p.drawLine(control.left() - 1, control.bottom() + 2, control.right() + 1, control.bottom() + 2);
+    HLine(p, control.left() - 1, control.right() + 1, control.bottom() + 2, QColor(70, 73, 82));
 }
 
+// The inside of a strip shows the painter's brush, as the sections' insides
+// do (Section fills its outline with it): the screws' gradient, beyond its
+// radius its outer colour. Kept so, the face looks as it always has.
 void Strip(QPainter& p, const QRect& label) {
     const QRect strip = label.adjusted(-3, -1, 3, 1);
     p.fillRect(strip, stripFill);
-    p.setPen(stripEdge);
-    p.drawRect(strip.adjusted(0, 0, -1, -1));
+    p.fillRect(strip.adjusted(1, 1, -1, -1), p.brush());
+    Outline(p, strip, stripEdge);
 }
 
 void Screw(QPainter& p, const QPointF& centre) {
@@ -465,8 +501,8 @@ void Screw(QPainter& p, const QPointF& centre) {
 
 } // namespace
 
-QImage LevelScale() {
-    QImage image = NewImage(20, 61, sectionFill);
+QImage LevelScale(qreal scale) {
+    QImage image = NewImage(20, 61, sectionFill, scale);
     QPainter p(&image);
     // The level bar's segment lines lie 3 pixels above this picture's top:
     // line k (0 at the top) is at row 2k - 3.
@@ -476,8 +512,7 @@ QImage LevelScale() {
         if (!major && k % 2 != 0) {
             continue;
         }
-        p.setPen(major ? legend : legendDim);
-        p.drawLine(major ? 13 : 16, y, 19, y);
+        HLine(p, major ? 13 : 16, 19, y, major ? legend : legendDim);
     }
     p.setFont(LegendFont(7, false));
     p.setPen(legendDim);
@@ -490,28 +525,29 @@ QImage LevelScale() {
     return image;
 }
 
-QImage PanelFace() {
-    QImage image = NewImage(faceWidth, faceHeight, faceTop);
+QImage PanelFace(qreal scale) {
+    QImage image = NewImage(faceWidth, faceHeight, faceTop, scale);
+    // The brushed plate, grain by grain at the device's resolution.
     Grain grain;
-    for (int y = 0; y < faceHeight; ++y) {
-        const QColor row = Mix(faceTop, faceBottom, static_cast<double>(y) / (faceHeight - 1));
+    const int rows = image.height();
+    const int columns = image.width();
+    for (int y = 0; y < rows; ++y) {
+        const QColor row = Mix(faceTop, faceBottom, static_cast<double>(y) / (rows - 1));
         const int rowShade = grain.Next(5) - 2;
-        for (int x = 0; x < faceWidth; ++x) {
+        uchar* pixel = image.scanLine(y);
+        for (int x = 0; x < columns; ++x) {
             const int shade = rowShade + grain.Next(3) - 1;
-            image.setPixelColor(x, y,
-                                QColor(qBound(0, row.red() + shade, 255),
-                                       qBound(0, row.green() + shade, 255),
-                                       qBound(0, row.blue() + shade + 1, 255)));
+            *pixel++ = static_cast<uchar>(qBound(0, row.red() + shade, 255));
+            *pixel++ = static_cast<uchar>(qBound(0, row.green() + shade, 255));
+            *pixel++ = static_cast<uchar>(qBound(0, row.blue() + shade + 1, 255));
         }
     }
     QPainter p(&image);
     // The edge of the front plate.
-    p.setPen(QColor(92, 95, 104));
-    p.drawLine(0, 0, faceWidth - 1, 0);
-    p.drawLine(0, 0, 0, faceHeight - 1);
-    p.setPen(QColor(10, 10, 12));
-    p.drawLine(0, 186, faceWidth - 1, 186);
-    p.drawLine(683, 0, 683, faceHeight - 1);
+    HLine(p, 0, faceWidth - 1, 0, QColor(92, 95, 104));
+    VLine(p, 0, 0, faceHeight - 1, QColor(92, 95, 104));
+    HLine(p, 0, faceWidth - 1, 186, QColor(10, 10, 12));
+    VLine(p, 683, 0, faceHeight - 1, QColor(10, 10, 12));
     for (const QPointF& screw :
          {QPointF(8, 8), QPointF(675, 8), QPointF(8, 178), QPointF(675, 178)}) {
         Screw(p, screw);
@@ -563,8 +599,7 @@ QImage PanelFace() {
         Cutout(p, Px(3975 + dx, 1575, 465, 195));
         const QRect slot = Px(4935 + dx, 870, 210, 900).adjusted(-2, -2, 2, 2);
         p.fillRect(slot, QColor(8, 8, 10));
-        p.setPen(QColor(74, 77, 86));
-        p.drawLine(slot.left(), slot.bottom() + 1, slot.right(), slot.bottom() + 1);
+        HLine(p, slot.left(), slot.right(), slot.bottom() + 1, QColor(74, 77, 86));
         Cutout(p, Px(5340 + dx, 870, 375, 315));
         Cutout(p, Px(5340 + dx, 1500, 375, 315));
         Cutout(p, Px(4230 + dx, 2145, 1170, 300));
@@ -603,17 +638,18 @@ QImage PanelFace() {
 
 QStringList BitmapNames() {
     QStringList names;
-    for (const Entry& entry : Catalogue()) {
-        names.append(entry.name);
+    for (const std::string_view name : bitmapNames) {
+        names.append(
+            QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())).toLower());
     }
     return names;
 }
 
-QImage Bitmap(const QString& fileName) {
+QImage Bitmap(const QString& fileName, qreal scale) {
     const QString name = fileName.toLower();
     for (const Entry& entry : Catalogue()) {
         if (entry.name == name) {
-            return entry.draw().convertToFormat(QImage::Format_RGB888);
+            return entry.draw(scale).convertToFormat(QImage::Format_RGB888);
         }
     }
     return {};

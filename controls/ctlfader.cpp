@@ -4,11 +4,34 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
+namespace {
+// The first device row (or column) of pixel row (or column) `pixel` at `ratio`:
+// pixel p covers the device rows from DeviceEdge(p) up to DeviceEdge(p + 1).
+int DeviceEdge(int pixel, qreal ratio) {
+    return static_cast<int>(std::lround(pixel * ratio));
+}
+
+// Fills the device pixels of the rows from `top` up to `bottom` (exclusive)
+// and the columns from 0 up to `width`, in the surface's own pixels.
+void FillRows(QImage& surface, int top, int bottom, int width, const QColor& colour) {
+    const qreal ratio = surface.devicePixelRatio();
+    const int right = std::min(surface.width(), DeviceEdge(width, ratio));
+    const int last = std::min(surface.height(), DeviceEdge(bottom, ratio));
+    for (int y = DeviceEdge(top, ratio); y < last; ++y) {
+        for (int x = 0; x < right; ++x) {
+            surface.setPixelColor(x, y, colour);
+        }
+    }
+}
+} // namespace
+
 Ctlfader::Ctlfader(QWidget* parent)
-    : QWidget(parent), surface_(BackgroundPicture()), label1_(this) {
+    : QWidget(parent), surface_(BackgroundPicture(devicePixelRatioF())), label1_(this) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(QFont(QStringLiteral("Arial"), 9));
     resize(surfaceWidth, surfaceHeight);
@@ -24,8 +47,11 @@ Ctlfader::Ctlfader(QWidget* parent)
     inner_.front().Apply();
 }
 
-QImage Ctlfader::BackgroundPicture() {
-    QImage picture(surfaceWidth, surfaceHeight, QImage::Format_RGB888);
+QImage Ctlfader::BackgroundPicture(qreal devicePixelRatio) {
+    const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    QImage picture(DeviceEdge(surfaceWidth, ratio), DeviceEdge(surfaceHeight, ratio),
+                   QImage::Format_RGB888);
+    picture.setDevicePixelRatio(ratio);
     for (int y = 0; y < surfaceHeight; ++y) {
         QColor colour;
         if (y % 2 == 0) {
@@ -35,9 +61,7 @@ QImage Ctlfader::BackgroundPicture() {
         } else {
             colour = QColor(53, 56, 73);
         }
-        for (int x = 0; x < surfaceWidth; ++x) {
-            picture.setPixelColor(x, y, colour);
-        }
+        FillRows(picture, y, y + 1, surfaceWidth, colour);
     }
     return picture;
 }
@@ -104,22 +128,34 @@ void Ctlfader::SetValue(Integer v) {
     }
     darkSegments_ = static_cast<Integer>(dark);
     emit propertyChanged(QStringLiteral("Value"));
-
-    // Lines from (0, y) to (w, y), the end point excluded.
-    const int w = SegmentLength();
-    QPainter painter(&surface_);
-    for (int i = 1; i <= segments; ++i) {
-        const int y = (i - 1) * 2;
-        const QColor colour = ColorFromOle(i > darkSegments_ ? litSegment : unlitSegment);
-        if (w > 0) {
-            painter.fillRect(QRect(0, y, w, 1), colour);
-        }
-    }
-    painter.end();
+    DrawLines(std::clamp(segments - dark, 0, segments));
     update();
 }
 
+// Lines from (0, y) to (w, y), the end point excluded.
+void Ctlfader::DrawLines(int lit) {
+    drawnLit_ = lit;
+    const int w = SegmentLength();
+    if (w <= 0) {
+        return;
+    }
+    for (int i = 1; i <= segments; ++i) {
+        const int y = (i - 1) * 2;
+        const bool dark = i <= segments - lit;
+        FillRows(surface_, y, y + 1, w, ColorFromOle(dark ? unlitSegment : litSegment));
+    }
+}
+
 void Ctlfader::paintEvent(QPaintEvent*) {
+    const qreal ratio = devicePixelRatioF();
+    if (!qFuzzyCompare(surface_.devicePixelRatio(), ratio)) {
+        // Another screen: the surface anew at its resolution, with the lines
+        // last drawn.
+        surface_ = BackgroundPicture(ratio);
+        if (drawnLit_ >= 0) {
+            DrawLines(drawnLit_);
+        }
+    }
     QPainter painter(this);
     painter.fillRect(rect(), ColorFromOle(sysWindowBackground));
     painter.drawImage(0, 0, surface_);

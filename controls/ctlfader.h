@@ -2,6 +2,9 @@
 // It shows a level 0..30 as a column of 30 segment lines lit from the bottom
 // up. Display only: it takes no mouse or keyboard input and raises no events.
 // What it draws stays drawn: an off-screen image that every repaint shows.
+// The image has the device pixels of the bar's screen (14 x 61 at a device
+// pixel ratio of 1, twice that at 2); on a screen of another ratio it is
+// drawn anew with the lines last drawn.
 #pragma once
 
 #include "controls/olecolor.h"
@@ -52,13 +55,15 @@ public:
     // std::overflow_error and changes nothing.
     void SetValue(Integer v);
 
-    // What the bar shows (the off-screen drawing surface).
+    // What the bar shows (the off-screen drawing surface), at the device
+    // pixel ratio of the bar's screen.
     const QImage& Image() const { return surface_; }
     // The width of the inner label in pixels: the length of the segment lines.
     int SegmentLength() const;
 
-    // The background picture stored with the control.
-    static QImage BackgroundPicture();
+    // The background picture stored with the control, at a device pixel
+    // ratio: each of its 61 rows covers the device rows of its place.
+    static QImage BackgroundPicture(qreal devicePixelRatio = 1);
 
     QSize sizeHint() const override { return {surfaceWidth, surfaceHeight}; }
 
@@ -69,6 +74,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Lights the bottom `lit` of the 30 lines on the surface, darkens the others.
+    void DrawLines(int lit);
+
     OleColor backColor_ = 0;
     OleColor foreColor_ = 0;
     bool enabled_ = false;
@@ -78,6 +86,7 @@ private:
     Integer darkSegments_ = 0;
 
     QImage surface_;
-    QWidget label1_;                // measures the segment length; shows nothing
+    int drawnLit_ = -1; // lines lit on the surface by the last value; -1 before the first
+    QWidget label1_;    // measures the segment length; shows nothing
     std::vector<DesignItem> inner_; // the inner label's design geometry
 };

@@ -186,22 +186,44 @@ void SSCommand::SetPictureDown(const QString& value) {
 
 // An empty name blanks the face. A picture that cannot be loaded leaves the
 // face as it is and says so once on standard error: a button with a missing
-// bitmap still works.
+// bitmap still works. The picture comes at the device pixel ratio of the
+// button's screen; its size in the panel's pixels is the bitmap's.
 void SSCommand::LoadFace(const QString& fileName) {
     if (fileName.isEmpty()) {
         face_ = QPixmap();
+        faceFile_.clear();
         image1_.Clear();
         return;
     }
-    const QPixmap picture = host::LoadPicture(fileName);
+    const qreal ratio = devicePixelRatioF();
+    const QPixmap picture = host::LoadPicture(fileName, ratio);
     if (picture.isNull()) {
         Warn(QStringLiteral("cannot load the picture \"%1\"; the button keeps its face")
                  .arg(fileName));
         return;
     }
     face_ = picture;
+    faceFile_ = fileName;
+    faceRatio_ = ratio;
     image1_.SetPicture(picture);
-    image1_.resize(picture.size()); // the picture element takes the size of its picture
+    // The picture element takes the size of its picture.
+    image1_.resize(picture.deviceIndependentSize().toSize());
+}
+
+// The button paints before its picture element: on another screen (or after
+// the screen's ratio changed) the face is loaded anew for the new ratio,
+// once; a file gone meanwhile leaves the face as it was.
+void SSCommand::paintEvent(QPaintEvent*) {
+    const qreal ratio = devicePixelRatioF();
+    if (faceFile_.isEmpty() || qFuzzyCompare(faceRatio_, ratio)) {
+        return;
+    }
+    faceRatio_ = ratio;
+    const QPixmap picture = host::LoadPicture(faceFile_, ratio);
+    if (!picture.isNull()) {
+        face_ = picture;
+        image1_.SetPicture(picture);
+    }
 }
 
 void SSCommand::PlaceCaption(double leftTwips, double topTwips) {

@@ -61,7 +61,8 @@ public:
     // Notified after every property assignment with the property's name.
     std::function<void(const QString&)> PropertyChanged;
 
-    // What the face shows now, and the caption element.
+    // What the face shows now (at the device pixel ratio of the screen it is
+    // on), and the caption element.
     const QPixmap& Face() const { return face_; }
     const QLabel& CaptionLabel() const { return label1_; }
     QRect ImageRect() const { return image1_.geometry(); }
@@ -70,6 +71,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Shows the face at the resolution of the screen the button is on now.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The inner element under a point of the control: the caption lies above
@@ -101,6 +104,8 @@ private:
     bool dblClickLatch_ = false;
 
     QPixmap face_;
+    QString faceFile_;    // the file the face was loaded from
+    qreal faceRatio_ = 1; // the device pixel ratio it was loaded for
     FaceImage image1_;
     QLabel label1_;
     std::vector<DesignItem> inner_; // Image1, Label1 in collection order

@@ -1,5 +1,7 @@
 #include "host/host.h"
 
+#include "host/pictures.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
@@ -85,7 +87,7 @@ void SetTwipsPerPixel(double x, double y) {
     twipsYOverride = y;
 }
 
-QPixmap LoadPicture(const QString& fileName) {
+QPixmap LoadPicture(const QString& fileName, qreal devicePixelRatio) {
     if (fileName.isEmpty()) {
         return {};
     }
@@ -96,7 +98,10 @@ QPixmap LoadPicture(const QString& fileName) {
             return {};
         }
     }
-    return QPixmap(path);
+    if (devicePixelRatio <= 1) {
+        return QPixmap(path);
+    }
+    return QPixmap::fromImage(PictureAtRatio(path, devicePixelRatio).image);
 }
 
 QPixmap ImageList::Picture(int i) const {

@@ -62,7 +62,10 @@ int PixelsY(double twips);
 // Loads a bitmap by file name. A bare name is looked up in the program's
 // directory without regard to letter case; a name with a directory part is
 // taken as it stands. A null pixmap when the file is missing or unreadable.
-QPixmap LoadPicture(const QString& fileName);
+// For a device pixel ratio above 1 the picture comes at device pixels with
+// the ratio set: its variant for finer screens beside it when that is usable,
+// else the file scaled smoothly (host/pictures.h).
+QPixmap LoadPicture(const QString& fileName, qreal devicePixelRatio = 1);
 
 // A picture list: images numbered from 1.
 class ImageList {

@@ -1,8 +1,10 @@
 #include "panel/frmcontrol.h"
 
 #include "assets/artwork.h"
+#include "assets/bitmapnames.h"
 #include "core/state.h"
 #include "core/warn.h"
+#include "panel/windowicon.h"
 #include "protocol/protocol.h"
 
 #include <QGuiApplication>
@@ -80,31 +82,27 @@ PropertyBag ButtonDesign(const QString& stem) {
 }
 } // namespace
 
-const std::array<QString, 46> panelImageFiles{
-    QStringLiteral("button_off_disable.bmp"),  QStringLiteral("button_off_off.bmp"),
-    QStringLiteral("button_off_press.bmp"),    QStringLiteral("button_on_disable.bmp"),
-    QStringLiteral("button_on_off.bmp"),       QStringLiteral("button_on_press.bmp"),
-    QStringLiteral("A_radio_off_disable.bmp"), QStringLiteral("A_radio_off_off.bmp"),
-    QStringLiteral("A_radio_off_press.bmp"),   QStringLiteral("A_radio_on_disable.bmp"),
-    QStringLiteral("A_radio_on_off.bmp"),      QStringLiteral("A_radio_on_press.bmp"),
-    QStringLiteral("B_radio_off_disable.bmp"), QStringLiteral("B_radio_off_off.bmp"),
-    QStringLiteral("B_radio_off_press.bmp"),   QStringLiteral("B_radio_on_disable.bmp"),
-    QStringLiteral("B_radio_on_off.bmp"),      QStringLiteral("B_radio_on_press.bmp"),
-    QStringLiteral("C_radio_off_disable.bmp"), QStringLiteral("C_radio_off_off.bmp"),
-    QStringLiteral("C_radio_off_press.bmp"),   QStringLiteral("C_radio_on_disable.bmp"),
-    QStringLiteral("C_radio_on_off.bmp"),      QStringLiteral("C_radio_on_press.bmp"),
-    QStringLiteral("D_radio_off_disable.bmp"), QStringLiteral("D_radio_off_off.bmp"),
-    QStringLiteral("D_radio_off_press.bmp"),   QStringLiteral("D_radio_on_disable.bmp"),
-    QStringLiteral("D_radio_on_off.bmp"),      QStringLiteral("D_radio_on_press.bmp"),
-    QStringLiteral("down_off_disable.bmp"),    QStringLiteral("down_off_off.bmp"),
-    QStringLiteral("down_off_press.bmp"),      QStringLiteral("up_off_disable.bmp"),
-    QStringLiteral("up_off_off.bmp"),          QStringLiteral("up_off_press.bmp"),
-    QStringLiteral("overgain_off.bmp"),        QStringLiteral("overgain_on.bmp"),
-    QStringLiteral("mugen_off.bmp"),           QStringLiteral("mugen_on.bmp"),
-    QStringLiteral("muting_off_disable.bmp"),  QStringLiteral("muting_off_off.bmp"),
-    QStringLiteral("muting_off_press.bmp"),    QStringLiteral("muting_on_disable.bmp"),
-    QStringLiteral("muting_on_off.bmp"),       QStringLiteral("muting_on_press.bmp"),
-};
+namespace {
+// The picture list is the first 46 of the bitmaps, in the list's order and
+// spelling. The refresh routines show the lamps by their list images.
+constexpr std::size_t listImages = 46;
+static_assert(artwork::bitmapNames.size() >= listImages);
+static_assert(artwork::bitmapNames[36] == "overgain_off.bmp" &&
+              artwork::bitmapNames[37] == "overgain_on.bmp" &&
+              artwork::bitmapNames[38] == "mugen_off.bmp" &&
+              artwork::bitmapNames[39] == "mugen_on.bmp");
+
+std::array<QString, listImages> ListImageFiles() {
+    std::array<QString, listImages> files;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string_view name = artwork::bitmapNames[i];
+        files[i] = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    return files;
+}
+} // namespace
+
+const std::array<QString, 46> panelImageFiles = ListImageFiles();
 
 FrmControl& frmControl() {
     return frmControlSlot();
@@ -129,8 +127,9 @@ Integer FindLevelStep(const Single& level) {
     return 0;
 }
 
-FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace())) {
+FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace(devicePixelRatioF()))) {
     setWindowTitle(QStringLiteral("Ardenix Ver.1.3"));
+    GiveProgramIcon(*this);
     // The buttons take the user's locale from here: with a Japanese one their
     // captions keep their own Japanese face.
     setLocale(systemState.localeCode == 81 ? QLocale(QLocale::Japanese, QLocale::Japan)
@@ -150,7 +149,8 @@ FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace())) {
 
 void FrmControl::PlaceControls() {
     std::vector<DesignItem>& items = Controls();
-    const QPixmap scale = QPixmap::fromImage(artwork::LevelScale());
+    const qreal ratio = devicePixelRatioF();
+    const QPixmap scale = QPixmap::fromImage(artwork::LevelScale(ratio));
     // Parenting order is stacking order: what comes later lies above.
     for (int i = 0; i < 2; ++i) {
         Image4[i].setParent(this);
@@ -160,11 +160,12 @@ void FrmControl::PlaceControls() {
         // The lamps' pictures stored with the window: both lamps dark.
         Image2[i].setParent(this);
         Image2[i].SetPicture(
-            QPixmap::fromImage(artwork::Bitmap(QStringLiteral("overgain_off.bmp"))));
+            QPixmap::fromImage(artwork::Bitmap(QLatin1String(storedOverGainPicture), ratio)));
         items.push_back(Item(Indexed("Image2", i), Image2[i], overGainPlaces[i]));
         items.back().isImage = true;
         Image3[i].setParent(this);
-        Image3[i].SetPicture(QPixmap::fromImage(artwork::Bitmap(QStringLiteral("mugen_off.bmp"))));
+        Image3[i].SetPicture(
+            QPixmap::fromImage(artwork::Bitmap(QLatin1String(storedMugenPicture), ratio)));
         items.push_back(Item(Indexed("Image3", i), Image3[i], mugenPlaces[i]));
         items.back().isImage = true;
         Ctlfader1[i].setParent(this);
@@ -226,8 +227,9 @@ void FrmControl::PlaceControls() {
 
 void FrmControl::FillImageList() {
     ImageList1.Clear();
+    const qreal ratio = devicePixelRatioF();
     for (const QString& file : panelImageFiles) {
-        const QPixmap picture = host::LoadPicture(file);
+        const QPixmap picture = host::LoadPicture(file, ratio);
         if (picture.isNull()) {
             Warn(QStringLiteral("cannot load the picture \"%1\"").arg(file));
         }
@@ -274,7 +276,13 @@ void FrmControl::Form_Unload() {
     }
 }
 
+// The panel paints before its controls: on a screen of another device pixel
+// ratio its pictures are drawn anew first.
 void FrmControl::paintEvent(QPaintEvent*) {
+    const qreal ratio = devicePixelRatioF();
+    if (!qFuzzyCompare(face_.devicePixelRatio(), ratio)) {
+        MatchDeviceRatio(ratio);
+    }
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Base));
     painter.drawPixmap(0, 0, face_);

@@ -74,6 +74,13 @@ protected:
 private:
     void PlaceControls();
     void ConnectHandlers();
+    // Draws the face, the level scales and the lamps, and fills the picture
+    // list, at a new device pixel ratio (panel/deviceratio.cpp).
+    void MatchDeviceRatio(qreal ratio);
+
+    // The lamps' pictures stored with the window: both lamps dark.
+    static constexpr char storedOverGainPicture[] = "overgain_off.bmp";
+    static constexpr char storedMugenPicture[] = "mugen_off.bmp";
 
     QPixmap face_;
     bool placedOnScreen_ = false;

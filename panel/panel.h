@@ -21,7 +21,8 @@ bool FrmControlLoaded();
 // communication window with it (which ends the program).
 void SetPanelUnloadHandler(std::function<void()> handler);
 
-// The 46 files of the panel's picture list, list image 1 first.
+// The 46 files of the panel's picture list, list image 1 first: the first 46
+// names of assets/bitmaps.txt.
 extern const std::array<QString, 46> panelImageFiles;
 // Empties the panel's picture list and adds the 46 pictures as images 1 to 46.
 void FillPanelImageList();

@@ -129,7 +129,9 @@ class TestPackaging : public QObject {
         QVERIFY2(program.isFile() && program.isExecutable(), qPrintable(program.filePath()));
         const QStringList bitmaps =
             QDir(program.path()).entryList({QStringLiteral("*.bmp")}, QDir::Files);
-        QCOMPARE(bitmaps.size(), bitmapCount);
+        // Each bitmap with its two variants for finer screens (name@2x.bmp, name@3x.bmp).
+        QCOMPARE(bitmaps.filter(QStringLiteral("@")).size(), 2 * bitmapCount);
+        QCOMPARE(bitmaps.size() - bitmaps.filter(QStringLiteral("@")).size(), bitmapCount);
         const QStringList built =
             QDir(qEnvironmentVariable("ARDENIX_BIN_DIR")).entryList({QStringLiteral("*.bmp")});
         QCOMPARE(bitmaps, built);
