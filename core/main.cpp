@@ -3,12 +3,19 @@
 #include "core/startup.h"
 #include "core/stopsignals.h"
 #include "link/link.h"
+#include "service/automation.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ardenix"));
+    // A second start ends at once, without a message, once the running
+    // instance was asked to bring its panel to the front.
+    if (host::PreviousInstanceRunning()) {
+        automation::ActivateRunningInstance();
+        return 0;
+    }
     // The serial control and the communication timers go before the application object.
     struct CommControlsOwner {
         ~CommControlsOwner() { DestroyCommControls(); }
@@ -24,6 +31,8 @@ int main(int argc, char* argv[]) {
     Main();
     int status = 0;
     if (!host::ProgramEnding()) {
+        // The mixer on the session bus while the panel runs.
+        const automation::Automation automation;
         status = QApplication::exec();
     }
     // Windows unloaded on the way out are deleted once control is back here.

@@ -1,0 +1,479 @@
+#include "service/mixerservice.h"
+
+#include "core/state.h"
+#include "service/busnames.h"
+#include "service/panelaccess.h"
+
+#include <QDBusError>
+#include <QPointer>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// A tapped transport key is held this long.
+constexpr int tapMs = 100;
+// SetLevel lets go of the button at the latest this long after the press
+// (a full sweep of 30 steps takes 3 s), and gives the mixer this long
+// afterwards to report where the level stopped: the call ends within 10 s.
+constexpr int holdLimitMs = 7000;
+constexpr int settleLimitMs = 2500;
+
+const QString notConnectedText = QStringLiteral("the mixer is not connected");
+const QString linkLostText = QStringLiteral("the link to the mixer was lost");
+const QString endingText = QStringLiteral("ardenix is ending");
+
+constexpr std::array<const char*, 2> masterNames{"A", "B"};
+constexpr std::array<const char*, 4> sceneButtonNames{"A", "B", "C", "D"};
+// The transport keys in the panel's row, left to right.
+constexpr std::array<const char*, 7> transportKeyNames{"prev", "next",    "stop", "rewind",
+                                                       "play", "forward", "pause"};
+
+// The index of `name` in `names`, -1 when it is none of them.
+template <std::size_t N> int IndexOf(const std::array<const char*, N>& names, const QString& name) {
+    const auto found = std::find_if(names.begin(), names.end(),
+                                    [&name](const char* n) { return name == QLatin1String(n); });
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
+template <std::size_t N> QString ListOf(const std::array<const char*, N>& names) {
+    QStringList list;
+    for (const char* name : names) {
+        list.append(QString::fromLatin1(name));
+    }
+    return list.join(QStringLiteral(", "));
+}
+
+QString MasterName(int master) {
+    return QString::fromLatin1(masterNames.at(static_cast<std::size_t>(master)));
+}
+
+QString SceneButtonName(int button) {
+    return QString::fromLatin1(sceneButtonNames.at(static_cast<std::size_t>(button)));
+}
+
+QString TaskName(int task) {
+    constexpr std::array<const char*, 3> names{"RecallScene", "TapTransport", "SetLevel"};
+    return QString::fromLatin1(names.at(static_cast<std::size_t>(task)));
+}
+
+const MasterSection& Master(int master) {
+    return panelState.masters.at(static_cast<std::size_t>(master));
+}
+
+bool IsSceneCode(Integer code) {
+    return code >= firstSceneCode && code <= lastSceneCode;
+}
+
+} // namespace
+
+MixerService::MixerService(const QDBusConnection& bus) : bus_(bus) {
+    clock_.start();
+    releaseTimer_.setSingleShot(true);
+    releaseTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&releaseTimer_, &QTimer::timeout, this, [this] { ReleaseLevel(); });
+    levelDeadline_.setSingleShot(true);
+    connect(&levelDeadline_, &QTimer::timeout, this, [this] {
+        if (levelPhase_ == LevelPhase::Holding) {
+            ReleaseLevel();
+        } else {
+            AbortLevel(QStringLiteral("the mixer did not report the level after the release"));
+        }
+    });
+    tapTimer_.setSingleShot(true);
+    tapTimer_.setTimerType(Qt::PreciseTimer);
+    tapTimer_.setInterval(tapMs);
+    connect(&tapTimer_, &QTimer::timeout, this, [this] { EndTap(); });
+    announced_ = View();
+    Subscribe(*this);
+}
+
+MixerService::~MixerService() {
+    Unsubscribe(*this);
+    // The panel may be gone already: nothing is pressed or let go any more,
+    // but a call still waiting hears why it ends.
+    if (longCall_) {
+        bus_.send(longCall_->call.createErrorReply(busnames::notConnectedError, endingText));
+    }
+}
+
+MixerView MixerService::View() const {
+    return ReadMixerView(CurrentLinkState(), panelaccess::PortPath());
+}
+
+bool MixerService::Online() const {
+    return !panelaccess::ProgramEnding() && panelaccess::PanelLoaded() &&
+           CurrentLinkState() == LinkState::Online;
+}
+
+bool MixerService::Fail(const QString& errorName, const QString& text) {
+    sendErrorReply(errorName, text);
+    return false;
+}
+
+bool MixerService::CanOperate() {
+    if (!Online()) {
+        return Fail(busnames::notConnectedError,
+                    panelaccess::ProgramEnding() ? endingText : notConnectedText);
+    }
+    if (longCall_) {
+        return Fail(busnames::busyError, QStringLiteral("another call is under way (%1)")
+                                             .arg(TaskName(static_cast<int>(longCall_->task))));
+    }
+    return true;
+}
+
+void MixerService::BeginLongCall(Task task) {
+    setDelayedReply(true);
+    longCall_ = LongCall{task, message()};
+}
+
+void MixerService::FinishLongCall(const QVariant& result) {
+    if (!longCall_) {
+        return;
+    }
+    const QDBusMessage reply =
+        result.isValid() ? longCall_->call.createReply(result) : longCall_->call.createReply();
+    longCall_.reset();
+    bus_.send(reply);
+}
+
+void MixerService::FailLongCall(const QString& errorName, const QString& text) {
+    if (!longCall_) {
+        return;
+    }
+    const QDBusMessage reply = longCall_->call.createErrorReply(errorName, text);
+    longCall_.reset();
+    bus_.send(reply);
+}
+
+// --- Inputs and muting -------------------------------------------------------
+
+void MixerService::SelectInput(int input) {
+    if (input < 1 || input > panelaccess::inputButtonCount) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no input %1: the inputs are 1..6").arg(input));
+        return;
+    }
+    if (!CanOperate()) {
+        return;
+    }
+    panelaccess::PressInputButton(input - 1);
+}
+
+void MixerService::SetMute(const QString& master, bool muted) {
+    const int m = IndexOf(masterNames, master);
+    if (m < 0) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
+        return;
+    }
+    if (!CanOperate()) {
+        return;
+    }
+    if ((Master(m).muted != flagFalse) != muted) {
+        panelaccess::PressMuteButton(m);
+    }
+}
+
+// --- Scenes ------------------------------------------------------------------
+
+void MixerService::RecallScene(const QString& button) {
+    const int k = IndexOf(sceneButtonNames, button);
+    if (k < 0) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D").arg(button));
+        return;
+    }
+    if (!CanOperate()) {
+        return;
+    }
+    if (panelaccess::RecallWaitRunning()) {
+        Fail(busnames::busyError, QStringLiteral("a scene recall is under way"));
+        return;
+    }
+    const Integer code = sceneSetup.sceneNumbers.at(static_cast<std::size_t>(k));
+    if (!IsSceneCode(code)) {
+        Fail(busnames::disabledError,
+             QStringLiteral("scene button %1 holds no scene").arg(SceneButtonName(k)));
+        return;
+    }
+    if (sceneSetup.sceneBlocked.at(static_cast<std::size_t>(code - firstSceneCode)) != flagFalse) {
+        Fail(busnames::sceneLockedError,
+             QStringLiteral("scene %1 is locked").arg(SceneButtonName(k)));
+        return;
+    }
+    BeginLongCall(Task::Recall);
+    // The press waits for the mixer's recall, processing events: it runs from
+    // the event loop, not inside the bus's dispatch of this call.
+    QTimer::singleShot(0, this, [this, k] { RunSceneRecall(k); });
+}
+
+void MixerService::RunSceneRecall(int button) {
+    if (!Online()) {
+        FailLongCall(busnames::notConnectedError,
+                     panelaccess::ProgramEnding() ? endingText : notConnectedText);
+        return;
+    }
+    const QPointer<MixerService> self(this);
+    panelaccess::PressSceneButton(button);
+    if (!self) {
+        return;
+    }
+    if (panelaccess::ProgramEnding()) {
+        FailLongCall(busnames::notConnectedError, endingText);
+    } else if (!Online()) {
+        FailLongCall(busnames::notConnectedError, linkLostText);
+    } else {
+        FinishLongCall({});
+    }
+}
+
+// --- Transport keys ----------------------------------------------------------
+
+void MixerService::PressTransport(const QString& key) {
+    const int k = IndexOf(transportKeyNames, key);
+    if (k < 0) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no transport key \"%1\": the keys are %2")
+                 .arg(key, ListOf(transportKeyNames)));
+        return;
+    }
+    if (!CanOperate()) {
+        return;
+    }
+    if (!panelaccess::TransportKeyEnabled(k)) {
+        Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
+        return;
+    }
+    panelaccess::PressTransportKey(k);
+    heldTransportKey_ = k;
+}
+
+// Lets go of whichever key is held; with none held, nothing is sent.
+void MixerService::ReleaseTransport() {
+    if (!CanOperate()) {
+        return;
+    }
+    panelaccess::ReleaseTransportKey(std::max(heldTransportKey_, 0));
+    heldTransportKey_ = -1;
+}
+
+void MixerService::TapTransport(const QString& key) {
+    const int k = IndexOf(transportKeyNames, key);
+    if (k < 0) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no transport key \"%1\": the keys are %2")
+                 .arg(key, ListOf(transportKeyNames)));
+        return;
+    }
+    if (!CanOperate()) {
+        return;
+    }
+    if (!panelaccess::TransportKeyEnabled(k)) {
+        Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
+        return;
+    }
+    BeginLongCall(Task::Tap);
+    panelaccess::PressTransportKey(k);
+    heldTransportKey_ = k;
+    tapTimer_.start();
+}
+
+void MixerService::EndTap() {
+    if (panelaccess::ProgramEnding()) {
+        FailLongCall(busnames::notConnectedError, endingText);
+        return;
+    }
+    panelaccess::ReleaseTransportKey(std::max(heldTransportKey_, 0));
+    heldTransportKey_ = -1;
+    if (!Online()) {
+        FailLongCall(busnames::notConnectedError, linkLostText);
+    } else {
+        FinishLongCall({});
+    }
+}
+
+// --- Levels ------------------------------------------------------------------
+
+void MixerService::StartLevel(const QString& master, const QString& direction) {
+    const int m = IndexOf(masterNames, master);
+    if (m < 0) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
+        return;
+    }
+    if (direction != QLatin1String("up") && direction != QLatin1String("down")) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no direction \"%1\": up or down").arg(direction));
+        return;
+    }
+    if (!CanOperate()) {
+        return;
+    }
+    const bool down = direction == QLatin1String("down");
+    if (heldLevel_) {
+        if (heldLevel_->master == m && heldLevel_->down == down) {
+            return; // held already
+        }
+        // The panel follows one level motion at a time.
+        Fail(busnames::busyError, QStringLiteral("the level button of master %1 is held")
+                                      .arg(MasterName(heldLevel_->master)));
+        return;
+    }
+    if (!panelaccess::LevelButtonsEnabled(m)) {
+        Fail(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
+        return;
+    }
+    panelaccess::PressLevelButton(m, down);
+    heldLevel_ = Hold{m, down};
+}
+
+// Lets go of the master's level button when StartLevel holds it; otherwise
+// nothing is held there and nothing is sent.
+void MixerService::StopLevel(const QString& master) {
+    const int m = IndexOf(masterNames, master);
+    if (m < 0) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
+        return;
+    }
+    if (!CanOperate()) {
+        return;
+    }
+    if (heldLevel_ && heldLevel_->master == m) {
+        panelaccess::ReleaseLevelButton(m, heldLevel_->down);
+        heldLevel_.reset();
+    }
+}
+
+int MixerService::SetLevel(const QString& master, int step) {
+    const int m = IndexOf(masterNames, master);
+    if (m < 0) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
+        return 0;
+    }
+    if (step < LevelMotion::lowestStep || step > LevelMotion::highestStep) {
+        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("no step %1: the steps are 0..30").arg(step));
+        return 0;
+    }
+    if (!CanOperate()) {
+        return 0;
+    }
+    if (heldLevel_) {
+        Fail(busnames::busyError, QStringLiteral("the level button of master %1 is held")
+                                      .arg(MasterName(heldLevel_->master)));
+        return 0;
+    }
+    if (!panelaccess::LevelButtonsEnabled(m)) {
+        Fail(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
+        return 0;
+    }
+    const int from = Master(m).level;
+    if (from == step) {
+        return from;
+    }
+    BeginLongCall(Task::Level);
+    const qint64 now = clock_.elapsed();
+    motion_.emplace(from, step, now);
+    levelPhase_ = LevelPhase::Holding;
+    heldLevel_ = Hold{m, motion_->Down()};
+    panelaccess::PressLevelButton(m, motion_->Down());
+    releaseTimer_.start(static_cast<int>(std::max<qint64>(0, motion_->ReleaseAtMs() - now)));
+    levelDeadline_.start(holdLimitMs);
+    return 0; // the answer comes when the level has stopped
+}
+
+void MixerService::ReleaseLevel() {
+    if (!motion_ || levelPhase_ != LevelPhase::Holding || !heldLevel_) {
+        return;
+    }
+    releaseTimer_.stop();
+    panelaccess::ReleaseLevelButton(heldLevel_->master, heldLevel_->down);
+    levelPhase_ = LevelPhase::Settling;
+    levelDeadline_.start(settleLimitMs);
+}
+
+// The first status applied after the release shows where the level stopped.
+void MixerService::EndLevel() {
+    const int level = heldLevel_ ? Master(heldLevel_->master).level : 0;
+    releaseTimer_.stop();
+    levelDeadline_.stop();
+    motion_.reset();
+    heldLevel_.reset();
+    FinishLongCall(level);
+}
+
+void MixerService::AbortLevel(const QString& text) {
+    if (!motion_) {
+        return;
+    }
+    if (levelPhase_ == LevelPhase::Holding && heldLevel_ && !panelaccess::ProgramEnding()) {
+        panelaccess::ReleaseLevelButton(heldLevel_->master, heldLevel_->down);
+    }
+    releaseTimer_.stop();
+    levelDeadline_.stop();
+    motion_.reset();
+    heldLevel_.reset();
+    FailLongCall(busnames::notConnectedError, text);
+}
+
+// --- The desktop -------------------------------------------------------------
+
+void MixerService::Activate(const QVariantMap& platformData) {
+    // A launcher's activation token lets the window take the focus on Wayland.
+    const QString token = platformData.value(QStringLiteral("activation-token")).toString();
+    if (!token.isEmpty()) {
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    }
+    panelaccess::RaisePanel();
+}
+
+// --- The observer seam ---------------------------------------------------------
+// These run inside the protocol's and the link's handlers: nothing is pressed
+// or let go from here, only planned for the event loop.
+
+void MixerService::ReplyApplied(RequestKind kind) {
+    if (kind == RequestKind::Status && motion_ && heldLevel_) {
+        const qint64 now = clock_.elapsed();
+        if (levelPhase_ == LevelPhase::Holding) {
+            const bool reached = motion_->Observe(Master(heldLevel_->master).level, now);
+            const qint64 wait = reached ? 0 : std::max<qint64>(0, motion_->ReleaseAtMs() - now);
+            releaseTimer_.start(static_cast<int>(wait));
+        } else {
+            EndLevel();
+        }
+    }
+    Announce();
+}
+
+void MixerService::FullReadCompleted() {
+    Announce();
+}
+
+void MixerService::LinkStateChanged(LinkState state) {
+    Announce();
+    if (state != LinkState::Online && motion_) {
+        QTimer::singleShot(0, this, [this] {
+            if (CurrentLinkState() != LinkState::Online) {
+                AbortLevel(linkLostText);
+            }
+        });
+    }
+}
+
+void MixerService::Announce() {
+    const MixerView now = View();
+    const QVariantMap changed = ChangedProperties(announced_, now);
+    announced_ = now;
+    if (changed.isEmpty()) {
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(
+        busnames::objectPath, busnames::propertiesInterface, QStringLiteral("PropertiesChanged"));
+    signal << busnames::mixerInterface << changed << QStringList();
+    bus_.send(signal);
+}
