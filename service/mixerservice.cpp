@@ -53,11 +53,6 @@ QString SceneButtonName(int button) {
     return QString::fromLatin1(sceneButtonNames.at(static_cast<std::size_t>(button)));
 }
 
-QString TaskName(int task) {
-    constexpr std::array<const char*, 3> names{"RecallScene", "TapTransport", "SetLevel"};
-    return QString::fromLatin1(names.at(static_cast<std::size_t>(task)));
-}
-
 const MasterSection& Master(int master) {
     return panelState.masters.at(static_cast<std::size_t>(master));
 }
@@ -93,8 +88,8 @@ MixerService::~MixerService() {
     Unsubscribe(*this);
     // The panel may be gone already: nothing is pressed or let go any more,
     // but a call still waiting hears why it ends.
-    if (longCall_) {
-        bus_.send(longCall_->call.createErrorReply(busnames::notConnectedError, endingText));
+    if (call_ && call_->call) {
+        bus_.send(call_->call->createErrorReply(busnames::notConnectedError, endingText));
     }
 }
 
@@ -117,35 +112,63 @@ bool MixerService::CanOperate() {
         return Fail(busnames::notConnectedError,
                     panelaccess::ProgramEnding() ? endingText : notConnectedText);
     }
-    if (longCall_) {
-        return Fail(busnames::busyError, QStringLiteral("another call is under way (%1)")
-                                             .arg(TaskName(static_cast<int>(longCall_->task))));
+    if (call_) {
+        return Fail(busnames::busyError,
+                    QStringLiteral("another call is under way (%1)").arg(call_->method));
     }
     return true;
 }
 
-void MixerService::BeginLongCall(Task task) {
+void MixerService::BeginCall(Task task) {
     setDelayedReply(true);
-    longCall_ = LongCall{task, message()};
+    call_ = Call{task, message().member(), message()};
 }
 
-void MixerService::FinishLongCall(const QVariant& result) {
-    if (!longCall_) {
+void MixerService::Answer(const QVariant& result) {
+    if (!call_ || !call_->call) {
         return;
     }
     const QDBusMessage reply =
-        result.isValid() ? longCall_->call.createReply(result) : longCall_->call.createReply();
-    longCall_.reset();
+        result.isValid() ? call_->call->createReply(result) : call_->call->createReply();
+    call_->call.reset();
     bus_.send(reply);
 }
 
-void MixerService::FailLongCall(const QString& errorName, const QString& text) {
-    if (!longCall_) {
+void MixerService::AnswerError(const QString& errorName, const QString& text) {
+    if (!call_ || !call_->call) {
         return;
     }
-    const QDBusMessage reply = longCall_->call.createErrorReply(errorName, text);
-    longCall_.reset();
+    const QDBusMessage reply = call_->call->createErrorReply(errorName, text);
+    call_->call.reset();
     bus_.send(reply);
+}
+
+void MixerService::FinishCall(const QVariant& result) {
+    Answer(result);
+    call_.reset();
+}
+
+void MixerService::FailCall(const QString& errorName, const QString& text) {
+    AnswerError(errorName, text);
+    call_.reset();
+}
+
+// The press runs inside the bus's dispatch of the call; should the port turn
+// out dead, the panel's message about the lost link keeps it there until the
+// user closes it, but the call has its answer as soon as the link is down.
+void MixerService::Press(const std::function<void()>& press) {
+    BeginCall(Task::Press);
+    const QPointer<MixerService> self(this);
+    press();
+    if (!self) {
+        return;
+    }
+    if (Online()) {
+        FinishCall({});
+    } else {
+        FailCall(busnames::notConnectedError,
+                 panelaccess::ProgramEnding() ? endingText : linkLostText);
+    }
 }
 
 // --- Inputs and muting -------------------------------------------------------
@@ -159,7 +182,7 @@ void MixerService::SelectInput(int input) {
     if (!CanOperate()) {
         return;
     }
-    panelaccess::PressInputButton(input - 1);
+    Press([input] { panelaccess::PressInputButton(input - 1); });
 }
 
 void MixerService::SetMute(const QString& master, bool muted) {
@@ -173,7 +196,7 @@ void MixerService::SetMute(const QString& master, bool muted) {
         return;
     }
     if ((Master(m).muted != flagFalse) != muted) {
-        panelaccess::PressMuteButton(m);
+        Press([m] { panelaccess::PressMuteButton(m); });
     }
 }
 
@@ -204,7 +227,7 @@ void MixerService::RecallScene(const QString& button) {
              QStringLiteral("scene %1 is locked").arg(SceneButtonName(k)));
         return;
     }
-    BeginLongCall(Task::Recall);
+    BeginCall(Task::Recall);
     // The press waits for the mixer's recall, processing events: it runs from
     // the event loop, not inside the bus's dispatch of this call.
     QTimer::singleShot(0, this, [this, k] { RunSceneRecall(k); });
@@ -212,8 +235,8 @@ void MixerService::RecallScene(const QString& button) {
 
 void MixerService::RunSceneRecall(int button) {
     if (!Online()) {
-        FailLongCall(busnames::notConnectedError,
-                     panelaccess::ProgramEnding() ? endingText : notConnectedText);
+        FailCall(busnames::notConnectedError,
+                 panelaccess::ProgramEnding() ? endingText : linkLostText);
         return;
     }
     const QPointer<MixerService> self(this);
@@ -222,11 +245,11 @@ void MixerService::RunSceneRecall(int button) {
         return;
     }
     if (panelaccess::ProgramEnding()) {
-        FailLongCall(busnames::notConnectedError, endingText);
+        FailCall(busnames::notConnectedError, endingText);
     } else if (!Online()) {
-        FailLongCall(busnames::notConnectedError, linkLostText);
+        FailCall(busnames::notConnectedError, linkLostText);
     } else {
-        FinishLongCall({});
+        FinishCall({});
     }
 }
 
@@ -247,8 +270,8 @@ void MixerService::PressTransport(const QString& key) {
         Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
         return;
     }
-    panelaccess::PressTransportKey(k);
     heldTransportKey_ = k;
+    Press([k] { panelaccess::PressTransportKey(k); });
 }
 
 // Lets go of whichever key is held; with none held, nothing is sent.
@@ -256,8 +279,9 @@ void MixerService::ReleaseTransport() {
     if (!CanOperate()) {
         return;
     }
-    panelaccess::ReleaseTransportKey(std::max(heldTransportKey_, 0));
+    const int key = std::max(heldTransportKey_, 0);
     heldTransportKey_ = -1;
+    Press([key] { panelaccess::ReleaseTransportKey(key); });
 }
 
 void MixerService::TapTransport(const QString& key) {
@@ -275,23 +299,28 @@ void MixerService::TapTransport(const QString& key) {
         Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
         return;
     }
-    BeginLongCall(Task::Tap);
-    panelaccess::PressTransportKey(k);
+    BeginCall(Task::Tap);
     heldTransportKey_ = k;
     tapTimer_.start();
+    panelaccess::PressTransportKey(k);
 }
 
 void MixerService::EndTap() {
     if (panelaccess::ProgramEnding()) {
-        FailLongCall(busnames::notConnectedError, endingText);
+        FailCall(busnames::notConnectedError, endingText);
         return;
     }
-    panelaccess::ReleaseTransportKey(std::max(heldTransportKey_, 0));
+    const int key = std::max(heldTransportKey_, 0);
     heldTransportKey_ = -1;
+    const QPointer<MixerService> self(this);
+    panelaccess::ReleaseTransportKey(key);
+    if (!self) {
+        return;
+    }
     if (!Online()) {
-        FailLongCall(busnames::notConnectedError, linkLostText);
+        FailCall(busnames::notConnectedError, linkLostText);
     } else {
-        FinishLongCall({});
+        FinishCall({});
     }
 }
 
@@ -326,8 +355,8 @@ void MixerService::StartLevel(const QString& master, const QString& direction) {
         Fail(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
         return;
     }
-    panelaccess::PressLevelButton(m, down);
     heldLevel_ = Hold{m, down};
+    Press([m, down] { panelaccess::PressLevelButton(m, down); });
 }
 
 // Lets go of the master's level button when StartLevel holds it; otherwise
@@ -343,8 +372,9 @@ void MixerService::StopLevel(const QString& master) {
         return;
     }
     if (heldLevel_ && heldLevel_->master == m) {
-        panelaccess::ReleaseLevelButton(m, heldLevel_->down);
+        const bool down = heldLevel_->down;
         heldLevel_.reset();
+        Press([m, down] { panelaccess::ReleaseLevelButton(m, down); });
     }
 }
 
@@ -376,14 +406,15 @@ int MixerService::SetLevel(const QString& master, int step) {
     if (from == step) {
         return from;
     }
-    BeginLongCall(Task::Level);
+    BeginCall(Task::Level);
     const qint64 now = clock_.elapsed();
     motion_.emplace(from, step, now);
     levelPhase_ = LevelPhase::Holding;
-    heldLevel_ = Hold{m, motion_->Down()};
-    panelaccess::PressLevelButton(m, motion_->Down());
+    const bool down = motion_->Down();
+    heldLevel_ = Hold{m, down};
     releaseTimer_.start(static_cast<int>(std::max<qint64>(0, motion_->ReleaseAtMs() - now)));
     levelDeadline_.start(holdLimitMs);
+    panelaccess::PressLevelButton(m, down);
     return 0; // the answer comes when the level has stopped
 }
 
@@ -391,10 +422,11 @@ void MixerService::ReleaseLevel() {
     if (!motion_ || levelPhase_ != LevelPhase::Holding || !heldLevel_) {
         return;
     }
+    const Hold hold = *heldLevel_;
     releaseTimer_.stop();
-    panelaccess::ReleaseLevelButton(heldLevel_->master, heldLevel_->down);
     levelPhase_ = LevelPhase::Settling;
     levelDeadline_.start(settleLimitMs);
+    panelaccess::ReleaseLevelButton(hold.master, hold.down);
 }
 
 // The first status applied after the release shows where the level stopped.
@@ -404,21 +436,23 @@ void MixerService::EndLevel() {
     levelDeadline_.stop();
     motion_.reset();
     heldLevel_.reset();
-    FinishLongCall(level);
+    FinishCall(level);
 }
 
 void MixerService::AbortLevel(const QString& text) {
     if (!motion_) {
         return;
     }
-    if (levelPhase_ == LevelPhase::Holding && heldLevel_ && !panelaccess::ProgramEnding()) {
-        panelaccess::ReleaseLevelButton(heldLevel_->master, heldLevel_->down);
-    }
+    const std::optional<Hold> held =
+        levelPhase_ == LevelPhase::Holding ? heldLevel_ : std::optional<Hold>();
     releaseTimer_.stop();
     levelDeadline_.stop();
     motion_.reset();
     heldLevel_.reset();
-    FailLongCall(busnames::notConnectedError, text);
+    FailCall(busnames::notConnectedError, text);
+    if (held && !panelaccess::ProgramEnding()) {
+        panelaccess::ReleaseLevelButton(held->master, held->down);
+    }
 }
 
 // --- The desktop -------------------------------------------------------------
@@ -456,7 +490,13 @@ void MixerService::FullReadCompleted() {
 
 void MixerService::LinkStateChanged(LinkState state) {
     Announce();
-    if (state != LinkState::Online && motion_) {
+    if (state == LinkState::Online) {
+        return;
+    }
+    // The call under way hears it at once; a level motion lets go of its
+    // button from the event loop.
+    AnswerError(busnames::notConnectedError, linkLostText);
+    if (motion_) {
         QTimer::singleShot(0, this, [this] {
             if (CurrentLinkState() != LinkState::Online) {
                 AbortLevel(linkLostText);

@@ -3,10 +3,12 @@
 // with PropertiesChanged, and the desktop's Activate. It follows the mirrored
 // state and the link through the observer seam.
 //
-// One call that takes time (RecallScene, TapTransport, SetLevel) runs at a
-// time; it is answered when it ends (a delayed reply), so the bus is never
-// held up meanwhile, and any other method called before then fails with
-// org.ardenix.Mixer1.Error.Busy and changes nothing.
+// One operating call runs at a time. A call that takes time (RecallScene,
+// TapTransport, SetLevel) is answered when it ends (a delayed reply), so the
+// bus is never held up meanwhile; any other method called before then fails
+// with org.ardenix.Mixer1.Error.Busy and changes nothing. When the link goes
+// down while a call runs, the call is answered with NotConnected at once,
+// even while the panel still shows its message about the lost link.
 #pragma once
 
 #include "core/observers.h"
@@ -21,6 +23,7 @@
 #include <QTimer>
 #include <QVariantMap>
 
+#include <functional>
 #include <optional>
 
 class MixerService : public QObject, public StateObserver, protected QDBusContext {
@@ -56,10 +59,11 @@ public:
     void LinkStateChanged(LinkState state) override;
 
 private:
-    enum class Task { Recall, Tap, Level };
-    struct LongCall {
+    enum class Task { Press, Recall, Tap, Level };
+    struct Call {
         Task task;
-        QDBusMessage call; // answered when the task ends
+        QString method;                   // for the text of Busy
+        std::optional<QDBusMessage> call; // empty once answered
     };
     struct Hold {
         int master;
@@ -68,15 +72,21 @@ private:
     enum class LevelPhase { Holding, Settling };
 
     // Fails the call (an error reply) and returns false unless the link is
-    // online and no long call runs.
+    // online and no other call runs.
     bool CanOperate();
     bool Fail(const QString& errorName, const QString& text);
-    // Takes the current call over as the long call, answered later.
-    void BeginLongCall(Task task);
-    void FinishLongCall(const QVariant& result);
-    void FailLongCall(const QString& errorName, const QString& text);
+    // Takes the current D-Bus call over as the call under way, answered later.
+    void BeginCall(Task task);
+    // Answers the call under way, unless it was answered already.
+    void Answer(const QVariant& result);
+    void AnswerError(const QString& errorName, const QString& text);
+    // Answers it (when still unanswered) and ends it.
+    void FinishCall(const QVariant& result);
+    void FailCall(const QString& errorName, const QString& text);
     bool Online() const;
 
+    // One press or release by an instant method, answered when it is done.
+    void Press(const std::function<void()>& press);
     void RunSceneRecall(int button);
     void EndTap();
     void ReleaseLevel();
@@ -88,7 +98,7 @@ private:
 
     QDBusConnection bus_;
     MixerView announced_;
-    std::optional<LongCall> longCall_;
+    std::optional<Call> call_; // the operating call under way
 
     int heldTransportKey_ = -1;     // held by PressTransport or TapTransport
     std::optional<Hold> heldLevel_; // held by StartLevel or SetLevel

@@ -14,6 +14,7 @@
 #include "core/observers.h"
 #include "core/startup.h"
 #include "core/state.h"
+#include "link/commcontrols.h"
 #include "link/link.h"
 #include "panel/frmcontrol.h"
 #include "panel/panel.h"
@@ -139,6 +140,7 @@ class TestService : public QObject {
     QTemporaryDir runtimeDir;
     SessionBus bus;
     QStringList messageTexts;
+    int messageOpenMs = 0; // how long the user takes to close a message
     StatusCounter polls;
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<automation::Automation> automation;
@@ -242,6 +244,9 @@ private slots:
         QVERIFY(bus.Start());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
             messageTexts.append(text);
+            if (messageOpenMs > 0) {
+                QTest::qWait(messageOpenMs); // the box is modal: events go on meanwhile
+            }
             return host::mbOk;
         });
         Subscribe(polls);
@@ -558,6 +563,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(client->Property(QStringLiteral("Connection")).toString(),
                                   QStringLiteral("online"), 2000);
         ExpectReply(client->Call(QStringLiteral("SelectInput"), {2}));
+    }
+
+    // The port found dead by the press itself: the panel tells the user and
+    // waits for the message to be closed, but the call has its answer at once.
+    void linkLostByAPressIsAnsweredAtOnce() {
+        StartOnline();
+        comm().Timer2.SetEnabled(false); // no poll finds the loss first: the press does
+        QTest::qWait(300);
+        SimCommand(QStringLiteral("unplug"));
+        QTest::qWait(100);
+        QCOMPARE(CurrentLinkState(), LinkState::Online);
+        messageOpenMs = 3000;
+        const qint64 calledAt = client->Now();
+        const QDBusPendingCall pending = client->Start(QStringLiteral("SelectInput"), {5});
+        qint64 answeredAt = -1;
+        QDBusPendingCallWatcher watcher(pending);
+        connect(&watcher, &QDBusPendingCallWatcher::finished, this,
+                [&answeredAt, this] { answeredAt = client->Now(); });
+        const QDBusMessage reply = BusClient::Wait(pending);
+        QCOMPARE(messageTexts, QStringList{MessageText(1)});
+        QCOMPARE(CurrentLinkState(), LinkState::Lost);
+        ExpectError(reply, notConnected, QStringLiteral("the link to the mixer was lost"));
+        QVERIFY2(answeredAt >= 0 && answeredAt - calledAt < 1500,
+                 qPrintable(QString::number(answeredAt - calledAt)));
+        // Meanwhile (the message still open) the next call hears the same.
+        messageOpenMs = 0;
+        ExpectError(client->Call(QStringLiteral("SelectInput"), {2}), notConnected);
     }
 
     void lockedScenesAndMutedMasters() {
