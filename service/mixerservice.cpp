@@ -119,9 +119,9 @@ bool MixerService::CanOperate() {
     return true;
 }
 
-void MixerService::BeginCall(Task task) {
+void MixerService::BeginCall() {
     setDelayedReply(true);
-    call_ = Call{task, message().member(), message()};
+    call_ = Call{message().member(), message()};
 }
 
 void MixerService::Answer(const QVariant& result) {
@@ -157,7 +157,7 @@ void MixerService::FailCall(const QString& errorName, const QString& text) {
 // out dead, the panel's message about the lost link keeps it there until the
 // user closes it, but the call has its answer as soon as the link is down.
 void MixerService::Press(const std::function<void()>& press) {
-    BeginCall(Task::Press);
+    BeginCall();
     const QPointer<MixerService> self(this);
     press();
     if (!self) {
@@ -227,7 +227,7 @@ void MixerService::RecallScene(const QString& button) {
              QStringLiteral("scene %1 is locked").arg(SceneButtonName(k)));
         return;
     }
-    BeginCall(Task::Recall);
+    BeginCall();
     // The press waits for the mixer's recall, processing events: it runs from
     // the event loop, not inside the bus's dispatch of this call.
     QTimer::singleShot(0, this, [this, k] { RunSceneRecall(k); });
@@ -299,7 +299,7 @@ void MixerService::TapTransport(const QString& key) {
         Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
         return;
     }
-    BeginCall(Task::Tap);
+    BeginCall();
     heldTransportKey_ = k;
     tapTimer_.start();
     panelaccess::PressTransportKey(k);
@@ -406,7 +406,7 @@ int MixerService::SetLevel(const QString& master, int step) {
     if (from == step) {
         return from;
     }
-    BeginCall(Task::Level);
+    BeginCall();
     const qint64 now = clock_.elapsed();
     motion_.emplace(from, step, now);
     levelPhase_ = LevelPhase::Holding;

@@ -59,9 +59,7 @@ public:
     void LinkStateChanged(LinkState state) override;
 
 private:
-    enum class Task { Press, Recall, Tap, Level };
     struct Call {
-        Task task;
         QString method;                   // for the text of Busy
         std::optional<QDBusMessage> call; // empty once answered
     };
@@ -76,7 +74,7 @@ private:
     bool CanOperate();
     bool Fail(const QString& errorName, const QString& text);
     // Takes the current D-Bus call over as the call under way, answered later.
-    void BeginCall(Task task);
+    void BeginCall();
     // Answers the call under way, unless it was answered already.
     void Answer(const QVariant& result);
     void AnswerError(const QString& errorName, const QString& text);

@@ -108,8 +108,10 @@ class TestCtl : public QObject {
         QCOMPARE(run.err, QString());
     }
     static void ExpectFailure(const Run& run, const QString& message) {
-        QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.err, QStringLiteral("ardenixctl: ") + message + QLatin1Char('\n'));
+        QVERIFY2(run.exitCode == 1, qPrintable(QString::number(run.exitCode) + QLatin1Char(' ') +
+                                               run.err));
+        QVERIFY2(run.err == QStringLiteral("ardenixctl: ") + message + QLatin1Char('\n'),
+                 qPrintable(run.err));
         QCOMPARE(run.out, QString());
     }
 
