@@ -37,7 +37,27 @@ QString Describe(const QDBusMessage& reply) {
 
 } // namespace
 
-MixerClient::MixerClient() : bus_(QDBusConnection::sessionBus()) {}
+namespace {
+const QString connectionName = QStringLiteral("ardenixctl");
+} // namespace
+
+MixerClient::MixerClient()
+    : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName)) {}
+
+// The bus's own signals to a new connection (NameAcquired) may still be on
+// their way after a quick call; QtDBus dispatches them in a thread of its own
+// and warns on standard error when that happens while the program ends. A
+// round trip to the bus first lets them all be dispatched.
+MixerClient::~MixerClient() {
+    if (bus_.isConnected()) {
+        const QDBusMessage ping = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+        bus_.call(ping, QDBus::Block, 1000);
+    }
+    bus_ = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(connectionName);
+}
 
 bool MixerClient::ServiceRunning() {
     if (!bus_.isConnected() || bus_.interface() == nullptr) {

@@ -25,6 +25,10 @@ struct Outcome {
 class MixerClient {
 public:
     MixerClient();
+    // The connection is closed while the application still exists.
+    ~MixerClient();
+    MixerClient(const MixerClient&) = delete;
+    MixerClient& operator=(const MixerClient&) = delete;
 
     QDBusConnection& Bus() { return bus_; }
     // True when the name is on the bus.

@@ -81,7 +81,16 @@ bool ActivateRunningInstance() {
         platformData.insert(QStringLiteral("desktop-startup-id"), startupId);
     }
     call << platformData;
-    return bus.call(call, QDBus::Block, activateTimeoutMs).type() == QDBusMessage::ReplyMessage;
+    const bool activated =
+        bus.call(call, QDBus::Block, activateTimeoutMs).type() == QDBusMessage::ReplyMessage;
+    // The bus's own signals to this new connection may still be on their way;
+    // QtDBus warns on standard error when it dispatches one while the program
+    // ends, and a second start ends silently: a round trip to the bus first.
+    const QDBusMessage ping = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    bus.call(ping, QDBus::Block, activateTimeoutMs);
+    return activated;
 }
 
 } // namespace automation

@@ -14,11 +14,14 @@ namespace {
 
 // A tapped transport key is held this long.
 constexpr int tapMs = 100;
-// SetLevel lets go of the button at the latest this long after the press
-// (a full sweep of 30 steps takes 3 s), and gives the mixer this long
-// afterwards to report where the level stopped: the call ends within 10 s.
-constexpr int holdLimitMs = 7000;
-constexpr int settleLimitMs = 2500;
+// SetLevel waits this long at most for a fresh status (the polls pause while
+// a scene button waits for its recall), lets go of the button at the latest
+// this long after the press (a full sweep of 30 steps takes 3 s), and gives
+// the mixer this long afterwards to report where the level stopped: the call
+// ends within 10 s.
+constexpr int readLimitMs = 2000;
+constexpr int holdLimitMs = 5500;
+constexpr int settleLimitMs = 2000;
 
 const QString notConnectedText = QStringLiteral("the mixer is not connected");
 const QString linkLostText = QStringLiteral("the link to the mixer was lost");
@@ -70,10 +73,11 @@ MixerService::MixerService(const QDBusConnection& bus) : bus_(bus) {
     connect(&releaseTimer_, &QTimer::timeout, this, [this] { ReleaseLevel(); });
     levelDeadline_.setSingleShot(true);
     connect(&levelDeadline_, &QTimer::timeout, this, [this] {
-        if (levelPhase_ == LevelPhase::Holding) {
+        if (level_ && level_->phase == LevelPhase::Holding) {
             ReleaseLevel();
         } else {
-            AbortLevel(QStringLiteral("the mixer did not report the level after the release"));
+            AbortLevel(busnames::notConnectedError,
+                       QStringLiteral("the mixer did not report the level"));
         }
     });
     tapTimer_.setSingleShot(true);
@@ -402,54 +406,75 @@ int MixerService::SetLevel(const QString& master, int step) {
         Fail(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
         return 0;
     }
-    const int from = Master(m).level;
-    if (from == step) {
-        return from;
-    }
     BeginCall();
-    const qint64 now = clock_.elapsed();
-    motion_.emplace(from, step, now);
-    levelPhase_ = LevelPhase::Holding;
-    const bool down = motion_->Down();
-    heldLevel_ = Hold{m, down};
-    releaseTimer_.start(static_cast<int>(std::max<qint64>(0, motion_->ReleaseAtMs() - now)));
-    levelDeadline_.start(holdLimitMs);
-    panelaccess::PressLevelButton(m, down);
+    level_ = LevelCall{m, step, LevelPhase::Reading, std::nullopt};
+    levelDeadline_.start(readLimitMs);
     return 0; // the answer comes when the level has stopped
 }
 
+// A fresh status has come: the level is known, the button is pressed.
+void MixerService::StartLevelMotion() {
+    if (!level_ || level_->phase != LevelPhase::Reading) {
+        return;
+    }
+    if (!Online()) {
+        AbortLevel(busnames::notConnectedError, linkLostText);
+        return;
+    }
+    const int m = level_->master;
+    if (!panelaccess::LevelButtonsEnabled(m)) {
+        AbortLevel(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
+        return;
+    }
+    const int from = Master(m).level;
+    if (from == level_->target) {
+        levelDeadline_.stop();
+        level_.reset();
+        FinishCall(from); // there already: nothing is pressed
+        return;
+    }
+    const qint64 now = clock_.elapsed();
+    const LevelMotion& motion = level_->motion.emplace(from, level_->target, now);
+    level_->phase = LevelPhase::Holding;
+    const bool down = motion.Down();
+    heldLevel_ = Hold{m, down};
+    releaseTimer_.start(static_cast<int>(std::max<qint64>(0, motion.ReleaseAtMs() - now)));
+    levelDeadline_.start(holdLimitMs);
+    panelaccess::PressLevelButton(m, down);
+}
+
 void MixerService::ReleaseLevel() {
-    if (!motion_ || levelPhase_ != LevelPhase::Holding || !heldLevel_) {
+    if (!level_ || level_->phase != LevelPhase::Holding || !heldLevel_) {
         return;
     }
     const Hold hold = *heldLevel_;
     releaseTimer_.stop();
-    levelPhase_ = LevelPhase::Settling;
+    level_->phase = LevelPhase::Settling;
     levelDeadline_.start(settleLimitMs);
     panelaccess::ReleaseLevelButton(hold.master, hold.down);
 }
 
 // The first status applied after the release shows where the level stopped.
 void MixerService::EndLevel() {
-    const int level = heldLevel_ ? Master(heldLevel_->master).level : 0;
+    const int level = level_ ? Master(level_->master).level : 0;
     releaseTimer_.stop();
     levelDeadline_.stop();
-    motion_.reset();
+    level_.reset();
     heldLevel_.reset();
     FinishCall(level);
 }
 
-void MixerService::AbortLevel(const QString& text) {
-    if (!motion_) {
+void MixerService::AbortLevel(const QString& errorName, const QString& text) {
+    if (!level_) {
         return;
     }
     const std::optional<Hold> held =
-        levelPhase_ == LevelPhase::Holding ? heldLevel_ : std::optional<Hold>();
+        level_->phase == LevelPhase::Holding ? heldLevel_ : std::optional<Hold>();
     releaseTimer_.stop();
     levelDeadline_.stop();
-    motion_.reset();
+    level_.reset();
     heldLevel_.reset();
-    FailCall(busnames::notConnectedError, text);
+    FailCall(errorName, text);
     if (held && !panelaccess::ProgramEnding()) {
         panelaccess::ReleaseLevelButton(held->master, held->down);
     }
@@ -471,14 +496,22 @@ void MixerService::Activate(const QVariantMap& platformData) {
 // or let go from here, only planned for the event loop.
 
 void MixerService::ReplyApplied(RequestKind kind) {
-    if (kind == RequestKind::Status && motion_ && heldLevel_) {
+    if (kind == RequestKind::Status && level_) {
         const qint64 now = clock_.elapsed();
-        if (levelPhase_ == LevelPhase::Holding) {
-            const bool reached = motion_->Observe(Master(heldLevel_->master).level, now);
-            const qint64 wait = reached ? 0 : std::max<qint64>(0, motion_->ReleaseAtMs() - now);
+        switch (level_->phase) {
+        case LevelPhase::Reading:
+            QTimer::singleShot(0, this, [this] { StartLevelMotion(); });
+            break;
+        case LevelPhase::Holding: {
+            const bool reached = level_->motion->Observe(Master(level_->master).level, now);
+            const qint64 wait =
+                reached ? 0 : std::max<qint64>(0, level_->motion->ReleaseAtMs() - now);
             releaseTimer_.start(static_cast<int>(wait));
-        } else {
+            break;
+        }
+        case LevelPhase::Settling:
             EndLevel();
+            break;
         }
     }
     Announce();
@@ -496,10 +529,10 @@ void MixerService::LinkStateChanged(LinkState state) {
     // The call under way hears it at once; a level motion lets go of its
     // button from the event loop.
     AnswerError(busnames::notConnectedError, linkLostText);
-    if (motion_) {
+    if (level_) {
         QTimer::singleShot(0, this, [this] {
             if (CurrentLinkState() != LinkState::Online) {
-                AbortLevel(linkLostText);
+                AbortLevel(busnames::notConnectedError, linkLostText);
             }
         });
     }

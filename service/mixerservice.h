@@ -67,7 +67,16 @@ private:
         int master;
         bool down;
     };
-    enum class LevelPhase { Holding, Settling };
+    // SetLevel: a fresh status first (the mirrored level may be older than
+    // the last command or recall), then the button held, then the status
+    // that shows where the level stopped.
+    enum class LevelPhase { Reading, Holding, Settling };
+    struct LevelCall {
+        int master;
+        int target;
+        LevelPhase phase = LevelPhase::Reading;
+        std::optional<LevelMotion> motion; // from the press on
+    };
 
     // Fails the call (an error reply) and returns false unless the link is
     // online and no other call runs.
@@ -87,9 +96,11 @@ private:
     void Press(const std::function<void()>& press);
     void RunSceneRecall(int button);
     void EndTap();
+    void StartLevelMotion();
     void ReleaseLevel();
     void EndLevel();
-    void AbortLevel(const QString& text);
+    // Ends SetLevel with an error, letting go of the button when it is held.
+    void AbortLevel(const QString& errorName, const QString& text);
 
     // Sends PropertiesChanged for what differs from the last announcement.
     void Announce();
@@ -103,9 +114,8 @@ private:
 
     // SetLevel.
     QElapsedTimer clock_;
-    std::optional<LevelMotion> motion_;
-    LevelPhase levelPhase_ = LevelPhase::Holding;
+    std::optional<LevelCall> level_;
     QTimer releaseTimer_;  // lets go of the level button when the plan says
-    QTimer levelDeadline_; // the call ends in time whatever happens
+    QTimer levelDeadline_; // each phase ends in time whatever happens
     QTimer tapTimer_;      // lets go of the tapped transport key
 };

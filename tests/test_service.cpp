@@ -751,6 +751,20 @@ private slots:
                          .toString(),
                      QStringLiteral("none"));
         }
+        // A level changed at the mixer just now, not yet polled: the motion
+        // starts from where the mixer is, not from the older mirror.
+        SimCommand(QStringLiteral("set level B 26"));
+        const QDBusMessage fresh =
+            client->Call(QStringLiteral("SetLevel"), {QStringLiteral("B"), 22});
+        ExpectReply(fresh);
+        QVERIFY2(qAbs(fresh.arguments().value(0).toInt() - 22) <= 1,
+                 qPrintable(QString::number(fresh.arguments().value(0).toInt())));
+        QCOMPARE(SimState()[QLatin1String("masters")]
+                     .toArray()[1]
+                     .toObject()[QLatin1String("level")]
+                     .toInt(),
+                 fresh.arguments().value(0).toInt());
+
         // Already there: nothing is sent.
         const qsizetype from = sim->Log().size();
         const int now = panelState.masters[1].level;
