@@ -81,12 +81,20 @@ class TestCtl : public QObject {
     ProgramCopy program;
     Panel panel;
 
+    // A client's environment: the bus at `address`, a runtime folder of its own.
+    static QProcessEnvironment ClientEnvironment(const QString& address,
+                                                 const QTemporaryDir& runtime) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        return env;
+    }
+
     // ardenixctl with `arguments` on the bus at `address` (the shared one by default).
     static Run Ctl(const QStringList& arguments, const QString& address, int timeoutMs = 20000) {
         QProcess ctl;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-        ctl.setProcessEnvironment(env);
+        const QTemporaryDir runtime;
+        ctl.setProcessEnvironment(ClientEnvironment(address, runtime));
         ctl.start(Binary(QStringLiteral("ardenixctl")), arguments);
         Run run;
         if (!ctl.waitForFinished(timeoutMs) || ctl.exitStatus() != QProcess::NormalExit) {
@@ -108,8 +116,8 @@ class TestCtl : public QObject {
         QCOMPARE(run.err, QString());
     }
     static void ExpectFailure(const Run& run, const QString& message) {
-        QVERIFY2(run.exitCode == 1, qPrintable(QString::number(run.exitCode) + QLatin1Char(' ') +
-                                               run.err));
+        QVERIFY2(run.exitCode == 1,
+                 qPrintable(QString::number(run.exitCode) + QLatin1Char(' ') + run.err));
         QVERIFY2(run.err == QStringLiteral("ardenixctl: ") + message + QLatin1Char('\n'),
                  qPrintable(run.err));
         QCOMPARE(run.out, QString());
@@ -350,9 +358,8 @@ private slots:
         LetThePanelFollow();
         for (const bool json : {false, true}) {
             QProcess watch;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.Address());
-            watch.setProcessEnvironment(env);
+            const QTemporaryDir runtime;
+            watch.setProcessEnvironment(ClientEnvironment(bus.Address(), runtime));
             QStringList arguments{QStringLiteral("watch")};
             if (json) {
                 arguments << QStringLiteral("--json");
@@ -421,9 +428,8 @@ private slots:
         QCOMPARE(CommandsSince(ownSim, from), QStringList());
 
         QProcess watch;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), ownBus.Address());
-        watch.setProcessEnvironment(env);
+        const QTemporaryDir runtime;
+        watch.setProcessEnvironment(ClientEnvironment(ownBus.Address(), runtime));
         watch.start(Binary(QStringLiteral("ardenixctl")), {QStringLiteral("watch")});
         QVERIFY(watch.waitForStarted(5000));
         QTest::qWait(500);
