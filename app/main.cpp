@@ -6,6 +6,7 @@
 #include "core/stopsignals.h"
 #include "host/host.h"
 #include "serial/serial.h"
+#include "service/automation.h"
 #include "windows/windows.h"
 
 #include <QApplication>
@@ -44,6 +45,12 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ardenix"));
+    // A second start ends at once, without a message, once the running
+    // instance was asked to bring its panel to the front.
+    if (host::PreviousInstanceRunning()) {
+        automation::ActivateRunningInstance();
+        return 0;
+    }
     // The serial control and the communication timers go before the application object.
     struct CommControlsOwner {
         ~CommControlsOwner() { DestroyCommControls(); }
@@ -61,6 +68,8 @@ int main(int argc, char* argv[]) {
     Main();
     int status = 0;
     if (!host::ProgramEnding()) {
+        // The mixer on the session bus while the panel runs.
+        const automation::Automation automation;
         status = QApplication::exec();
     }
     // Windows unloaded on the way out are deleted once control is back here.

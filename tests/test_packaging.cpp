@@ -153,6 +153,21 @@ class TestPackaging : public QObject {
         const Run simVersion = Execute(sim.filePath(), {QStringLiteral("--version")});
         QCOMPARE(simVersion.exitCode, 0);
         QCOMPARE(QString::fromUtf8(simVersion.out), "dorvane-sim " + version + "\n");
+        // The session-bus client beside the launcher link, and the interface
+        // it speaks where D-Bus tools look for it.
+        const QFileInfo ctl(usr.filePath(QStringLiteral("bin/ardenixctl")));
+        QVERIFY(ctl.isFile() && ctl.isExecutable() && !ctl.isSymLink());
+        if (stripped) {
+            QVERIFY(!Unstripped(ctl.filePath()));
+        }
+        const Run ctlVersion = Execute(ctl.filePath(), {QStringLiteral("--version")});
+        QCOMPARE(ctlVersion.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(ctlVersion.out), "ardenixctl " + version + "\n");
+        const QByteArray interfaceXml =
+            ReadAll(usr.filePath(QStringLiteral("share/dbus-1/interfaces/org.ardenix.Mixer1.xml")));
+        QCOMPARE(interfaceXml,
+                 ReadAll(SourcePath(QStringLiteral("service/org.ardenix.Mixer1.xml"))));
+        QVERIFY(interfaceXml.contains("<interface name=\"org.ardenix.Mixer1\">"));
 
         // The desktop entry and the metainfo under the application id.
         const QString desktop =
@@ -217,7 +232,8 @@ class TestPackaging : public QObject {
         QVERIFY2(!svgXml.hasError(), qPrintable(svgXml.errorString()));
 
         // The manual pages, compressed, of this version.
-        for (const QString& page : {QStringLiteral("ardenix"), QStringLiteral("dorvane-sim")}) {
+        for (const QString& page : {QStringLiteral("ardenix"), QStringLiteral("ardenixctl"),
+                                    QStringLiteral("dorvane-sim")}) {
             const QString path = usr.filePath("share/man/man1/" + page + ".1.gz");
             const Run unpacked = Execute(QStringLiteral("gzip"), {QStringLiteral("-dc"), path});
             QCOMPARE(unpacked.exitCode, 0);
@@ -322,6 +338,22 @@ private slots:
                  qPrintable("page: " + Describe(simPage) + "\nhelp: " + Describe(simHelp)));
         for (const QString& name : mentioned) {
             QVERIFY2(simHelp.count(name) == 1, qPrintable("--" + name));
+        }
+
+        // ardenixctl: the page and --help name the same options.
+        const Run ctlHelp =
+            Execute(BinPath(QStringLiteral("ardenixctl")), {QStringLiteral("--help")});
+        QCOMPARE(ctlHelp.exitCode, 0);
+        const std::map<QString, QString> ctlOptions = HelpOptions(ctlHelp.out);
+        QVERIFY(ctlOptions.count(QStringLiteral("json")) == 1 &&
+                ctlOptions.count(QStringLiteral("hold")) == 1);
+        mentioned.clear();
+        const std::map<QString, QString> ctlPage =
+            ManPageOptions(SourcePath(QStringLiteral("packaging/man/ardenixctl.1")), &mentioned);
+        QVERIFY2(ctlPage == ctlOptions,
+                 qPrintable("page: " + Describe(ctlPage) + "\nhelp: " + Describe(ctlOptions)));
+        for (const QString& name : mentioned) {
+            QVERIFY2(ctlOptions.count(name) == 1, qPrintable("--" + name));
         }
 
         // ardenix: the options its --help lists.
