@@ -4,9 +4,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QPixmapCache>
 #include <QScreen>
 
 #include <algorithm>
@@ -87,21 +92,67 @@ void SetTwipsPerPixel(double x, double y) {
     twipsYOverride = y;
 }
 
+namespace {
+
+// The program's folder as last listed: a bare picture name is matched
+// against it without regard to letter case. Listed again when the folder
+// changes (a user replaced or added a file).
+struct FolderListing {
+    QString directory;
+    QDateTime modified;
+    QHash<QString, QString> byLowerName; // lower-case name -> file name
+};
+FolderListing listing;
+
+QString FindPictureFile(const QString& directory, const QString& name) {
+    const QDir dir(directory);
+    if (QFileInfo(dir.filePath(name)).isFile()) {
+        return dir.filePath(name); // an exact match wins
+    }
+    const QDateTime modified = QFileInfo(directory).lastModified();
+    if (listing.directory != directory || listing.modified != modified) {
+        listing = FolderListing{directory, modified, {}};
+        for (const QString& entry : dir.entryList(QDir::Files | QDir::Readable)) {
+            listing.byLowerName.insert(entry.toLower(), entry);
+        }
+    }
+    const auto found = listing.byLowerName.constFind(name.toLower());
+    return found == listing.byLowerName.constEnd() ? QString() : dir.filePath(*found);
+}
+
+} // namespace
+
 QPixmap LoadPicture(const QString& fileName, qreal devicePixelRatio) {
     if (fileName.isEmpty()) {
         return {};
     }
     QString path = fileName;
     if (!fileName.contains(QLatin1Char('/'))) {
-        path = FindFileNoCase(ProgramDirectory(), fileName);
+        path = FindPictureFile(ProgramDirectory(), fileName);
         if (path.isEmpty()) {
             return {};
         }
     }
-    if (devicePixelRatio <= 1) {
-        return QPixmap(path);
+    // A press redraws its button at once: pictures are decoded once and kept,
+    // for as long as their file stays as it is.
+    const QFileInfo file(path);
+    const QString key = QStringLiteral("ardenix:%1:%2:%3:%4")
+                            .arg(file.absoluteFilePath())
+                            .arg(file.lastModified().toMSecsSinceEpoch())
+                            .arg(file.size())
+                            .arg(devicePixelRatio);
+    QPixmap picture;
+    if (QPixmapCache::find(key, &picture)) {
+        return picture;
     }
-    return QPixmap::fromImage(PictureAtRatio(path, devicePixelRatio).image);
+    // Through QImage: QPixmap's own loading keeps pictures by the second of
+    // their modification, and would miss a file replaced within it.
+    picture = QPixmap::fromImage(
+        devicePixelRatio <= 1 ? QImage(path) : PictureAtRatio(path, devicePixelRatio).image);
+    if (!picture.isNull()) {
+        QPixmapCache::insert(key, picture);
+    }
+    return picture;
 }
 
 QPixmap ImageList::Picture(int i) const {

@@ -71,6 +71,29 @@ private slots:
     }
     void cleanupTestCase() { host::SetTwipsPerPixel(0, 0); }
 
+    // Pictures are decoded once and kept, but a file replaced or added in
+    // the program's folder is taken as it is now.
+    void picturesFollowTheirFiles() {
+        const QString name = QStringLiteral("changing.bmp");
+        WriteBitmap(programDir.path(), name, Qt::yellow, {40, 10});
+        const QImage first = host::LoadPicture(QStringLiteral("CHANGING.BMP")).toImage();
+        QCOMPARE(first.size(), QSize(40, 10));
+        QCOMPARE(first.pixelColor(0, 0), QColor(Qt::yellow));
+        QTest::qWait(20); // another modification time
+        WriteBitmap(programDir.path(), name, Qt::blue, {40, 10});
+        QCOMPARE(host::LoadPicture(QStringLiteral("Changing.bmp")).toImage().pixelColor(0, 0),
+                 QColor(Qt::blue));
+        WriteBitmap(programDir.path(), name, Qt::blue, {20, 5});
+        QCOMPARE(host::LoadPicture(QStringLiteral("changing.bmp")).size(), QSize(20, 5));
+        // A file that comes after the folder was listed is found too.
+        QVERIFY(host::LoadPicture(QStringLiteral("Later.bmp")).isNull());
+        QTest::qWait(20);
+        WriteBitmap(programDir.path(), QStringLiteral("later.bmp"), Qt::green, {8, 8});
+        QCOMPARE(host::LoadPicture(QStringLiteral("Later.bmp")).size(), QSize(8, 8));
+        QFile::remove(QDir(programDir.path()).filePath(name));
+        QFile::remove(QDir(programDir.path()).filePath(QStringLiteral("later.bmp")));
+    }
+
     void faderShowsTheBackgroundUntilTheFirstValue() {
         Ctlfader fader;
         fader.ReadProperties(PropertyBag{}, QFont());
