@@ -14,7 +14,7 @@
 #include "bench/panelrunner.h"
 #include "bench/simrunner.h"
 #include "bench/stats.h"
-#include "tests/support/sessionbus.h"
+#include "tests/support/privatebus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

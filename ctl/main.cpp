@@ -1,7 +1,7 @@
 // ardenixctl: operates and watches the Dorvane mixer through the running
 // ardenix panel, over the session bus.
+#include "core/stopsignals.h"
 #include "ctl/commandline.h"
-#include "ctl/interruption.h"
 #include "ctl/mixerclient.h"
 #include "ctl/values.h"
 
@@ -96,7 +96,8 @@ int HoldTransport(MixerClient& client, const Request& request) {
     }
     QEventLoop loop;
     bool interrupted = false;
-    const Interruption interruption([&loop, &interrupted](int) {
+    StopSignals interruption;
+    interruption.SetHandler([&loop, &interrupted](int) {
         interrupted = true;
         loop.quit();
     });
@@ -132,7 +133,8 @@ public:
         if (!client_.ServiceRunning()) {
             return Failure(QStringLiteral("ardenix is not running"));
         }
-        const Interruption interruption([this](int) { loop_.quit(); });
+        StopSignals interruption;
+        interruption.SetHandler([this](int) { loop_.quit(); });
         loop_.exec();
         return status_;
     }

@@ -179,8 +179,7 @@ void MixerService::Press(const std::function<void()>& press) {
 
 void MixerService::SelectInput(int input) {
     if (input < 1 || input > panelaccess::inputButtonCount) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no input %1: the inputs are 1..6").arg(input));
+        FailArgument(QStringLiteral("no input %1: the inputs are 1..6").arg(input));
         return;
     }
     if (!CanOperate()) {
@@ -190,10 +189,8 @@ void MixerService::SelectInput(int input) {
 }
 
 void MixerService::SetMute(const QString& master, bool muted) {
-    const int m = IndexOf(masterNames, master);
+    const int m = MasterArgument(master);
     if (m < 0) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
         return;
     }
     if (!CanOperate()) {
@@ -209,8 +206,8 @@ void MixerService::SetMute(const QString& master, bool muted) {
 void MixerService::RecallScene(const QString& button) {
     const int k = IndexOf(sceneButtonNames, button);
     if (k < 0) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D").arg(button));
+        FailArgument(
+            QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D").arg(button));
         return;
     }
     if (!CanOperate()) {
@@ -257,21 +254,42 @@ void MixerService::RunSceneRecall(int button) {
     }
 }
 
-// --- Transport keys ----------------------------------------------------------
+// --- Arguments -----------------------------------------------------------------
 
-void MixerService::PressTransport(const QString& key) {
+void MixerService::FailArgument(const QString& text) {
+    Fail(QDBusError::errorString(QDBusError::InvalidArgs), text);
+}
+
+int MixerService::MasterArgument(const QString& master) {
+    const int m = IndexOf(masterNames, master);
+    if (m < 0) {
+        FailArgument(QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
+    }
+    return m;
+}
+
+int MixerService::TransportKeyToPress(const QString& key) {
     const int k = IndexOf(transportKeyNames, key);
     if (k < 0) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no transport key \"%1\": the keys are %2")
-                 .arg(key, ListOf(transportKeyNames)));
-        return;
+        FailArgument(QStringLiteral("no transport key \"%1\": the keys are %2")
+                         .arg(key, ListOf(transportKeyNames)));
+        return -1;
     }
     if (!CanOperate()) {
-        return;
+        return -1;
     }
     if (!panelaccess::TransportKeyEnabled(k)) {
         Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
+        return -1;
+    }
+    return k;
+}
+
+// --- Transport keys ----------------------------------------------------------
+
+void MixerService::PressTransport(const QString& key) {
+    const int k = TransportKeyToPress(key);
+    if (k < 0) {
         return;
     }
     heldTransportKey_ = k;
@@ -289,18 +307,8 @@ void MixerService::ReleaseTransport() {
 }
 
 void MixerService::TapTransport(const QString& key) {
-    const int k = IndexOf(transportKeyNames, key);
+    const int k = TransportKeyToPress(key);
     if (k < 0) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no transport key \"%1\": the keys are %2")
-                 .arg(key, ListOf(transportKeyNames)));
-        return;
-    }
-    if (!CanOperate()) {
-        return;
-    }
-    if (!panelaccess::TransportKeyEnabled(k)) {
-        Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
         return;
     }
     BeginCall();
@@ -331,15 +339,12 @@ void MixerService::EndTap() {
 // --- Levels ------------------------------------------------------------------
 
 void MixerService::StartLevel(const QString& master, const QString& direction) {
-    const int m = IndexOf(masterNames, master);
+    const int m = MasterArgument(master);
     if (m < 0) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
         return;
     }
     if (direction != QLatin1String("up") && direction != QLatin1String("down")) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no direction \"%1\": up or down").arg(direction));
+        FailArgument(QStringLiteral("no direction \"%1\": up or down").arg(direction));
         return;
     }
     if (!CanOperate()) {
@@ -366,10 +371,8 @@ void MixerService::StartLevel(const QString& master, const QString& direction) {
 // Lets go of the master's level button when StartLevel holds it; otherwise
 // nothing is held there and nothing is sent.
 void MixerService::StopLevel(const QString& master) {
-    const int m = IndexOf(masterNames, master);
+    const int m = MasterArgument(master);
     if (m < 0) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
         return;
     }
     if (!CanOperate()) {
@@ -383,15 +386,12 @@ void MixerService::StopLevel(const QString& master) {
 }
 
 int MixerService::SetLevel(const QString& master, int step) {
-    const int m = IndexOf(masterNames, master);
+    const int m = MasterArgument(master);
     if (m < 0) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
         return 0;
     }
     if (step < LevelMotion::lowestStep || step > LevelMotion::highestStep) {
-        Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-             QStringLiteral("no step %1: the steps are 0..30").arg(step));
+        FailArgument(QStringLiteral("no step %1: the steps are 0..30").arg(step));
         return 0;
     }
     if (!CanOperate()) {

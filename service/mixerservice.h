@@ -82,6 +82,12 @@ private:
     // online and no other call runs.
     bool CanOperate();
     bool Fail(const QString& errorName, const QString& text);
+    // Fails the call with InvalidArgs.
+    void FailArgument(const QString& text);
+    // The master named ("A", "B"), or -1 once the call failed.
+    int MasterArgument(const QString& master);
+    // The transport key named, when it may be pressed now; -1 once the call failed.
+    int TransportKeyToPress(const QString& key);
     // Takes the current D-Bus call over as the call under way, answered later.
     void BeginCall();
     // Answers the call under way, unless it was answered already.

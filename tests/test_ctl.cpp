@@ -4,8 +4,8 @@
 // mixer received and shows. Most cases share one panel (each sets up the
 // mixer as it needs it); the cases that take the link down or start without
 // a bus have their own.
+#include "tests/support/privatebus.h"
 #include "tests/support/programcopy.h"
-#include "tests/support/sessionbus.h"
 #include "tests/support/simprocess.h"
 
 #include <QJsonArray>

@@ -9,19 +9,20 @@
 // of their own. Every case runs in a process of its own (the end of the
 // program is final within a process): run with a case's name, this program
 // runs that case; run without arguments, it runs each case in a child.
-#include "tests/support/busclient.h"
-#include "host/host.h"
-#include "core/observers.h"
 #include "app/startup.h"
-#include "core/state.h"
-#include "serial/serial.h"
-#include "windows/windows.h"
 #include "app/wiring.h"
+#include "core/observers.h"
+#include "core/state.h"
+#include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "panel/panel.h"
+#include "serial/serial.h"
 #include "service/automation.h"
-#include "tests/support/sessionbus.h"
+#include "tests/support/busclient.h"
+#include "tests/support/casechildren.h"
+#include "tests/support/privatebus.h"
 #include "tests/support/simprocess.h"
+#include "windows/windows.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -834,40 +835,8 @@ private slots:
     }
 };
 
-namespace {
-
-// Runs every case of the test in a child process of its own.
-int RunEachCaseInAChild(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    const QMetaObject& meta = TestService::staticMetaObject;
-    int failed = 0;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod method = meta.method(i);
-        const QString name = QString::fromLatin1(method.name());
-        if (method.methodType() != QMetaMethod::Slot || name == QLatin1String("initTestCase") ||
-            name == QLatin1String("cleanupTestCase")) {
-            continue;
-        }
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {name});
-        if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
-            child.exitCode() != 0) {
-            ++failed;
-        }
-    }
-    return failed;
-}
-
-} // namespace
-
 int main(int argc, char* argv[]) {
-    if (argc < 2) {
-        return RunEachCaseInAChild(argc, argv);
-    }
-    QApplication app(argc, argv);
-    TestService test;
-    return QTest::qExec(&test, argc, argv);
+    return casechildren::Main<TestService>(argc, argv);
 }
 
 #include "test_service.moc"

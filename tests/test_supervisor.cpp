@@ -14,6 +14,7 @@
 #include "panel/panel.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/casechildren.h"
 #include "tests/support/fakelogind.h"
 #include "tests/support/privatebus.h"
 #include "tests/support/programcopy.h"
@@ -663,40 +664,8 @@ private slots:
     }
 };
 
-namespace {
-
-// Runs every case of the test in a child process of its own.
-int RunEachCaseInAChild(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    const QMetaObject& meta = TestSupervisor::staticMetaObject;
-    int failed = 0;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod method = meta.method(i);
-        const QString name = QString::fromLatin1(method.name());
-        if (method.methodType() != QMetaMethod::Slot || name == QLatin1String("initTestCase") ||
-            name == QLatin1String("cleanupTestCase")) {
-            continue;
-        }
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {name});
-        if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
-            child.exitCode() != 0) {
-            ++failed;
-        }
-    }
-    return failed;
-}
-
-} // namespace
-
 int main(int argc, char* argv[]) {
-    if (argc < 2) {
-        return RunEachCaseInAChild(argc, argv);
-    }
-    QApplication app(argc, argv);
-    TestSupervisor test;
-    return QTest::qExec(&test, argc, argv);
+    return casechildren::Main<TestSupervisor>(argc, argv);
 }
 
 #include "test_supervisor.moc"

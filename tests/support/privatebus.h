@@ -1,17 +1,23 @@
-// A private D-Bus daemon for tests, standing in for the system bus: its own
-// permissive configuration (anyone may own any name and send or receive
-// anything), its socket in a temporary directory, and DBUS_SYSTEM_BUS_ADDRESS
-// pointed at it. Start it before anything in the process touches the system bus.
+// A private D-Bus daemon for tests, standing in for the system bus or the
+// user's session bus: its own permissive configuration (anyone may own any
+// name and send or receive anything), its socket in a temporary directory,
+// and the bus address variable pointed at it. Start it before anything in the
+// process touches that bus; the programs the test starts inherit it.
 #pragma once
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 class PrivateBus {
 public:
-    PrivateBus() = default;
+    // The bus it stands in for: the system bus (DBUS_SYSTEM_BUS_ADDRESS) or
+    // the user's session bus (DBUS_SESSION_BUS_ADDRESS).
+    enum class Kind { System, Session };
+
+    explicit PrivateBus(Kind kind = Kind::System) : kind_(kind) {}
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
     ~PrivateBus() {
@@ -21,8 +27,9 @@ public:
         }
     }
 
-    // Starts the daemon and sets DBUS_SYSTEM_BUS_ADDRESS; false when it cannot run.
-    bool Start() {
+    // Starts the daemon; with `setEnvironment` also points this process's bus
+    // address variable at it. False when it cannot run.
+    bool Start(bool setEnvironment = true) {
         if (!dir_.isValid()) {
             return false;
         }
@@ -36,7 +43,7 @@ public:
                 R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>system</type>
+  <type>%2</type>
   <listen>unix:path=%1</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
@@ -53,13 +60,15 @@ public:
   </policy>
 </busconfig>
 )")
-                .arg(dir_.filePath(QStringLiteral("bus")))
+                .arg(dir_.filePath(QStringLiteral("bus")),
+                     kind_ == Kind::System ? QStringLiteral("system") : QStringLiteral("session"))
                 .toUtf8());
         f.close();
         daemon_.setProgram(QStringLiteral("dbus-daemon"));
         daemon_.setArguments({QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                               QStringLiteral("--print-address=1"), QStringLiteral("--nopidfile")});
         daemon_.setProcessChannelMode(QProcess::SeparateChannels);
+        daemon_.setStandardErrorFile(QProcess::nullDevice());
         daemon_.start();
         if (!daemon_.waitForStarted(5000)) {
             return false;
@@ -73,11 +82,20 @@ public:
         if (address_.isEmpty()) {
             return false;
         }
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address_.toLatin1());
+        if (setEnvironment) {
+            qputenv(Variable().toLatin1().constData(), address_.toLatin1());
+        }
         return true;
     }
 
     const QString& Address() const { return address_; }
+
+    // The environment of a program started on this bus.
+    QProcessEnvironment Environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(Variable(), address_);
+        return env;
+    }
 
     // Sends a PrepareForSleep signal from another process, as any local user
     // can: it does not come from logind (FakeLogind sends the real one).
@@ -96,7 +114,19 @@ public:
     }
 
 private:
+    QString Variable() const {
+        return kind_ == Kind::System ? QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS")
+                                     : QStringLiteral("DBUS_SESSION_BUS_ADDRESS");
+    }
+
+    Kind kind_;
     QTemporaryDir dir_;
     QProcess daemon_;
     QString address_;
+};
+
+// A private session bus: the user's bus for the programs a test starts.
+class SessionBus : public PrivateBus {
+public:
+    SessionBus() : PrivateBus(Kind::Session) {}
 };
