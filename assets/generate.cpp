@@ -5,10 +5,9 @@
 // panel takes a variant only when it is not).
 #include "assets/artwork.h"
 #include "assets/bitmapnames.h"
+#include "assets/drawingtool.h"
 
 #include <QDir>
-#include <QGuiApplication>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <vector>
@@ -30,36 +29,20 @@ bool Write(const QImage& image, const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // A private runtime directory keeps the window system quiet in a build.
-    QTemporaryDir runtimeDir;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid()) {
-        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
-    }
-    QGuiApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: ardenix-assets DIRECTORY\n");
-        return 2;
-    }
-    const QDir directory(arguments[1]);
-    if (!directory.exists() && !QDir().mkpath(arguments[1])) {
-        std::fprintf(stderr, "ardenix-assets: cannot create %s\n", qPrintable(arguments[1]));
-        return 1;
-    }
-    int failures = 0;
-    for (const QString& name : artwork::BitmapNames()) {
-        std::vector<int> scales{1};
-        scales.insert(scales.end(), artwork::variantScales.begin(), artwork::variantScales.end());
-        for (const int scale : scales) {
-            const QString path = directory.filePath(FileName(name, scale));
-            if (!Write(artwork::Bitmap(name, scale), path)) {
-                std::fprintf(stderr, "ardenix-assets: cannot write %s\n", qPrintable(path));
-                ++failures;
+    return artwork::RunDrawingTool(argc, argv, "ardenix-assets", [](const QDir& directory) {
+        int failures = 0;
+        for (const QString& name : artwork::BitmapNames()) {
+            std::vector<int> scales{1};
+            scales.insert(scales.end(), artwork::variantScales.begin(),
+                          artwork::variantScales.end());
+            for (const int scale : scales) {
+                const QString path = directory.filePath(FileName(name, scale));
+                if (!Write(artwork::Bitmap(name, scale), path)) {
+                    std::fprintf(stderr, "ardenix-assets: cannot write %s\n", qPrintable(path));
+                    ++failures;
+                }
             }
         }
-    }
-    return failures == 0 ? 0 : 1;
+        return failures == 0 ? 0 : 1;
+    });
 }
