@@ -1,6 +1,8 @@
 // The running panel's service as ardenixctl reaches it on the session bus.
 #pragma once
 
+#include "service/busnames.h"
+
 #include <QDBusConnection>
 #include <QString>
 #include <QVariant>
@@ -9,10 +11,11 @@
 
 namespace ctl {
 
-inline const QString serviceName = QStringLiteral("org.ardenix.Ardenix");
-inline const QString objectPath = QStringLiteral("/org/ardenix/Ardenix");
-inline const QString mixerInterface = QStringLiteral("org.ardenix.Mixer1");
-inline const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+// The service's names, as the service itself spells them.
+inline const QString& serviceName = busnames::service;
+using busnames::mixerInterface;
+using busnames::objectPath;
+using busnames::propertiesInterface;
 
 // The outcome of a call: its return values, or what went wrong in words fit
 // for the user ("the mixer is not connected", "ardenix is not running").
