@@ -371,7 +371,6 @@ void SSCommand::KeyUp() {
         return;
     }
     keyHeld_ = false;
-    spaceHeld_ = false;
     MouseArguments arguments;
     arguments.button = 1;
     LetGo(arguments);
@@ -381,33 +380,26 @@ void SSCommand::KeyUp() {
 // Every other key is left to the hosting window.
 void SSCommand::keyPressEvent(QKeyEvent* event) {
     constexpr Qt::KeyboardModifiers plain = Qt::ShiftModifier | Qt::KeypadModifier;
-    if (event->key() != Qt::Key_Space || (event->modifiers() & ~plain) != Qt::NoModifier) {
+    const bool held = spaceHold_.Holds(*event);
+    if (event->key() != Qt::Key_Space ||
+        (!held && (event->modifiers() & ~plain) != Qt::NoModifier)) {
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
-    if (event->isAutoRepeat() || spaceHeld_) {
-        return;
+    if (!held && !event->isAutoRepeat()) {
+        keyboardFocus_ = true;
+        ShowFocusMark();
     }
-    keyboardFocus_ = true;
-    ShowFocusMark();
-    // Marked first: the release may come while the handler waits.
-    spaceHeld_ = true;
-    if (!KeyDown()) {
-        spaceHeld_ = false;
-    }
+    spaceHold_.Press(*event, *this);
 }
 
 void SSCommand::keyReleaseEvent(QKeyEvent* event) {
-    if (event->key() != Qt::Key_Space) {
+    if (event->key() != Qt::Key_Space || !spaceHold_.Release(*event)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
     event->accept();
-    if (event->isAutoRepeat() || !spaceHeld_) {
-        return;
-    }
-    KeyUp();
 }
 
 void SSCommand::focusInEvent(QFocusEvent* event) {
@@ -433,9 +425,7 @@ void SSCommand::focusOutEvent(QFocusEvent* event) {
         keyboardFocus_ = false;
     }
     ShowFocusMark();
-    if (spaceHeld_) {
-        KeyUp();
-    }
+    spaceHold_.LetGoAll();
 }
 
 void SSCommand::ShowFocusMark() {

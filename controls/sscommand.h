@@ -12,6 +12,7 @@
 
 #include "controls/faceimage.h"
 #include "controls/focusmark.h"
+#include "controls/keyholds.h"
 #include "controls/olecolor.h"
 #include "controls/propertybag.h"
 #include "core/types.h"
@@ -145,6 +146,6 @@ private:
 
     FocusMark focusMark_;
     bool keyHeld_ = false;       // pressed by KeyDown, not yet let go
-    bool spaceHeld_ = false;     // ... and by the Space key of its own
+    KeyHolds spaceHold_;         // Space holding the button
     bool keyboardFocus_ = false; // the focus came from the keyboard
 };

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "controls/ctlfader.h"
+#include "controls/keyholds.h"
 #include "controls/sscommand.h"
 #include "core/observers.h"
 #include "core/types.h"
@@ -23,7 +24,6 @@
 #include <QPixmap>
 
 #include <array>
-#include <vector>
 
 class FrmControl : public ScaledForm {
 public:
@@ -81,7 +81,8 @@ public:
     // face's free strip and the level bars dimmed (panel/refresh.cpp).
     void ShowLinkState(LinkState state);
     // The number of the panel's keys held down now (panel/keyboard.cpp).
-    int HeldKeyCount() const { return static_cast<int>(heldKeys_.size()); }
+    // (A key's release lets go of its button after KeyHolds::graceMs.)
+    int HeldKeyCount() const { return keyHolds_.Count(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -106,13 +107,7 @@ private:
     static constexpr char storedOverGainPicture[] = "overgain_off.bmp";
     static constexpr char storedMugenPicture[] = "mugen_off.bmp";
 
-    // A key holding a button: the key's scan code (its code when there is
-    // none), so that its release is found whatever the modifiers then.
-    struct HeldKey {
-        quint32 id;
-        SSCommand* button;
-    };
-    std::vector<HeldKey> heldKeys_;
+    KeyHolds keyHolds_; // the buttons the panel's keys hold
 
     QPixmap face_;
     bool placedOnScreen_ = false;

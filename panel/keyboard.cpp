@@ -6,9 +6,6 @@
 #include "panel/frmcontrol.h"
 
 #include <QKeyEvent>
-#include <QPointer>
-
-#include <algorithm>
 
 namespace {
 
@@ -17,13 +14,6 @@ namespace {
 bool PlainKey(const QKeyEvent& event) {
     constexpr Qt::KeyboardModifiers plain = Qt::ShiftModifier | Qt::KeypadModifier;
     return (event.modifiers() & ~plain) == Qt::NoModifier;
-}
-
-// The press and the release of a key share the scan code; the key's code
-// may differ between them when a modifier changed meanwhile.
-quint32 KeyId(const QKeyEvent& event) {
-    return event.nativeScanCode() != 0 ? event.nativeScanCode()
-                                       : static_cast<quint32>(event.key()) | 0x80000000u;
 }
 
 } // namespace
@@ -70,52 +60,24 @@ void FrmControl::SetUpKeyboard() {
 
 void FrmControl::keyPressEvent(QKeyEvent* event) {
     const std::optional<PanelKey> entry = FindPanelKey(event->key());
-    const quint32 id = KeyId(*event);
-    const bool held = std::any_of(heldKeys_.begin(), heldKeys_.end(),
-                                  [id](const HeldKey& k) { return k.id == id; });
-    if (!entry || (!held && !PlainKey(*event))) {
+    if (!entry || (!keyHolds_.Holds(*event) && !PlainKey(*event))) {
         ScaledForm::keyPressEvent(event);
         return;
     }
     event->accept();
-    if (event->isAutoRepeat() || held) {
-        return; // the key's auto-repeat: the button is pressed once
-    }
-    SSCommand& button = Button(entry->group, entry->index);
-    // Held before the press: a press that waits (a scene recall) processes
-    // events, and the key's release may come meanwhile.
-    heldKeys_.push_back({id, &button});
-    const QPointer<FrmControl> self(this);
-    if (!button.KeyDown() && self) {
-        // Disabled, or held already (by the mouse or Space): nothing.
-        std::erase_if(heldKeys_, [id](const HeldKey& k) { return k.id == id; });
-    }
+    keyHolds_.Press(*event, Button(entry->group, entry->index));
 }
 
 void FrmControl::keyReleaseEvent(QKeyEvent* event) {
-    const quint32 id = KeyId(*event);
-    const auto found = std::find_if(heldKeys_.begin(), heldKeys_.end(),
-                                    [id](const HeldKey& k) { return k.id == id; });
-    if (found == heldKeys_.end()) {
+    if (!keyHolds_.Release(*event)) {
         ScaledForm::keyReleaseEvent(event);
         return;
     }
     event->accept();
-    if (event->isAutoRepeat()) {
-        return;
-    }
-    SSCommand* const button = found->button;
-    heldKeys_.erase(found);
-    button->KeyUp();
 }
 
 void FrmControl::ReleaseHeldKeys() {
-    const QPointer<FrmControl> self(this);
-    while (self && !heldKeys_.empty()) {
-        SSCommand* const button = heldKeys_.front().button;
-        heldKeys_.erase(heldKeys_.begin());
-        button->KeyUp();
-    }
+    keyHolds_.LetGoAll();
 }
 
 // A window that is no longer active gets no key releases: what the keys

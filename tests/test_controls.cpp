@@ -3,6 +3,7 @@
 #include "controls/constituentscaling.h"
 #include "controls/ctlfader.h"
 #include "controls/focusmark.h"
+#include "controls/keyholds.h"
 #include "controls/sscommand.h"
 #include "core/state.h"
 #include "host/host.h"
@@ -76,11 +77,31 @@ void Record(SSCommand& button, QStringList& events) {
     };
 }
 
-// A key event as the window system delivers it, auto-repeated or not.
-void SendKey(QWidget& widget, QEvent::Type type, Qt::Key key, bool autoRepeat) {
+// A key event as the window system delivers it: with its time stamp, and
+// marked by Qt as a repeat or not. True when it was taken.
+bool SendKey(QWidget& widget, QEvent::Type type, Qt::Key key, quint64 stamp,
+             bool autoRepeat = false) {
     QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    event.setTimestamp(stamp);
     QApplication::sendEvent(&widget, &event);
+    return event.isAccepted();
 }
+
+// A window that hands its keys to a KeyHolds for one button.
+class KeyWindow : public QWidget {
+public:
+    KeyWindow() : button(this) {}
+    SSCommand button;
+    KeyHolds holds;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { holds.Press(*event, button); }
+    void keyReleaseEvent(QKeyEvent* event) override {
+        if (!holds.Release(*event)) {
+            event->ignore();
+        }
+    }
+};
 
 } // namespace
 
@@ -482,21 +503,22 @@ private slots:
         QCOMPARE(unmarked.pixelColor(2, 10), QColor(Qt::red));
         QCOMPARE(marked.pixelColor(40, 10), unmarked.pixelColor(40, 10));
 
-        // Space presses the focused button while held; its auto-repeat adds nothing.
-        SendKey(first, QEvent::KeyPress, Qt::Key_Space, false);
+        // Space presses the focused button while held; its auto-repeat adds
+        // nothing; the release lets go after the grace.
+        SendKey(first, QEvent::KeyPress, Qt::Key_Space, 100);
         QCOMPARE(FaceColour(first), QColor(Qt::green));
-        for (int i = 0; i < 5; ++i) {
-            SendKey(first, QEvent::KeyRelease, Qt::Key_Space, true);
-            SendKey(first, QEvent::KeyPress, Qt::Key_Space, true);
+        for (quint64 stamp = 700; stamp < 900; stamp += 40) {
+            SendKey(first, QEvent::KeyRelease, Qt::Key_Space, stamp, true);
+            SendKey(first, QEvent::KeyPress, Qt::Key_Space, stamp, true);
         }
         QCOMPARE(events, QStringList{"down 1 0"});
-        SendKey(first, QEvent::KeyRelease, Qt::Key_Space, false);
-        QCOMPARE(events, (QStringList{"down 1 0", "up 1"}));
+        QVERIFY(SendKey(first, QEvent::KeyRelease, Qt::Key_Space, 1000));
+        QCOMPARE(events, QStringList{"down 1 0"});
+        QTRY_COMPARE(events, (QStringList{"down 1 0", "up 1"}));
         QCOMPARE(FaceColour(first), QColor(Qt::red));
         // Other keys are left to the window.
-        QKeyEvent other(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier, QStringLiteral("1"));
-        QApplication::sendEvent(&first, &other);
-        QVERIFY(!other.isAccepted());
+        QVERIFY(!SendKey(first, QEvent::KeyPress, Qt::Key_1, 1100));
+        QVERIFY(!SendKey(first, QEvent::KeyRelease, Qt::Key_1, 1200));
         QKeyEvent controlSpace(QEvent::KeyPress, Qt::Key_Space, Qt::ControlModifier);
         QApplication::sendEvent(&first, &controlSpace);
         QVERIFY(!controlSpace.isAccepted());
@@ -505,12 +527,13 @@ private slots:
         // The focus moving on lets go of what Space holds; the release then
         // reaches a button that Space did not press.
         events.clear();
-        SendKey(first, QEvent::KeyPress, Qt::Key_Space, false);
+        SendKey(first, QEvent::KeyPress, Qt::Key_Space, 1300);
         QTest::keyClick(&first, Qt::Key_Tab);
         QVERIFY(second.hasFocus() && second.FocusMarkShown());
         QVERIFY(!first.FocusMarkShown());
         QCOMPARE(events, (QStringList{"down 1 0", "up 1"}));
-        SendKey(second, QEvent::KeyRelease, Qt::Key_Space, false);
+        QVERIFY(!SendKey(second, QEvent::KeyRelease, Qt::Key_Space, 1400));
+        QTest::qWait(2 * KeyHolds::graceMs);
         QVERIFY(secondEvents.isEmpty());
 
         // Another window active and back: the mark goes and comes back with it.
@@ -526,8 +549,61 @@ private slots:
         // A disabled button takes no key and no focus.
         second.SetEnabled(false);
         QVERIFY(!second.hasFocus());
-        SendKey(second, QEvent::KeyPress, Qt::Key_Space, false);
+        SendKey(second, QEvent::KeyPress, Qt::Key_Space, 1500);
         QVERIFY(secondEvents.isEmpty());
+    }
+
+    // A key held presses its button once and lets it go once, also when the
+    // window system's repeat comes as releases and presses Qt did not mark:
+    // those share a time stamp. A key let go and pressed again is two presses.
+    void keyHoldsTellTheRepeatFromARealPress() {
+        KeyWindow window;
+        window.button.ReadProperties(ThreePictures(), QFont());
+        window.button.resize(80, 21);
+        window.resize(100, 30);
+        window.show();
+        QStringList events;
+        Record(window.button, events);
+
+        QVERIFY(SendKey(window, QEvent::KeyPress, Qt::Key_T, 100));
+        QCOMPARE(events, QStringList{"down 1 0"});
+        QCOMPARE(window.holds.Count(), 1);
+        // The repeat, marked and unmarked, and a second press without its mark.
+        for (quint64 stamp = 760; stamp < 1000; stamp += 40) {
+            SendKey(window, QEvent::KeyRelease, Qt::Key_T, stamp, stamp % 80 == 0);
+            SendKey(window, QEvent::KeyPress, Qt::Key_T, stamp, stamp % 80 == 0);
+        }
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 1010);
+        QTest::qWait(2 * KeyHolds::graceMs);
+        QCOMPARE(events, QStringList{"down 1 0"});
+        QCOMPARE(FaceColour(window.button), QColor(Qt::green));
+        // The real release: the button is let go after the grace.
+        QVERIFY(SendKey(window, QEvent::KeyRelease, Qt::Key_T, 1100));
+        QVERIFY(window.holds.Holds(QKeyEvent(QEvent::KeyPress, Qt::Key_T, Qt::NoModifier)));
+        QTRY_COMPARE(events, (QStringList{"down 1 0", "up 1"}));
+        QCOMPARE(window.holds.Count(), 0);
+        QCOMPARE(FaceColour(window.button), QColor(Qt::red));
+        // Let go and pressed again within the grace: two presses, in order.
+        events.clear();
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 2000);
+        SendKey(window, QEvent::KeyRelease, Qt::Key_T, 2030);
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 2045);
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1", "down 1 0"}));
+        SendKey(window, QEvent::KeyRelease, Qt::Key_T, 2100);
+        QTRY_COMPARE(window.holds.Count(), 0);
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1", "down 1 0", "up 1"}));
+        // A key that holds nothing is not the holder's.
+        QVERIFY(!SendKey(window, QEvent::KeyRelease, Qt::Key_Y, 2200));
+        // Letting go of all: at once, without the grace.
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 3000);
+        window.holds.LetGoAll();
+        QCOMPARE(events.size(), 6);
+        QCOMPARE(events.last(), QStringLiteral("up 1"));
+        // A button that does not take the press is not held.
+        window.button.SetEnabled(false);
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 4000);
+        QCOMPARE(window.holds.Count(), 0);
+        QCOMPARE(events.size(), 6);
     }
 
     void buttonReadAsAPushButton() {
