@@ -1,7 +1,9 @@
 #include "controls/ctlfader.h"
 
+#include "controls/accessibility.h"
 #include "controls/constituentscaling.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 #include <algorithm>
@@ -10,6 +12,9 @@
 #include <stdexcept>
 
 namespace {
+// Laid over a dimmed bar: the lit lines keep a fifth of their brightness.
+const QColor dimming(0, 0, 0, 204);
+
 // The first device row (or column) of pixel row (or column) `pixel` at `ratio`:
 // pixel p covers the device rows from DeviceEdge(p) up to DeviceEdge(p + 1).
 int DeviceEdge(int pixel, qreal ratio) {
@@ -32,6 +37,7 @@ void FillRows(QImage& surface, int top, int bottom, int width, const QColor& col
 
 Ctlfader::Ctlfader(QWidget* parent)
     : QWidget(parent), surface_(BackgroundPicture(devicePixelRatioF())), label1_(this) {
+    InstallControlsAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(QFont(QStringLiteral("Arial"), 9));
     resize(surfaceWidth, surfaceHeight);
@@ -128,7 +134,22 @@ void Ctlfader::SetValue(Integer v) {
     }
     darkSegments_ = static_cast<Integer>(dark);
     emit propertyChanged(QStringLiteral("Value"));
+    const int before = LitSegments();
     DrawLines(std::clamp(segments - dark, 0, segments));
+    update();
+    if (LitSegments() != before) {
+        QAccessibleValueChangeEvent valueChanged(this, LitSegments());
+        QAccessible::updateAccessibility(&valueChanged);
+        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+    }
+}
+
+void Ctlfader::SetDimmed(bool value) {
+    if (dimmed_ == value) {
+        return;
+    }
+    dimmed_ = value;
     update();
 }
 
@@ -159,4 +180,7 @@ void Ctlfader::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), ColorFromOle(sysWindowBackground));
     painter.drawImage(0, 0, surface_);
+    if (dimmed_) {
+        painter.fillRect(rect(), dimming);
+    }
 }

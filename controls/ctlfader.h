@@ -4,7 +4,9 @@
 // What it draws stays drawn: an off-screen image that every repaint shows.
 // The image has the device pixels of the bar's screen (14 x 61 at a device
 // pixel ratio of 1, twice that at 2); on a screen of another ratio it is
-// drawn anew with the lines last drawn.
+// drawn anew with the lines last drawn. It can be shown dimmed (the hosting
+// window's way of saying that what it shows is not current), and a screen
+// reader reads it as a level: its name and "N of 30".
 #pragma once
 
 #include "controls/olecolor.h"
@@ -54,6 +56,12 @@ public:
     // dark-segment count 30 - v does not fit 16 bits (v below -32737) throws
     // std::overflow_error and changes nothing.
     void SetValue(Integer v);
+    // The lines lit now, 0..30 (0 before the first value).
+    int LitSegments() const { return drawnLit_ < 0 ? 0 : drawnLit_; }
+
+    // Dimmed: the bar is shown darkened; what it draws (Image) stays as it is.
+    bool Dimmed() const { return dimmed_; }
+    void SetDimmed(bool value);
 
     // What the bar shows (the off-screen drawing surface), at the device
     // pixel ratio of the bar's screen.
@@ -87,6 +95,7 @@ private:
 
     QImage surface_;
     int drawnLit_ = -1; // lines lit on the surface by the last value; -1 before the first
-    QWidget label1_;    // measures the segment length; shows nothing
+    bool dimmed_ = false;
+    QWidget label1_;                // measures the segment length; shows nothing
     std::vector<DesignItem> inner_; // the inner label's design geometry
 };

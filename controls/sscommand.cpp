@@ -2,9 +2,12 @@
 
 #include "core/warn.h"
 
+#include "controls/accessibility.h"
 #include "controls/constituentscaling.h"
 #include "host/host.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 
@@ -42,8 +45,13 @@ Integer ShiftOf(Qt::KeyboardModifiers modifiers) {
 }
 } // namespace
 
-SSCommand::SSCommand(QWidget* parent) : QWidget(parent), image1_(this), label1_(this) {
+SSCommand::SSCommand(QWidget* parent)
+    : QWidget(parent), image1_(this), label1_(this), focusMark_(this) {
+    InstallControlsAccessibility();
     setFont(QFont(QStringLiteral("Arial"), 9));
+    // Only the keyboard gives the focus (Tab, Shift+Tab): a click leaves it
+    // where it was, so a mouse user never sees the focus mark.
+    setFocusPolicy(Qt::TabFocus);
     resize(host::PixelsX(2190), host::PixelsY(555));
 
     // Both inner elements leave the mouse to the button, which finds the
@@ -255,6 +263,9 @@ SSCommand::MouseArguments SSCommand::ArgumentsOf(const QMouseEvent& event,
 }
 
 void SSCommand::mousePressEvent(QMouseEvent* event) {
+    if (keyHeld_) {
+        return; // a key holds the button: the mouse adds no second press
+    }
     QWidget* element = ElementAt(event->position().toPoint());
     if (!element) {
         return; // the bare surface around the face does not react
@@ -300,6 +311,7 @@ void SSCommand::OnPress(MouseArguments& arguments) {
     }
     const double k = host::TwipsPerPixelX() / 15.0;
     PlaceCaption(15 * k, 90 * k);
+    TellPressedState();
     if (MouseDown) {
         MouseDown(arguments.button, arguments.shift, arguments.x, arguments.y);
     }
@@ -310,12 +322,17 @@ void SSCommand::OnRelease(MouseArguments& arguments) {
         dblClickLatch_ = false;
         return;
     }
+    LetGo(arguments);
+}
+
+void SSCommand::LetGo(MouseArguments& arguments) {
     if (!enabled_) {
         return;
     }
     LoadFace(pictureName_);
     const double k = host::TwipsPerPixelX() / 15.0;
     PlaceCaption(0, 75 * k);
+    TellPressedState();
     if (MouseUp) {
         MouseUp(arguments.button, arguments.shift, arguments.x, arguments.y);
     }
@@ -332,4 +349,98 @@ void SSCommand::OnDblClick() {
     if (enabled_ && DblClick) {
         DblClick();
     }
+}
+
+// A press of the left mouse button at the face's corner: the handlers get
+// button 1, no shift, and the position 0, 0.
+bool SSCommand::KeyDown() {
+    if (!enabled_ || Held()) {
+        return false;
+    }
+    // Held before the handler runs: a handler that waits (a scene recall)
+    // processes events, and the key's release may come meanwhile.
+    keyHeld_ = true;
+    MouseArguments arguments;
+    arguments.button = 1;
+    OnPress(arguments);
+    return true;
+}
+
+void SSCommand::KeyUp() {
+    if (!keyHeld_) {
+        return;
+    }
+    keyHeld_ = false;
+    MouseArguments arguments;
+    arguments.button = 1;
+    LetGo(arguments);
+}
+
+// Space presses the focused button while held; its auto-repeat adds nothing.
+// Every other key is left to the hosting window.
+void SSCommand::keyPressEvent(QKeyEvent* event) {
+    constexpr Qt::KeyboardModifiers plain = Qt::ShiftModifier | Qt::KeypadModifier;
+    const bool held = spaceHold_.Holds(*event);
+    if (event->key() != Qt::Key_Space ||
+        (!held && (event->modifiers() & ~plain) != Qt::NoModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!held && !event->isAutoRepeat()) {
+        keyboardFocus_ = true;
+        ShowFocusMark();
+    }
+    spaceHold_.Press(*event, *this);
+}
+
+void SSCommand::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Space || !spaceHold_.Release(*event)) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void SSCommand::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    switch (event->reason()) {
+    case Qt::MouseFocusReason:
+        keyboardFocus_ = false;
+        break;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+        break; // back in the window: as it was when the window was left
+    default:
+        keyboardFocus_ = true; // Tab, Shift+Tab, a shortcut, a screen reader
+        break;
+    }
+    ShowFocusMark();
+}
+
+// Losing the focus lets go of what Space holds, as a mouse release would.
+void SSCommand::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        keyboardFocus_ = false;
+    }
+    ShowFocusMark();
+    spaceHold_.LetGoAll();
+}
+
+void SSCommand::ShowFocusMark() {
+    const bool shown = keyboardFocus_ && hasFocus();
+    if (shown) {
+        const QRect face = image1_.geometry().intersected(rect());
+        focusMark_.setGeometry(face.isEmpty() ? rect() : face);
+        focusMark_.raise();
+    }
+    focusMark_.setVisible(shown);
+}
+
+void SSCommand::TellPressedState() {
+    QAccessible::State changed;
+    changed.pressed = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
 }

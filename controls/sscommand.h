@@ -3,9 +3,16 @@
 // the disabled picture; a caption is laid over the face. The button itself
 // only knows pressed-while-held; the panel gives it other normal pictures to
 // show latching states.
+//
+// The keyboard works it as the mouse does: Space on the focused button, or
+// the hosting window's own keys through KeyDown and KeyUp, press it while
+// held (the pressed picture, MouseDown, then the normal picture, MouseUp).
+// Only the keyboard's focus (Tab, Shift+Tab) shows the focus mark.
 #pragma once
 
 #include "controls/faceimage.h"
+#include "controls/focusmark.h"
+#include "controls/keyholds.h"
 #include "controls/olecolor.h"
 #include "controls/propertybag.h"
 #include "core/types.h"
@@ -20,6 +27,7 @@
 #include <vector>
 
 class SSCommand : public QWidget {
+    Q_OBJECT
 public:
     // Button and Shift as the mouse reports them (1 left, 2 right, 4 middle;
     // 1 shift, 2 control, 4 alt); X and Y in twips, relative to the inner
@@ -53,6 +61,21 @@ public:
 
     bool DblClickLatch() const { return dblClickLatch_; }
 
+    // The keyboard's press and release: the same as the left mouse button's
+    // (pressed picture, caption moved, MouseDown raised with button 1; then
+    // the normal picture, MouseUp), once each however long the key is held.
+    // KeyDown does nothing and returns false while the button is disabled or
+    // already held (by the mouse or a key); KeyUp does nothing unless KeyDown
+    // pressed it. A button disabled while held is let go without MouseUp, as
+    // with the mouse.
+    bool KeyDown();
+    void KeyUp();
+    bool KeyHeld() const { return keyHeld_; }
+    // Held by the mouse or a key.
+    bool Held() const { return keyHeld_ || pressedElement_ != nullptr; }
+    // The focus mark is shown (the button has the focus, given by the keyboard).
+    bool FocusMarkShown() const { return !focusMark_.isHidden(); }
+
     // Events raised to the hosting window.
     MouseHandler MouseDown;
     MouseHandler MouseUp;
@@ -71,6 +94,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     // Shows the face at the resolution of the screen the button is on now.
     void paintEvent(QPaintEvent* event) override;
 
@@ -91,6 +118,10 @@ private:
 
     void OnPress(MouseArguments& arguments);
     void OnRelease(MouseArguments& arguments);
+    // The release after the double-click latch: the normal face and MouseUp.
+    void LetGo(MouseArguments& arguments);
+    void TellPressedState();
+    void ShowFocusMark();
     void OnClick();
     void OnDblClick();
 
@@ -112,4 +143,9 @@ private:
 
     QWidget* pressedElement_ = nullptr; // where the last press (or double click) landed
     bool pressWasDoubleClick_ = false;
+
+    FocusMark focusMark_;
+    bool keyHeld_ = false;       // pressed by KeyDown, not yet let go
+    KeyHolds spaceHold_;         // Space holding the button
+    bool keyboardFocus_ = false; // the focus came from the keyboard
 };

@@ -4,6 +4,7 @@
 #include "assets/bitmapnames.h"
 #include "core/state.h"
 #include "core/warn.h"
+#include "panel/describe.h"
 #include "panel/windowicon.h"
 #include "protocol/protocol.h"
 
@@ -32,6 +33,9 @@ constexpr std::array<Place, 2> scalePlaces{{{4575, 915, 300, 915}, {6720, 915, 3
 constexpr std::array<Place, 4> overlayPlaces{
     {{5325, 855, 405, 345}, {5325, 1485, 405, 345}, {7485, 855, 405, 345}, {7485, 1485, 405, 345}}};
 constexpr Place transportAreaPlace{390, 2070, 3075, 480};
+// The face's free strip at the bottom, between the maker's name and the
+// model line: the link's state while it is not online.
+constexpr Place linkIndicatorPlace{5040, 2595, 3150, 195};
 constexpr std::array<Place, 6> labelPlaces{{{4365, 435, 1140, 210},
                                             {6480, 435, 1140, 210},
                                             {8850, 555, 1200, 210},
@@ -144,6 +148,8 @@ FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace(devicePix
     PlaceControls();
     ApplyGeometry();
     ConnectHandlers();
+    SetUpKeyboard();
+    DescribeFixedParts(*this);
     Timer1.SetEnabled(true);
 }
 
@@ -220,6 +226,8 @@ void FrmControl::PlaceControls() {
         items.push_back(Item(Indexed("Image5", i), Image5[i], overlayPlaces[i]));
         items.back().isImage = true;
     }
+    linkIndicator.setParent(this);
+    items.push_back(Item(QStringLiteral("LinkIndicator"), linkIndicator, linkIndicatorPlace));
     items.push_back(TimerItem("Timer1"));
     items.push_back(TimerItem("Timer2"));
     items.push_back(TimerItem("ImageList1"));
@@ -264,8 +272,9 @@ void FrmControl::Form_Load() {
         panelState.masters[0].level = 0;
         panelState.masters[1].level = 0;
     }
-    // 5. Everything else from the state.
+    // 5. Everything else from the state, and the link's.
     RefreshPanel();
+    ShowLinkState(CurrentLinkState());
     // 6. The panel's first timer ends with the load.
     Timer1.SetEnabled(false);
 }

@@ -2,15 +2,22 @@
 // working elements laid over it at fixed places: six input buttons, seven
 // transport keys, four scene radio buttons, two master sections (level bar, up
 // and down buttons, muting button, over-gain and mugen lamps) and six labels.
+// Over the face's free strip at the bottom it shows the link's state while
+// the link is not online. The keys of panel/keymap.h work its buttons while
+// the window is active; Tab and Shift+Tab move the focus over them.
 #pragma once
 
 #include "controls/ctlfader.h"
+#include "controls/keyholds.h"
 #include "controls/sscommand.h"
+#include "core/observers.h"
 #include "core/types.h"
 #include "host/host.h"
 #include "host/scaling.h"
 #include "panel/imagebox.h"
+#include "panel/keymap.h"
 #include "panel/labelarray.h"
+#include "panel/linkindicator.h"
 #include "panel/panel.h"
 
 #include <QFont>
@@ -44,6 +51,7 @@ public:
     std::array<SSCommand, 4> SSCommand4; // level up/down: index 2m + (1 for down)
     std::array<SSCommand, 4> SSCommand5; // scene radio buttons A..D
     std::array<ImageBox, 4> Image5;      // overlays over the level buttons of a muted master
+    LinkIndicator linkIndicator;         // the link's state, while it is not online
     host::Timer Timer1{100};
     host::Timer Timer2{250};
     host::ImageList ImageList1;
@@ -67,13 +75,30 @@ public:
     // True while a radio button waits for its scene recall.
     bool RecallWaitRunning() const { return recallWaitRunning_; }
 
+    // The picture button of a group, by its index in the group's array.
+    SSCommand& Button(ButtonGroup group, int index);
+    // Shows the link's state: while it is not online, the indication in the
+    // face's free strip and the level bars dimmed (panel/refresh.cpp).
+    void ShowLinkState(LinkState state);
+    // The number of the panel's keys held down now (panel/keyboard.cpp).
+    // (A key's release lets go of its button after KeyHolds::graceMs.)
+    int HeldKeyCount() const { return keyHolds_.Count(); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void PlaceControls();
     void ConnectHandlers();
+    // Tab's order over the buttons, and the keys' tooltips (panel/keyboard.cpp).
+    void SetUpKeyboard();
+    // Lets go of every button a key holds, as releases of those keys.
+    void ReleaseHeldKeys();
     // Draws the face, the level scales and the lamps, and fills the picture
     // list, at a new device pixel ratio (panel/deviceratio.cpp).
     void MatchDeviceRatio(qreal ratio);
@@ -81,6 +106,8 @@ private:
     // The lamps' pictures stored with the window: both lamps dark.
     static constexpr char storedOverGainPicture[] = "overgain_off.bmp";
     static constexpr char storedMugenPicture[] = "mugen_off.bmp";
+
+    KeyHolds keyHolds_; // the buttons the panel's keys hold
 
     QPixmap face_;
     bool placedOnScreen_ = false;

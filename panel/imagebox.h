@@ -1,15 +1,21 @@
 // An image control of the panel: shows a picture (or nothing) at its top left
-// corner, can be shown or hidden, and reports a click.
+// corner, can be shown or hidden, and reports a click. A screen reader sees
+// it in the role the panel gives it (a graphic unless told otherwise).
 #pragma once
 
+#include <QAccessible>
 #include <QPixmap>
 #include <QWidget>
 
 #include <functional>
 
 class ImageBox : public QWidget {
+    Q_OBJECT
 public:
     explicit ImageBox(QWidget* parent = nullptr);
+
+    QAccessible::Role AccessibleRole() const { return accessibleRole_; }
+    void SetAccessibleRole(QAccessible::Role role) { accessibleRole_ = role; }
 
     const QPixmap& Picture() const { return picture_; }
     void SetPicture(const QPixmap& picture);
@@ -26,4 +32,5 @@ protected:
 private:
     QPixmap picture_;
     bool pressed_ = false;
+    QAccessible::Role accessibleRole_ = QAccessible::Graphic;
 };

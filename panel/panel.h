@@ -1,7 +1,8 @@
 // What the program may call in the main panel: the panel window with its
 // control arrays, its picture list, the level-step lookup, and the design's
 // refresh routines that draw the mixer's state on it. PanelRefresh follows
-// the observer seam and redraws after every applied reply and full read.
+// the observer seam and redraws after every applied reply and full read, and
+// shows the link's state as it changes.
 #pragma once
 
 #include "core/observers.h"
@@ -41,11 +42,15 @@ void ShowMuting(Integer master);
 void ShowRadioButtons(Integer index);
 void ShowOverGain(Integer master);
 void ShowMugen(Integer master);
+// The link's state on the panel, when it is loaded: the indication while the
+// link is not online (FrmControl::ShowLinkState).
+void ShowLinkState(LinkState state);
 
-// The panel's refresh routines as an observer of the mirrored state: the
-// first subscriber, so the panel is drawn before anyone else hears.
+// The panel's refresh routines as an observer of the mirrored state and the
+// link: the first subscriber, so the panel is drawn before anyone else hears.
 class PanelRefresh : public StateObserver {
 public:
     void ReplyApplied(RequestKind kind) override { RefreshFromStatus(Value(kind)); }
     void FullReadCompleted() override { RefreshPanel(); }
+    void LinkStateChanged(LinkState state) override { ShowLinkState(state); }
 };

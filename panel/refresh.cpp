@@ -6,6 +6,7 @@
 
 #include "controls/olecolor.h"
 #include "core/state.h"
+#include "panel/describe.h"
 
 namespace {
 constexpr OleColor white = OleRgb(255, 255, 255);
@@ -30,6 +31,14 @@ MasterSection& Master(Integer i) {
 MasterSection& SyncedMaster(Integer i) {
     return syncedPanelState.masters.at(static_cast<std::size_t>(i));
 }
+
+// The scene buttons' names, with "recalled" where the button is lit.
+void DescribeScenes(FrmControl& form) {
+    for (std::size_t k = 0; k < 4; ++k) {
+        DescribeScene(form, static_cast<int>(k),
+                      form.SSCommand5[k].PictureName() == radioOnPictures[k]);
+    }
+}
 } // namespace
 
 void RefreshPanel() {
@@ -41,6 +50,7 @@ void RefreshPanel() {
     if (panelState.selectedInput != -1) {
         ShowSelectedInput(panelState.selectedInput);
     }
+    DescribeInputs(form);
     for (Integer i = 0; i < 2; ++i) {
         form.Label1[i].setText(Master(i).name.Trimmed());
         form.Ctlfader1[static_cast<std::size_t>(i)].SetValue(Master(i).level);
@@ -53,6 +63,7 @@ void RefreshPanel() {
     if (panelState.recall != 0) {
         ShowRadioButtons(static_cast<Integer>(panelState.recall - 1));
     }
+    DescribeScenes(form);
     syncedPanelState = panelState;
 }
 
@@ -112,6 +123,7 @@ void ShowSelectedInput(Integer index) {
             key.SetEnabled(transportEnabled);
         }
     }
+    DescribeInputs(form);
 }
 
 void ShowMuting(Integer master) {
@@ -139,6 +151,7 @@ void ShowMuting(Integer master) {
             }
         }
     }
+    DescribeMuting(form, master);
 }
 
 void ShowRadioButtons(Integer index) {
@@ -152,6 +165,7 @@ void ShowRadioButtons(Integer index) {
         const bool lit = sceneSetup.sceneNumbers[k] == panelState.recall;
         form.SSCommand5[k].SetPictureName(lit ? radioOnPictures[k] : radioOffPictures[k]);
     }
+    DescribeScenes(form);
 }
 
 void ShowOverGain(Integer master) {
@@ -159,6 +173,7 @@ void ShowOverGain(Integer master) {
     const bool on = Master(master).lamps[overGain] == flagTrue;
     form.Image2.at(static_cast<std::size_t>(master))
         .SetPicture(form.ImageList1.Picture(on ? overGainOnImage : overGainOffImage));
+    DescribeLamps(form, master);
 }
 
 void ShowMugen(Integer master) {
@@ -166,4 +181,22 @@ void ShowMugen(Integer master) {
     const bool on = Master(master).lamps[mugen] == flagTrue;
     form.Image3.at(static_cast<std::size_t>(master))
         .SetPicture(form.ImageList1.Picture(on ? mugenOnImage : mugenOffImage));
+    DescribeLamps(form, master);
+}
+
+void ShowLinkState(LinkState state) {
+    if (FrmControlLoaded()) {
+        frmControl().ShowLinkState(state);
+    }
+}
+
+// While the link is not online what the panel shows may be out of date: it
+// says so in the face's free strip and dims the level bars. The buttons
+// stay as they are and still act.
+void FrmControl::ShowLinkState(LinkState state) {
+    linkIndicator.Show(state);
+    for (Ctlfader& bar : Ctlfader1) {
+        bar.SetDimmed(state != LinkState::Online);
+    }
+    DescribeLink(*this, state);
 }

@@ -1,6 +1,10 @@
 // panel-screenshot: opens the main panel with a plausible mixer state and
 // saves a picture of its client area, e.g. under Xvfb:
 //   xvfb-run -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb build/bin/panel-screenshot out.png
+// The link is online, or in the state given with --link (not-connected,
+// first-contact, reading, online, lost, suspended). QT_SCALE_FACTOR=2 gives
+// the picture at twice the resolution.
+#include "core/observers.h"
 #include "core/state.h"
 #include "host/host.h"
 #include "panel/frmcontrol.h"
@@ -10,14 +14,42 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
+
+namespace {
+std::optional<LinkState> LinkStateNamed(const QString& name) {
+    const std::array<std::pair<const char*, LinkState>, 6> states{{
+        {"not-connected", LinkState::NotConnected},
+        {"first-contact", LinkState::FirstContact},
+        {"reading", LinkState::Reading},
+        {"online", LinkState::Online},
+        {"lost", LinkState::Lost},
+        {"suspended", LinkState::Suspended},
+    }};
+    for (const auto& [known, state] : states) {
+        if (name == QLatin1String(known)) {
+            return state;
+        }
+    }
+    return std::nullopt;
+}
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: panel-screenshot FILE.png\n");
+    QStringList arguments = QApplication::arguments().mid(1);
+    std::optional<LinkState> link = LinkState::Online;
+    if (arguments.size() == 3 && arguments[0] == QLatin1String("--link")) {
+        link = LinkStateNamed(arguments[1]);
+        arguments = arguments.mid(2);
+    }
+    if (arguments.size() != 1 || !link) {
+        std::fprintf(stderr, "usage: panel-screenshot [--link STATE] FILE.png\n"
+                             "STATE: not-connected, first-contact, reading, online, lost, "
+                             "suspended\n");
         return 2;
     }
-    const QString output = QString::fromLocal8Bit(argv[1]);
+    const QString output = arguments[0];
     labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
     systemState.localeCode = 1;
     systemState.deviceResponding = flagTrue;
@@ -42,6 +74,11 @@ int main(int argc, char* argv[]) {
     panelState.masters[1].lamps = {flagFalse, flagTrue};
     panelState.masters[1].muted = flagTrue;
     RefreshFromStatus(Value(RequestKind::Status));
+    // The link's state as the connection announces it, to the panel's refresh routines.
+    PanelRefresh refresh;
+    Subscribe(refresh);
+    AnnounceLinkState(LinkState::FirstContact);
+    AnnounceLinkState(*link);
     panel.Show();
 
     int status = 1;

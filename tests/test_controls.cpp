@@ -2,11 +2,14 @@
 // controls' inner parts.
 #include "controls/constituentscaling.h"
 #include "controls/ctlfader.h"
+#include "controls/focusmark.h"
+#include "controls/keyholds.h"
 #include "controls/sscommand.h"
 #include "core/state.h"
 #include "host/host.h"
 #include "host/scaling.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QtTest>
 
@@ -49,6 +52,57 @@ void WriteBitmap(const QString& directory, const QString& name, QColor colour, Q
     image.fill(colour);
     QVERIFY(image.save(QDir(directory).filePath(name), "BMP"));
 }
+
+// The three pictures of normal.bmp, down.bmp and disabled.bmp.
+PropertyBag ThreePictures(const QString& caption = QString()) {
+    PropertyBag bag;
+    bag.WriteProperty(QStringLiteral("PictureName"), QStringLiteral("normal.bmp"));
+    bag.WriteProperty(QStringLiteral("PictureDown"), QStringLiteral("down.bmp"));
+    bag.WriteProperty(QStringLiteral("PictureDisabled"), QStringLiteral("disabled.bmp"));
+    bag.WriteProperty(QStringLiteral("Caption"), caption);
+    return bag;
+}
+
+QColor FaceColour(const SSCommand& button) {
+    return button.Face().toImage().pixelColor(5, 5);
+}
+
+// Records the button's MouseDown and MouseUp as "down B S" and "up B".
+void Record(SSCommand& button, QStringList& events) {
+    button.MouseDown = [&events](Integer& b, Integer& s, Single&, Single&) {
+        events.append(QStringLiteral("down %1 %2").arg(b).arg(s));
+    };
+    button.MouseUp = [&events](Integer& b, Integer&, Single&, Single&) {
+        events.append(QStringLiteral("up %1").arg(b));
+    };
+}
+
+// A key event as the window system delivers it: with its time stamp, and
+// marked by Qt as a repeat or not. True when it was taken.
+bool SendKey(QWidget& widget, QEvent::Type type, Qt::Key key, quint64 stamp,
+             bool autoRepeat = false) {
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    event.setTimestamp(stamp);
+    QApplication::sendEvent(&widget, &event);
+    return event.isAccepted();
+}
+
+// A window that hands its keys to a KeyHolds for one button.
+class KeyWindow : public QWidget {
+public:
+    KeyWindow() : button(this) {}
+    SSCommand button;
+    KeyHolds holds;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { holds.Press(*event, button); }
+    void keyReleaseEvent(QKeyEvent* event) override {
+        if (!holds.Release(*event)) {
+            event->ignore();
+        }
+    }
+};
+
 } // namespace
 
 class TestControls : public QObject {
@@ -378,6 +432,282 @@ private slots:
         QCOMPARE(pressed.CaptionLabel().pos(), QPoint(1, 6));
         QTest::mouseRelease(&pressed, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(pressed.CaptionLabel().pos(), QPoint(0, 5));
+    }
+
+    // --- The keyboard and the screen reader -----------------------------------
+
+    void buttonKeyPressIsTheMousePress() {
+        SSCommand button;
+        button.ReadProperties(ThreePictures(), QFont());
+        button.resize(80, 21);
+        button.show();
+        QStringList events;
+        Record(button, events);
+        button.Click = [&events] { events.append(QStringLiteral("click")); };
+
+        // Pressed while held: the pressed picture, the caption moved, MouseDown
+        // as from the left button; no second press while held.
+        QVERIFY(button.KeyDown());
+        QCOMPARE(FaceColour(button), QColor(Qt::green));
+        QCOMPARE(button.CaptionLabel().pos(), QPoint(1, 6));
+        QVERIFY(button.KeyHeld() && button.Held());
+        QVERIFY(!button.KeyDown());
+        // The mouse adds nothing to a button a key holds.
+        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 3));
+        QCOMPARE(events, QStringList{"down 1 0"});
+        button.KeyUp();
+        QCOMPARE(FaceColour(button), QColor(Qt::red));
+        QCOMPARE(button.CaptionLabel().pos(), QPoint(0, 5));
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1"}));
+        QVERIFY(!button.Held());
+        button.KeyUp(); // let go already: nothing
+        QCOMPARE(events.size(), 2);
+
+        // Held by the mouse: no key press meanwhile.
+        QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 3));
+        QVERIFY(!button.KeyDown());
+        QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 3));
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1", "down 1 0", "up 1", "click"}));
+
+        // Disabled: nothing, the disabled picture stays.
+        events.clear();
+        button.SetEnabled(false);
+        QVERIFY(!button.KeyDown());
+        QCOMPARE(FaceColour(button), QColor(Qt::blue));
+        QVERIFY(events.isEmpty());
+        // Disabled while held: let go without MouseUp, as with the mouse.
+        button.SetEnabled(true);
+        QVERIFY(button.KeyDown());
+        button.SetEnabled(false);
+        button.KeyUp();
+        QVERIFY(!button.Held());
+        QCOMPARE(events, QStringList{"down 1 0"});
+        button.SetEnabled(true);
+        QVERIFY(button.KeyDown());
+        button.KeyUp();
+        QCOMPARE(events, (QStringList{"down 1 0", "down 1 0", "up 1"}));
+    }
+
+    void buttonSpaceAndTheFocusMark() {
+        QWidget window;
+        SSCommand first(&window);
+        SSCommand second(&window);
+        for (SSCommand* button : {&first, &second}) {
+            button->ReadProperties(ThreePictures(), QFont());
+            button->resize(80, 21);
+        }
+        second.move(100, 0);
+        QCOMPARE(first.focusPolicy(), Qt::TabFocus);
+        window.resize(200, 30);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QStringList events;
+        Record(first, events);
+        QStringList secondEvents;
+        Record(second, secondEvents);
+
+        // The focus from the window's activation or a click shows no mark.
+        first.setFocus(Qt::ActiveWindowFocusReason);
+        QVERIFY(first.hasFocus());
+        QVERIFY(!first.FocusMarkShown());
+        first.setFocus(Qt::MouseFocusReason);
+        QVERIFY(!first.FocusMarkShown());
+        const QImage unmarked = first.grab().toImage();
+        // From the keyboard: a bright frame over the face.
+        second.setFocus(Qt::TabFocusReason);
+        first.setFocus(Qt::BacktabFocusReason);
+        QVERIFY(first.FocusMarkShown());
+        QVERIFY(!second.FocusMarkShown());
+        const QImage marked = first.grab().toImage();
+        QCOMPARE(marked.pixelColor(0, 10), FocusMark::OuterColour());
+        QCOMPARE(marked.pixelColor(2, 10), FocusMark::InnerColour());
+        QCOMPARE(marked.pixelColor(40, 2), FocusMark::InnerColour());
+        QCOMPARE(unmarked.pixelColor(2, 10), QColor(Qt::red));
+        QCOMPARE(marked.pixelColor(40, 10), unmarked.pixelColor(40, 10));
+
+        // Space presses the focused button while held; its auto-repeat adds
+        // nothing; the release lets go after the grace.
+        SendKey(first, QEvent::KeyPress, Qt::Key_Space, 100);
+        QCOMPARE(FaceColour(first), QColor(Qt::green));
+        for (quint64 stamp = 700; stamp < 900; stamp += 40) {
+            SendKey(first, QEvent::KeyRelease, Qt::Key_Space, stamp, true);
+            SendKey(first, QEvent::KeyPress, Qt::Key_Space, stamp, true);
+        }
+        QCOMPARE(events, QStringList{"down 1 0"});
+        QVERIFY(SendKey(first, QEvent::KeyRelease, Qt::Key_Space, 1000));
+        QCOMPARE(events, QStringList{"down 1 0"});
+        QTRY_COMPARE(events, (QStringList{"down 1 0", "up 1"}));
+        QCOMPARE(FaceColour(first), QColor(Qt::red));
+        // Other keys are left to the window.
+        QVERIFY(!SendKey(first, QEvent::KeyPress, Qt::Key_1, 1100));
+        QVERIFY(!SendKey(first, QEvent::KeyRelease, Qt::Key_1, 1200));
+        QKeyEvent controlSpace(QEvent::KeyPress, Qt::Key_Space, Qt::ControlModifier);
+        QApplication::sendEvent(&first, &controlSpace);
+        QVERIFY(!controlSpace.isAccepted());
+        QCOMPARE(events.size(), 2);
+
+        // The focus moving on lets go of what Space holds; the release then
+        // reaches a button that Space did not press.
+        events.clear();
+        SendKey(first, QEvent::KeyPress, Qt::Key_Space, 1300);
+        QTest::keyClick(&first, Qt::Key_Tab);
+        QVERIFY(second.hasFocus() && second.FocusMarkShown());
+        QVERIFY(!first.FocusMarkShown());
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1"}));
+        QVERIFY(!SendKey(second, QEvent::KeyRelease, Qt::Key_Space, 1400));
+        QTest::qWait(2 * KeyHolds::graceMs);
+        QVERIFY(secondEvents.isEmpty());
+
+        // Another window active and back: the mark goes and comes back with it.
+        QWidget elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        QVERIFY(!second.FocusMarkShown());
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(second.hasFocus());
+        QVERIFY(second.FocusMarkShown());
+        // A disabled button takes no key and no focus.
+        second.SetEnabled(false);
+        QVERIFY(!second.hasFocus());
+        SendKey(second, QEvent::KeyPress, Qt::Key_Space, 1500);
+        QVERIFY(secondEvents.isEmpty());
+    }
+
+    // A key held presses its button once and lets it go once, also when the
+    // window system's repeat comes as releases and presses Qt did not mark:
+    // those share a time stamp. A key let go and pressed again is two presses.
+    void keyHoldsTellTheRepeatFromARealPress() {
+        KeyWindow window;
+        window.button.ReadProperties(ThreePictures(), QFont());
+        window.button.resize(80, 21);
+        window.resize(100, 30);
+        window.show();
+        QStringList events;
+        Record(window.button, events);
+
+        QVERIFY(SendKey(window, QEvent::KeyPress, Qt::Key_T, 100));
+        QCOMPARE(events, QStringList{"down 1 0"});
+        QCOMPARE(window.holds.Count(), 1);
+        // The repeat, marked and unmarked, and a second press without its mark.
+        for (quint64 stamp = 760; stamp < 1000; stamp += 40) {
+            SendKey(window, QEvent::KeyRelease, Qt::Key_T, stamp, stamp % 80 == 0);
+            SendKey(window, QEvent::KeyPress, Qt::Key_T, stamp, stamp % 80 == 0);
+        }
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 1010);
+        QTest::qWait(2 * KeyHolds::graceMs);
+        QCOMPARE(events, QStringList{"down 1 0"});
+        QCOMPARE(FaceColour(window.button), QColor(Qt::green));
+        // The real release: the button is let go after the grace.
+        QVERIFY(SendKey(window, QEvent::KeyRelease, Qt::Key_T, 1100));
+        QVERIFY(window.holds.Holds(QKeyEvent(QEvent::KeyPress, Qt::Key_T, Qt::NoModifier)));
+        QTRY_COMPARE(events, (QStringList{"down 1 0", "up 1"}));
+        QCOMPARE(window.holds.Count(), 0);
+        QCOMPARE(FaceColour(window.button), QColor(Qt::red));
+        // Let go and pressed again within the grace: two presses, in order.
+        events.clear();
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 2000);
+        SendKey(window, QEvent::KeyRelease, Qt::Key_T, 2030);
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 2045);
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1", "down 1 0"}));
+        SendKey(window, QEvent::KeyRelease, Qt::Key_T, 2100);
+        QTRY_COMPARE(window.holds.Count(), 0);
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1", "down 1 0", "up 1"}));
+        // A key that holds nothing is not the holder's.
+        QVERIFY(!SendKey(window, QEvent::KeyRelease, Qt::Key_Y, 2200));
+        // Letting go of all: at once, without the grace.
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 3000);
+        window.holds.LetGoAll();
+        QCOMPARE(events.size(), 6);
+        QCOMPARE(events.last(), QStringLiteral("up 1"));
+        // A button that does not take the press is not held.
+        window.button.SetEnabled(false);
+        SendKey(window, QEvent::KeyPress, Qt::Key_T, 4000);
+        QCOMPARE(window.holds.Count(), 0);
+        QCOMPARE(events.size(), 6);
+    }
+
+    void buttonReadAsAPushButton() {
+        SSCommand button;
+        button.ReadProperties(ThreePictures(QStringLiteral(" Mic 1 ")), QFont());
+        button.resize(80, 21);
+        button.show();
+        QStringList events;
+        Record(button, events);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&button);
+        QVERIFY(face);
+        QCOMPARE(face->role(), QAccessible::Button);
+        QCOMPARE(face->text(QAccessible::Name), QStringLiteral("Mic 1")); // the caption
+        button.setAccessibleName(QStringLiteral("Input 4, Mic 1, selected"));
+        QCOMPARE(face->text(QAccessible::Name), QStringLiteral("Input 4, Mic 1, selected"));
+        QCOMPARE(face->childCount(), 0); // the picture and caption are the button's own
+        QVERIFY(face->state().focusable);
+
+        QVERIFY(!face->state().pressed);
+        QVERIFY(button.KeyDown());
+        QVERIFY(face->state().pressed);
+        button.KeyUp();
+        QVERIFY(!face->state().pressed);
+        QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 3));
+        QVERIFY(face->state().pressed);
+        QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 3));
+        QVERIFY(!face->state().pressed);
+
+        // The press action taps the button.
+        QAccessibleActionInterface* actions = face->actionInterface();
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        events.clear();
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(events, (QStringList{"down 1 0", "up 1"}));
+        button.SetEnabled(false);
+        QVERIFY(face->state().disabled);
+        QVERIFY(!actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(events.size(), 2);
+    }
+
+    void faderDimmedAndReadAsALevel() {
+        Ctlfader fader;
+        fader.ReadProperties(PropertyBag{}, QFont());
+        fader.resize(14, 61);
+        fader.SetValue(12);
+        const QImage bright = fader.grab().toImage();
+        QVERIFY(!fader.Dimmed());
+        fader.SetDimmed(true);
+        QVERIFY(fader.Dimmed());
+        const QImage dim = fader.grab().toImage();
+        // Darkened where it is lit and where it is not; what it draws stays.
+        QCOMPARE(bright.pixelColor(2, 58), lit);
+        QVERIFY(dim.pixelColor(2, 58).value() < lit.value() / 3);
+        QVERIFY(dim.pixelColor(2, 58).value() > 0);
+        QVERIFY(dim.pixelColor(2, 0).value() < unlit.value() / 3);
+        QCOMPARE(LitRows(fader), BottomRows(12));
+        fader.SetDimmed(false);
+        QCOMPARE(fader.grab().toImage(), bright);
+
+        QAccessibleInterface* level = QAccessible::queryAccessibleInterface(&fader);
+        QVERIFY(level);
+        QCOMPARE(level->role(), QAccessible::ProgressBar);
+        QCOMPARE(level->text(QAccessible::Name), QStringLiteral("12 of 30"));
+        fader.setAccessibleName(QStringLiteral("MASTER B level"));
+        fader.SetValue(17);
+        QCOMPARE(level->text(QAccessible::Name), QStringLiteral("MASTER B level, 17 of 30"));
+        QCOMPARE(level->text(QAccessible::Value), QStringLiteral("17 of 30"));
+        QAccessibleValueInterface* value = level->valueInterface();
+        QVERIFY(value);
+        QCOMPARE(value->currentValue().toInt(), 17);
+        QCOMPARE(value->minimumValue().toInt(), 0);
+        QCOMPARE(value->maximumValue().toInt(), 30);
+        value->setCurrentValue(3); // it only shows a level
+        QCOMPARE(fader.LitSegments(), 17);
+        fader.SetValue(45);
+        QCOMPARE(value->currentValue().toInt(), 30);
+        fader.SetValue(-3);
+        QCOMPARE(level->text(QAccessible::Name), QStringLiteral("MASTER B level, 0 of 30"));
+        QCOMPARE(level->childCount(), 0);
     }
 
     void constituentScaling() {

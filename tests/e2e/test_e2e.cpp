@@ -25,6 +25,8 @@ const QString panelTitle = panelplaces::title;
 const QSize panelSize = panelplaces::size;
 
 const QPoint transportGap(100, 169); // on Image1, below the transport keys
+// The face's free strip at the bottom: the link's state while it is not online.
+const QRect linkStrip(336, 173, 210, 13);
 const QPoint faderOrigin[2] = {{329, 58}, {472, 58}};
 const QRect overGainLamp[2] = {{265, 58, 31, 23}, {409, 57, 31, 24}};
 
@@ -152,6 +154,66 @@ class TestEndToEnd : public QObject {
         QVERIFY2(!window.id.isEmpty(), "the panel window did not appear");
     }
 
+    // The panel running and online: started first when a case runs alone.
+    void EnsureOnline() {
+        if (panel.Running()) {
+            return;
+        }
+        const int from = LogSize();
+        StartPanel();
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RSCI")), from, 10000) >= 0);
+        QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
+    }
+
+    // The strip where the panel shows the link's state, as the screen shows it.
+    QImage LinkStrip() {
+        return Screenshot().copy(linkStrip.translated(window.geometry.topLeft()));
+    }
+
+    // The pointer off the panel, and the tooltip it may have opened closed,
+    // so that nothing but the panel draws over the strip.
+    void ParkPointer() {
+        MouseMove(window.geometry.topLeft() +
+                  QPoint(panelSize.width() + 40, panelSize.height() + 40));
+        QTest::qWait(500);
+    }
+
+    // Holds the key (xdotool's name) down for holdMs, as real key events to
+    // the focused window, and returns the frames sent: once `expected` came,
+    // and whatever more came within settleMs after them. A retransmission
+    // counts once, as for the mouse: a repeated press or release of the key
+    // shows as the other frame in between.
+    QStringList OperateKey(const QString& key, int holdMs, int expected, int settleMs = 120) {
+        const int from = LogSize();
+        XDo({QStringLiteral("keydown"), key});
+        QTest::qWait(holdMs);
+        XDo({QStringLiteral("keyup"), key});
+        QElapsedTimer clock;
+        clock.start();
+        while (CommandsSince(from).size() < expected && clock.elapsed() < 3000) {
+            QTest::qWait(10);
+        }
+        QTest::qWait(settleMs);
+        return CommandsSince(from);
+    }
+
+    // True when holding the key for holdMs sends exactly `expected`; says
+    // what was sent otherwise.
+    bool KeySends(const QString& key, int holdMs, const QStringList& expected, int settleMs = 120) {
+        const int from = LogSize();
+        const QStringList sent =
+            OperateKey(key, holdMs, static_cast<int>(expected.size()), settleMs);
+        if (sent != expected) {
+            for (const SimLogLine& line : sim.Log().mid(from)) {
+                qWarning("%lld %s", line.ms, qPrintable(line.what));
+            }
+            qWarning("key %s held %d ms sent %s, not %s", qPrintable(key), holdMs,
+                     qPrintable(sent.join(QLatin1Char('|'))),
+                     qPrintable(expected.join(QLatin1Char('|'))));
+        }
+        return sent == expected;
+    }
+
 private slots:
     // A case that failed may leave message 1 open or the mixer faulty: the
     // next case starts from a mixer without faults and a panel online again.
@@ -181,6 +243,9 @@ private slots:
     }
 
     void startupReadsAndMirrorsTheMixer() {
+        if (panel.Running()) { // run after another case: start anew
+            panel.Stop();
+        }
         const int from = LogSize();
         StartPanel();
         // The full status read, in order, then polling.
@@ -206,6 +271,7 @@ private slots:
     }
 
     void everyControlSendsItsFrame() {
+        EnsureOnline();
         // Inputs: the selected one (input 2) sends nothing, every other one CSEL.
         QCOMPARE(Operate(InputButton(1), 50), QStringList());
         for (int k : {0, 2, 3, 4, 5, 1}) {
@@ -261,7 +327,86 @@ private slots:
         QCOMPARE(Operate(MuteButton(1), 50).size(), 1);
     }
 
+    // Every key of the panel's key map sends its control's frames, as the
+    // mouse does; a key held longer than the X server's auto-repeat delay
+    // (660 ms) sends its press and its release once each; a muted master's
+    // level keys send nothing.
+    void keysWorkTheirControls() {
+        EnsureOnline();
+        for (const char* command :
+             {"set mute A off", "set mute B off", "set level A 15", "set level B 15"}) {
+            QCOMPARE(sim.Command(QString::fromLatin1(command)).left(2), QStringLiteral("ok"));
+        }
+        QVERIFY(WaitForLevel(0, 15, 3000));
+        QVERIFY(WaitForLevel(1, 15, 3000));
+        XDo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
+        QTest::qWait(200);
+
+        // Inputs 1..6: the selected one sends nothing, every other one CSEL.
+        const int selected = State().value(QStringLiteral("selectedInput")).toInt();
+        QList<int> inputs;
+        if (selected > 0) {
+            QVERIFY(KeySends(QString::number(selected), 50, {}, 300));
+        }
+        for (int k = 1; k <= 6; ++k) {
+            if (k != selected) {
+                inputs << k;
+            }
+        }
+        if (selected > 0) {
+            inputs << selected;
+        }
+        for (int k : inputs) {
+            QVERIFY(KeySends(QString::number(k), 50, {QStringLiteral("CSEL ") + Hex(0x30 + k)}));
+        }
+        // Transport keys Q..U, held; T held through the auto-repeat.
+        const QStringList transportKeys{"q", "w", "e", "r", "t", "y", "u"};
+        for (int k = 0; k < 7; ++k) {
+            QVERIFY(KeySends(transportKeys[k], k == 4 ? 800 : 100,
+                             {QStringLiteral("CRCS 38 ") + QLatin1String(transportCode[k]),
+                              QStringLiteral("CRCS 38 30")}));
+        }
+        // Mutes: M and N, on and off again.
+        for (int m = 0; m < 2; ++m) {
+            const QString key = m == 0 ? QStringLiteral("m") : QStringLiteral("n");
+            const QString master = Hex(0x40 + m);
+            QVERIFY(KeySends(key, 50, {QStringLiteral("CMUT ") + master + QStringLiteral(" 41")}));
+            QVERIFY(KeySends(key, 50, {QStringLiteral("CMUT ") + master + QStringLiteral(" 40")}));
+        }
+        // Levels: Up and Down for MASTER A, Page Up and Page Down for MASTER B;
+        // Down held through the auto-repeat.
+        const QStringList levelKeys{"Up", "Down", "Prior", "Next"};
+        for (int i = 0; i < 4; ++i) {
+            const QString master = Hex(0x40 + i / 2);
+            const QString start =
+                (i % 2 == 0 ? QStringLiteral("CLV+ ") : QStringLiteral("CLV- ")) + master;
+            QVERIFY(KeySends(levelKeys[i], i == 1 ? 800 : 150,
+                             {start, QStringLiteral("CLVS ") + master}));
+        }
+        // Scenes F1..F4, starting with one that is not recalled; each press
+        // waits about 750 ms for the mixer's recall.
+        const QJsonObject before = State();
+        const QJsonArray sceneSlots = before.value(QStringLiteral("sceneSlots")).toArray();
+        int first = 0;
+        while (first < 3 &&
+               sceneSlots[first].toInt() == before.value(QStringLiteral("recall")).toInt()) {
+            ++first;
+        }
+        for (int i = 0; i < 4; ++i) {
+            const int k = (first + i) % 4;
+            QVERIFY(KeySends(QStringLiteral("F%1").arg(k + 1), 50,
+                             {QStringLiteral("CRCL ") + Hex(sceneSlots[k].toInt())}, 800));
+        }
+        // MASTER B muted: its level keys send nothing, held through the
+        // auto-repeat or not.
+        QCOMPARE(OperateKey(QStringLiteral("n"), 50, 1).size(), 1);
+        QVERIFY(KeySends(QStringLiteral("Prior"), 800, {}));
+        QVERIFY(KeySends(QStringLiteral("Next"), 100, {}, 300));
+        QCOMPARE(OperateKey(QStringLiteral("n"), 50, 1).size(), 1);
+    }
+
     void mixerChangesAppearWithinTwoPolls() {
+        EnsureOnline();
         // A level set on the mixer shows on the bar.
         QCOMPARE(sim.Command(QStringLiteral("set level A 9")).left(2), QStringLiteral("ok"));
         QVERIFY(WaitForLevel(0, 9, 2500));
@@ -285,10 +430,16 @@ private slots:
     }
 
     void recoversFromASilentMixer() {
+        EnsureOnline();
+        ParkPointer();
+        const QImage online = LinkStrip();
         const int from = LogSize();
         QCOMPARE(sim.Command(QStringLiteral("silent on")).left(2), QStringLiteral("ok"));
         const XWindow box = WaitForMessageBox(6000);
         QVERIFY2(!box.id.isEmpty(), "message 1 did not appear");
+        // Told on the panel too, where the message does not cover it.
+        QVERIFY(!box.geometry.intersects(linkStrip.translated(window.geometry.topLeft())));
+        QTRY_VERIFY_WITH_TIMEOUT(LinkStrip() != online, 1000);
         // Three transmissions of the unanswered poll, 500 ms apart.
         QList<qint64> stamps;
         for (qsizetype i = from; i + 1 < sim.Log().size(); ++i) {
@@ -306,9 +457,12 @@ private slots:
         // The reopen timer brings the link back: a first contact and a full read.
         QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RIL4")), beforeClose, 8000) >= 0);
         QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
+        // Online again: the strip is the face's own.
+        QTRY_VERIFY_WITH_TIMEOUT(LinkStrip() == online, 2000);
     }
 
     void retransmitsAfterNakGarbageTruncateAndRange() {
+        EnsureOnline();
         // One refusal: the frame goes out again on the next tick and the link stays up.
         for (const char* fault : {"nak 1", "truncate", "range"}) {
             QCOMPARE(sim.Command(QString::fromLatin1(fault)).left(2), QStringLiteral("ok"));
@@ -326,6 +480,7 @@ private slots:
     }
 
     void timesOutOnRefusalsOnly() {
+        EnsureOnline();
         // Refusals only: time-out, message 1, and back online after it.
         QCOMPARE(sim.Command(QStringLiteral("nak 1000")).left(2), QStringLiteral("ok"));
         const XWindow box = WaitForMessageBox(6000);
@@ -337,20 +492,28 @@ private slots:
     }
 
     void survivesUnplugAndPlug() {
+        EnsureOnline();
+        ParkPointer();
+        const QImage online = LinkStrip();
         QCOMPARE(sim.Command(QStringLiteral("unplug")).left(2), QStringLiteral("ok"));
+        // The next poll finds the line gone: the panel says so at once.
+        QTRY_VERIFY_WITH_TIMEOUT(LinkStrip() != online, 1000);
         const XWindow box = WaitForMessageBox(4000);
         QVERIFY2(!box.id.isEmpty(), "message 1 did not appear after the unplug");
         PressReturn(box);
         QTest::qWait(1500);
+        QVERIFY(LinkStrip() != online); // the message closed, the cable still out
         const int before = LogSize();
         QCOMPARE(sim.Command(QStringLiteral("plug")).left(2), QStringLiteral("ok"));
         QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RIL4")), before, 8000) >= 0);
         QVERIFY(WaitForLog(QRegularExpression(QStringLiteral("rx RAST$")), LogSize(), 3000) >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(LinkStrip() == online, 2000);
         // Online again: a press goes through.
         QCOMPARE(Operate(InputButton(0), 50), QStringList{QStringLiteral("CSEL 31")});
     }
 
     void closingThePanelEndsTheProgram() {
+        EnsureOnline();
         QVERIFY(CloseWindow(window));
         QVERIFY(panel.WaitForExit(5000));
         QCOMPARE(panel.ExitCode(), 0);
