@@ -56,15 +56,7 @@ public:
         process_.start(executable, {});
         return process_.waitForStarted(10000);
     }
-    void Stop() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000)) {
-                process_.kill();
-                process_.waitForFinished(5000);
-            }
-        }
-    }
+    void Stop() { StopProcess(process_, 5000); }
     QProcess& Process() { return process_; }
 
 private:

@@ -11,6 +11,7 @@
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/panelsetup.h"
 
 #include <QtTest>
 
@@ -181,12 +182,8 @@ class TestHiDpi : public QObject {
 
 private slots:
     void initTestCase() {
-        host::SetProgramDirectory(qEnvironmentVariable("ARDENIX_BIN_DIR"));
-        host::SetTwipsPerPixel(15, 15);
-        ResetSharedState();
-        systemState.localeCode = 1;
+        SetUpPanelForTests();
         systemState.deviceResponding = flagTrue;
-        labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
         // A mixer state that lights something of every kind: a selected
         // input, a recalled scene, both lamps of master A, master B muted.
         for (InputEntry& input : panelState.inputs) {

@@ -5,6 +5,7 @@
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/panelsetup.h"
 #include "tests/support/ptypeer.h"
 
 #include <QtTest>
@@ -67,11 +68,7 @@ class TestPanel : public QObject {
 
 private slots:
     void initTestCase() {
-        host::SetProgramDirectory(qEnvironmentVariable("ARDENIX_BIN_DIR"));
-        host::SetTwipsPerPixel(15, 15);
-        ResetSharedState();
-        systemState.localeCode = 1;
-        labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+        SetUpPanelForTests();
         frmControl();
         WatchButtons(frmControl());
     }

@@ -9,6 +9,7 @@
 #include "panel/linkindicator.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/panelsetup.h"
 
 #include <QAccessible>
 #include <QPainter>
@@ -199,11 +200,7 @@ class TestPanelAccess : public QObject {
 
 private slots:
     void initTestCase() {
-        host::SetProgramDirectory(qEnvironmentVariable("ARDENIX_BIN_DIR"));
-        host::SetTwipsPerPixel(15, 15);
-        ResetSharedState();
-        systemState.localeCode = 1;
-        labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+        SetUpPanelForTests();
         frmControl();
         Subscribe(refresh);
     }

@@ -154,6 +154,19 @@ class TestEndToEnd : public QObject {
         QVERIFY2(!window.id.isEmpty(), "the panel window did not appear");
     }
 
+    // The first scene button whose scene the mixer has not recalled: a press
+    // of the recalled one sends nothing.
+    int FirstSceneNotRecalled() {
+        const QJsonObject state = State();
+        const QJsonArray sceneSlots = state.value(QStringLiteral("sceneSlots")).toArray();
+        int first = 0;
+        while (first < 3 &&
+               sceneSlots[first].toInt() == state.value(QStringLiteral("recall")).toInt()) {
+            ++first;
+        }
+        return first;
+    }
+
     // The panel running and online: started first when a case runs alone.
     void EnsureOnline() {
         if (panel.Running()) {
@@ -308,13 +321,8 @@ private slots:
         // Scene buttons: each recalls the scene on it (with the wait of about 750 ms).
         // (A press of the scene that is already recalled sends nothing: start
         // with another one.)
-        const QJsonObject before = State();
-        const QJsonArray sceneSlots = before.value(QStringLiteral("sceneSlots")).toArray();
-        int first = 0;
-        while (first < 3 &&
-               sceneSlots[first].toInt() == before.value(QStringLiteral("recall")).toInt()) {
-            ++first;
-        }
+        const QJsonArray sceneSlots = State().value(QStringLiteral("sceneSlots")).toArray();
+        const int first = FirstSceneNotRecalled();
         for (int i = 0; i < 4; ++i) {
             const int k = (first + i) % 4;
             QCOMPARE(Operate(SceneButton(k), 50, 900),
@@ -385,13 +393,8 @@ private slots:
         }
         // Scenes F1..F4, starting with one that is not recalled; each press
         // waits about 750 ms for the mixer's recall.
-        const QJsonObject before = State();
-        const QJsonArray sceneSlots = before.value(QStringLiteral("sceneSlots")).toArray();
-        int first = 0;
-        while (first < 3 &&
-               sceneSlots[first].toInt() == before.value(QStringLiteral("recall")).toInt()) {
-            ++first;
-        }
+        const QJsonArray sceneSlots = State().value(QStringLiteral("sceneSlots")).toArray();
+        const int first = FirstSceneNotRecalled();
         for (int i = 0; i < 4; ++i) {
             const int k = (first + i) % 4;
             QVERIFY(KeySends(QStringLiteral("F%1").arg(k + 1), 50,

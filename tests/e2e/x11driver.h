@@ -3,6 +3,8 @@
 // it with real X input events and reads the screen's pixels.
 #pragma once
 
+#include "tests/support/processstop.h"
+
 #include <csignal>
 
 #include <QElapsedTimer>
@@ -132,9 +134,9 @@ inline bool CloseWindow(const XWindow& w) {
     event.data.data32[0] = atom("WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
     // Checked: the server has taken the event before the connection goes.
-    xcb_generic_error_t* error = xcb_request_check(
-        c, xcb_send_event_checked(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
-                                  reinterpret_cast<const char*>(&event)));
+    xcb_generic_error_t* error =
+        xcb_request_check(c, xcb_send_event_checked(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                                                    reinterpret_cast<const char*>(&event)));
     const bool sent = error == nullptr;
     free(error);
     xcb_disconnect(c);
@@ -169,15 +171,7 @@ public:
     }
     void Signal(int signal) const { ::kill(static_cast<pid_t>(process_.processId()), signal); }
     QProcess::ExitStatus ExitStatus() const { return process_.exitStatus(); }
-    void Stop() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(3000)) {
-                process_.kill();
-                process_.waitForFinished(3000);
-            }
-        }
-    }
+    void Stop() { StopProcess(process_, 3000); }
     bool WaitForExit(int timeoutMs) { return process_.waitForFinished(timeoutMs); }
     bool Running() const { return process_.state() == QProcess::Running; }
     qint64 Pid() const { return process_.processId(); }

@@ -3,6 +3,8 @@
 // while the test processes events.
 #pragma once
 
+#include "tests/support/processstop.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -87,15 +89,7 @@ public:
         return answers_.takeFirst() == LinkPath();
     }
 
-    void Stop() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000)) {
-                process_.kill();
-                process_.waitForFinished(5000);
-            }
-        }
-    }
+    void Stop() { StopProcess(process_, 5000); }
 
     // Sends one console command and waits (processing events) for its answer.
     QString Command(const QString& command) {

@@ -1,0 +1,17 @@
+// The process-wide state a panel test starts from: the program's folder
+// (its bitmaps), 15 twips a pixel, the shared records as at start-up, the
+// Latin locale and the labels' font.
+#pragma once
+
+#include "core/state.h"
+#include "host/host.h"
+
+#include <QString>
+
+inline void SetUpPanelForTests() {
+    host::SetProgramDirectory(qEnvironmentVariable("ARDENIX_BIN_DIR"));
+    host::SetTwipsPerPixel(15, 15);
+    ResetSharedState();
+    systemState.localeCode = 1;
+    labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+}
