@@ -1,19 +1,32 @@
 // The two interfaces of /org/ardenix/Ardenix as QtDBus exports them: each
 // call and property read is handed to the MixerService that owns the adaptor.
-// The interface's description is service/org.ardenix.Mixer1.xml; the
-// introspection QtDBus derives from these classes matches it (tested).
+// The interface's description is service/org.ardenix.Mixer1.xml, which the
+// build hands to introspection as it stands (service/introspection.h); the
+// slots and properties here match it (tested).
+//
+// A call whose arguments are of other types than its method takes matches
+// none of the typed slots; QtDBus then hands it to the slot of that name
+// that takes only the message, which refuses it with InvalidArgs.
 #pragma once
 
+#include "service/introspection.h"
 #include "service/mixerservice.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
 #include <QList>
 #include <QStringList>
 #include <QVariantMap>
 
+// Fails `call`, which has other argument types than its method on `adaptor`
+// takes, with InvalidArgs naming the types it takes.
+void RefuseTypes(MixerService& service, const QDBusAbstractAdaptor& adaptor,
+                 const QDBusMessage& call);
+
 class Mixer1Adaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.ardenix.Mixer1")
+    Q_CLASSINFO("D-Bus Introspection", ARDENIX_MIXER1_INTROSPECTION)
     Q_PROPERTY(QString Connection READ Connection)
     Q_PROPERTY(QString Port READ Port)
     Q_PROPERTY(int SelectedInput READ SelectedInput)
@@ -52,13 +65,26 @@ public slots:
     void SetMute(const QString& master, bool muted) { service_.SetMute(master, muted); }
     void RecallScene(const QString& button) { service_.RecallScene(button); }
     void PressTransport(const QString& key) { service_.PressTransport(key); }
-    void ReleaseTransport() { service_.ReleaseTransport(); }
     void TapTransport(const QString& key) { service_.TapTransport(key); }
     void StartLevel(const QString& master, const QString& direction) {
         service_.StartLevel(master, direction);
     }
     void StopLevel(const QString& master) { service_.StopLevel(master); }
     int SetLevel(const QString& master, int step) { return service_.SetLevel(master, step); }
+
+    // ReleaseTransport takes no arguments: its one slot takes every call of
+    // that name (a slot without arguments would never see the others).
+    void ReleaseTransport(const QDBusMessage& call);
+
+    // The calls with arguments of other types.
+    void SelectInput(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
+    void SetMute(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
+    void RecallScene(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
+    void PressTransport(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
+    void TapTransport(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
+    void StartLevel(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
+    void StopLevel(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
+    void SetLevel(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
 
 private:
     MixerService& service_;
@@ -69,12 +95,14 @@ private:
 class ApplicationAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+    Q_CLASSINFO("D-Bus Introspection", ARDENIX_APPLICATION_INTROSPECTION)
 
 public:
     explicit ApplicationAdaptor(MixerService* service);
 
 public slots:
     void Activate(const QVariantMap& platform_data) { service_.Activate(platform_data); }
+    void Activate(const QDBusMessage& call) { RefuseTypes(service_, *this, call); }
 
 private:
     MixerService& service_;

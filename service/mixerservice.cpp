@@ -260,6 +260,11 @@ void MixerService::FailArgument(const QString& text) {
     Fail(QDBusError::errorString(QDBusError::InvalidArgs), text);
 }
 
+void MixerService::RefuseArgumentTypes(const QString& expected) {
+    FailArgument(QStringLiteral("%1 takes the arguments (%2), not (%3)")
+                     .arg(message().member(), expected, message().signature()));
+}
+
 int MixerService::MasterArgument(const QString& master) {
     const int m = IndexOf(masterNames, master);
     if (m < 0) {

@@ -53,6 +53,10 @@ public:
     // org.freedesktop.Application.
     void Activate(const QVariantMap& platformData);
 
+    // Fails the call under way, whose arguments are not of the types
+    // `expected` (a D-Bus signature) that its method takes, with InvalidArgs.
+    void RefuseArgumentTypes(const QString& expected);
+
     // The observer seam.
     void ReplyApplied(RequestKind kind) override;
     void FullReadCompleted() override;

@@ -286,6 +286,29 @@ private slots:
             }
         }
         QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1Char('\n'))));
+        // Each method takes the types the file gives it: a call with them
+        // reaches the method (which may refuse the values), not the refusal
+        // of other types.
+        for (const QString& m : documented) {
+            const QStringList parts = m.split(QLatin1Char(' '));
+            if (parts.value(1) != QLatin1String("method")) {
+                continue;
+            }
+            QVariantList arguments;
+            for (const QString& type :
+                 parts.value(3).mid(3).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                arguments << (type == QLatin1String("i")   ? QVariant(0)
+                              : type == QLatin1String("b") ? QVariant(false)
+                              : type == QLatin1String("s") ? QVariant(QString())
+                                                           : QVariant(QVariantMap()));
+            }
+            const QDBusMessage reply = client->Call(parts[2], arguments, parts[0]);
+            QVERIFY2(reply.type() != QDBusMessage::ErrorMessage ||
+                         (reply.errorName() !=
+                              QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") &&
+                          !reply.errorMessage().contains(QLatin1String("takes the arguments"))),
+                     qPrintable(m + QLatin1String(": ") + reply.errorMessage()));
+        }
         // Nothing may write a property.
         const QDBusMessage set = client->Call(QStringLiteral("Set"),
                                               {BusClient::mixer, QStringLiteral("SelectedInput"),
@@ -649,6 +672,33 @@ private slots:
             QVERIFY2(reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == invalidArgs,
                      qPrintable(method + QLatin1Char(' ') + reply.errorName()));
         }
+        // Arguments of other types than the method takes, or too few or too
+        // many: refused alike, naming the types it takes.
+        const QList<std::tuple<QString, QVariantList, QString>> mistyped{
+            {QStringLiteral("SelectInput"), {QStringLiteral("2")}, QStringLiteral("(i), not (s)")},
+            {QStringLiteral("SelectInput"), {}, QStringLiteral("(i), not ()")},
+            {QStringLiteral("SetMute"), {QStringLiteral("A"), 1}, QStringLiteral("(sb), not (si)")},
+            {QStringLiteral("RecallScene"), {1}, QStringLiteral("(s), not (i)")},
+            {QStringLiteral("PressTransport"), {true}, QStringLiteral("(s), not (b)")},
+            {QStringLiteral("ReleaseTransport"),
+             {QStringLiteral("play")},
+             QStringLiteral("(), not (s)")},
+            {QStringLiteral("TapTransport"),
+             {QStringLiteral("play"), 100},
+             QStringLiteral("(s), not (si)")},
+            {QStringLiteral("StartLevel"), {QStringLiteral("A")}, QStringLiteral("(ss), not (s)")},
+            {QStringLiteral("StopLevel"), {0}, QStringLiteral("(s), not (i)")},
+            {QStringLiteral("SetLevel"),
+             {QStringLiteral("A"), QStringLiteral("10")},
+             QStringLiteral("(si), not (ss)")},
+        };
+        for (const auto& [method, arguments, types] : mistyped) {
+            ExpectError(client->Call(method, arguments), invalidArgs,
+                        method + QStringLiteral(" takes the arguments ") + types);
+        }
+        ExpectError(client->Call(QStringLiteral("Activate"), {QStringLiteral("now")},
+                                 QStringLiteral("org.freedesktop.Application")),
+                    invalidArgs, QStringLiteral("Activate takes the arguments (a{sv}), not (s)"));
         // Out of range before anything else: also while the link is down.
         SimCommand(QStringLiteral("silent on"));
         QTRY_VERIFY_WITH_TIMEOUT(CurrentLinkState() != LinkState::Online, 5000);
