@@ -97,6 +97,12 @@ void ClosePort(CommControls& form) {
 
 void DiscardInput(CommControls& form) {
     form.MSComm1.DiscardInput();
+    // What was read of a reply goes with the bytes thrown away: the next
+    // reply is read from its first byte, so that an "A" left over from the
+    // abandoned one does not make the next acknowledgement's "A" count as
+    // data (its command would then go out again with the reply timer).
+    ackSeen = flagFalse;
+    nakSeen = flagFalse;
 }
 
 LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {

@@ -45,7 +45,8 @@ LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& b
                         Integer& expectedCount);
 void ResetLinkState();
 bool IsPortAlive();
-// MSComm1.InBufferCount = 0: discards every received byte not yet read.
+// MSComm1.InBufferCount = 0: discards every received byte not yet read, and
+// with them what was read of the reply they belonged to.
 void DiscardInput(CommControls& form);
 
 // --- Port discovery ----------------------------------------------------------------

@@ -245,6 +245,33 @@ private slots:
         QCOMPARE(exchange[sendRecord].status, Value(LinkResult::Dead));
     }
 
+    // Bytes thrown away take what was read of their reply with them: a press
+    // while a status reply has begun sends its command, and the command's own
+    // acknowledgement is then accepted (it used to be read as the rest of the
+    // abandoned reply, and the reply timer sent the command a second time).
+    void aCommandAfterAnAbandonedReplyHasItsAcknowledgementAccepted() {
+        QVERIFY(BuildRequest(RequestKind::Status, 0, {0, 0}));
+        TransmitPending();
+        QCOMPARE(Line(), QByteArray("RAST\r"));
+        QVERIFY(mixer->Write("A"));
+        QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(1));
+        connection::ReceiveStep(SerialPort::comEvReceive);
+        QCOMPARE(ackSeen, flagTrue); // the reply began; its data is on the way
+
+        panelSelectedInput = 2;
+        panelState.selectedInput = 2;
+        MarkChange(CommandKind::Select);
+        SendPendingChange();
+        QCOMPARE(Line(), QByteArray("CSEL3\r"));
+        QCOMPARE(exchange[replyRecord].kind, commandExchange);
+        QVERIFY(mixer->Write("A\r"));
+        QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(2));
+        connection::ReceiveStep(SerialPort::comEvReceive);
+        QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Accepted));
+        QCOMPARE(exchange[replyRecord].busy, flagFalse);
+        QCOMPARE(ackSeen, flagFalse);
+    }
+
     void requestsGoThroughTheSameStep() {
         QVERIFY(BuildRequest(RequestKind::SceneSlots, 0, {0, 0}));
         exchange[sendRecord].index = 3;
