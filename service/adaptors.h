@@ -1,7 +1,7 @@
 // The two interfaces of /org/ardenix/Ardenix as QtDBus exports them: each
 // call and property read is handed to the MixerService that owns the adaptor.
 // The interface's description is service/org.ardenix.Mixer1.xml, which the
-// build hands to introspection as it stands (service/introspection.h); the
+// build hands to the bus as it stands (service/interfacexml.h); the
 // slots and properties here match it (tested).
 //
 // A call whose arguments are of other types than its method takes matches
@@ -9,7 +9,7 @@
 // that takes only the message, which refuses it with InvalidArgs.
 #pragma once
 
-#include "service/introspection.h"
+#include "service/interfacexml.h"
 #include "service/mixerservice.h"
 
 #include <QDBusAbstractAdaptor>
@@ -26,7 +26,7 @@ void RefuseTypes(MixerService& service, const QDBusAbstractAdaptor& adaptor,
 class Mixer1Adaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.ardenix.Mixer1")
-    Q_CLASSINFO("D-Bus Introspection", ARDENIX_MIXER1_INTROSPECTION)
+    Q_CLASSINFO("D-Bus Introspection", ARDENIX_MIXER1_INTERFACE_XML)
     Q_PROPERTY(QString Connection READ Connection)
     Q_PROPERTY(QString Port READ Port)
     Q_PROPERTY(int SelectedInput READ SelectedInput)
@@ -95,7 +95,7 @@ private:
 class ApplicationAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
-    Q_CLASSINFO("D-Bus Introspection", ARDENIX_APPLICATION_INTROSPECTION)
+    Q_CLASSINFO("D-Bus Introspection", ARDENIX_APPLICATION_INTERFACE_XML)
 
 public:
     explicit ApplicationAdaptor(MixerService* service);
