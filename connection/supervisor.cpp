@@ -247,12 +247,11 @@ void ReplyTimerTick() {
     ExchangeRecord& reply = exchange[replyRecord];
     ++reply.ticks;
     if (reply.ticks < 3) {
-        // Retransmission of the frame still in the send buffer.
+        // Retransmission of the frame still in the send buffer; the reply
+        // is read afresh (discarding the input forgets what was read of it).
         DiscardInput(controls);
         reply.busy = flagFalse;
         exchange[sendRecord].busy = flagTrue;
-        ackSeen = flagFalse;
-        nakSeen = flagFalse;
         TransmitPending();
         return;
     }

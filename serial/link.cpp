@@ -187,9 +187,7 @@ LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& b
             }
         }
         if (ReadByte(form) == frameEnd) {
-            ackSeen = flagFalse;
-            nakSeen = flagFalse;
-            form.MSComm1.DiscardInput();
+            DiscardInput(form);
             result = LinkResult::Accepted;
             --expectedCount;
             exchange[replyRecord].ticks = 0;
