@@ -1,8 +1,10 @@
 #include "bench/simrunner.h"
 
 #include "bench/eventwait.h"
+#include "tests/support/simlog.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace bench {
 
@@ -98,15 +100,8 @@ QString SimRunner::LogText(std::size_t from, std::size_t count) const {
 void SimRunner::ReadLog() {
     const qint64 now = NowMs();
     logBuffer_ += process_.readAllStandardError();
-    qsizetype end = 0;
-    while ((end = logBuffer_.indexOf('\n')) >= 0) {
-        const QString line = QString::fromLatin1(logBuffer_.left(end));
-        logBuffer_.remove(0, end + 1);
-        const QRegularExpressionMatch m = stamped_.match(line);
-        if (!m.hasMatch()) {
-            continue;
-        }
-        SimLine entry{m.captured(1).toLongLong(), now, m.captured(2)};
+    for (SimLogLine& line : TakeSimLogLines(logBuffer_)) {
+        SimLine entry{line.ms, now, std::move(line.what)};
         const qint64 delay = entry.localMs - entry.simMs;
         if (!offsetKnown_ || delay < offset_) {
             offset_ = delay;

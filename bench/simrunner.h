@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -61,7 +60,6 @@ private:
     void ReadLog();
     void ReadOutput();
 
-    const QRegularExpression stamped_{QStringLiteral("^\\s*(\\d+) (.*)$")};
     QTemporaryDir dir_;
     QProcess process_;
     QByteArray logBuffer_;

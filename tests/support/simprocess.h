@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tests/support/processstop.h"
+#include "tests/support/simlog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,20 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
 #include <optional>
-
-struct SimLogLine {
-    qint64 ms = 0; // the simulator's time stamp
-    QString what;  // the rest: "rx RAST", "tx A +74 bytes", "info unplugged", ...
-    bool IsFrame() const { return what.startsWith(QLatin1String("rx ")); }
-    // The four-letter code of a received frame ("RAST"), else empty.
-    QString Code() const { return IsFrame() ? what.mid(3, 4) : QString(); }
-};
 
 // The codes of the frames of a full status read, in order.
 inline const QStringList fullReadCodes{
@@ -157,15 +149,7 @@ public:
 private:
     void ReadLog() {
         logBuffer_ += process_.readAllStandardError();
-        qsizetype end = 0;
-        while ((end = logBuffer_.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLatin1(logBuffer_.left(end));
-            logBuffer_.remove(0, end + 1);
-            const QRegularExpressionMatch m = stamped_.match(line);
-            if (m.hasMatch()) {
-                log_.append({m.captured(1).toLongLong(), m.captured(2)});
-            }
-        }
+        log_.append(TakeSimLogLines(logBuffer_));
     }
     void ReadOutput() {
         while (process_.canReadLine()) {
@@ -173,7 +157,6 @@ private:
         }
     }
 
-    const QRegularExpression stamped_{QStringLiteral("^\\s*(\\d+) (.*)$")};
     QString linkPath_;
     QTemporaryDir dir_;
     QProcess process_;
