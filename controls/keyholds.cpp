@@ -29,6 +29,11 @@ bool KeyHolds::Holds(const QKeyEvent& event) const {
     return std::any_of(holds_.begin(), holds_.end(), [key](const Hold& h) { return h.key == key; });
 }
 
+bool KeyHolds::Takes(const QKeyEvent& event) const {
+    constexpr Qt::KeyboardModifiers plain = Qt::ShiftModifier | Qt::KeypadModifier;
+    return Holds(event) || (event.modifiers() & ~plain) == Qt::NoModifier;
+}
+
 void KeyHolds::Press(const QKeyEvent& event, SSCommand& button) {
     const quint32 key = KeyOf(event);
     const auto hold = Find(key);

@@ -35,6 +35,10 @@ public:
     bool Release(const QKeyEvent& event);
     // True while the key of this event holds a button.
     bool Holds(const QKeyEvent& event) const;
+    // True when this event's key is for the holder: a key it holds (whatever
+    // the modifiers now), or one pressed without Control, Alt or Meta (Shift
+    // and the keypad do not change which button a key works).
+    bool Takes(const QKeyEvent& event) const;
     // Lets go of every button at once (the window was left).
     void LetGoAll();
     // The keys holding a button, their releases under way included.

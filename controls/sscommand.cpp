@@ -379,15 +379,12 @@ void SSCommand::KeyUp() {
 // Space presses the focused button while held; its auto-repeat adds nothing.
 // Every other key is left to the hosting window.
 void SSCommand::keyPressEvent(QKeyEvent* event) {
-    constexpr Qt::KeyboardModifiers plain = Qt::ShiftModifier | Qt::KeypadModifier;
-    const bool held = spaceHold_.Holds(*event);
-    if (event->key() != Qt::Key_Space ||
-        (!held && (event->modifiers() & ~plain) != Qt::NoModifier)) {
+    if (event->key() != Qt::Key_Space || !spaceHold_.Takes(*event)) {
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
-    if (!held && !event->isAutoRepeat()) {
+    if (!spaceHold_.Holds(*event) && !event->isAutoRepeat()) {
         keyboardFocus_ = true;
         ShowFocusMark();
     }

@@ -7,17 +7,6 @@
 
 #include <QKeyEvent>
 
-namespace {
-
-// Shift and the keypad do not change which button a key works; Control,
-// Alt and Meta keep the key for other uses.
-bool PlainKey(const QKeyEvent& event) {
-    constexpr Qt::KeyboardModifiers plain = Qt::ShiftModifier | Qt::KeypadModifier;
-    return (event.modifiers() & ~plain) == Qt::NoModifier;
-}
-
-} // namespace
-
 SSCommand& FrmControl::Button(ButtonGroup group, int index) {
     const auto at = static_cast<std::size_t>(index);
     switch (group) {
@@ -60,7 +49,7 @@ void FrmControl::SetUpKeyboard() {
 
 void FrmControl::keyPressEvent(QKeyEvent* event) {
     const std::optional<PanelKey> entry = FindPanelKey(event->key());
-    if (!entry || (!keyHolds_.Holds(*event) && !PlainKey(*event))) {
+    if (!entry || !keyHolds_.Takes(*event)) {
         ScaledForm::keyPressEvent(event);
         return;
     }
