@@ -217,12 +217,9 @@ class TestEndToEnd : public QObject {
         const QStringList sent =
             OperateKey(key, holdMs, static_cast<int>(expected.size()), settleMs);
         if (sent != expected) {
-            for (const SimLogLine& line : sim.Log().mid(from)) {
-                qWarning("%lld %s", line.ms, qPrintable(line.what));
-            }
-            qWarning("key %s held %d ms sent %s, not %s", qPrintable(key), holdMs,
-                     qPrintable(sent.join(QLatin1Char('|'))),
-                     qPrintable(expected.join(QLatin1Char('|'))));
+            qWarning("key %s held %d ms sent %s, not %s; the mixer's log:\n%s", qPrintable(key),
+                     holdMs, qPrintable(sent.join(QLatin1Char('|'))),
+                     qPrintable(expected.join(QLatin1Char('|'))), qPrintable(sim.LogText(from)));
         }
         return sent == expected;
     }
