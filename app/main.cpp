@@ -5,6 +5,7 @@
 #include "core/hostfacts.h"
 #include "core/stopsignals.h"
 #include "host/host.h"
+#include "panel/panel.h"
 #include "serial/serial.h"
 #include "service/automation.h"
 #include "windows/windows.h"
@@ -55,21 +56,32 @@ int main(int argc, char* argv[]) {
     struct CommControlsOwner {
         ~CommControlsOwner() { DestroyCommControls(); }
     } commControlsOwner;
-    // Asked to stop by a signal, the program ends as when its window is closed.
+    engine::MixerOperations operations;
+    // Asked to stop by a signal, the program ends as when its window is
+    // closed, once what is held at the mixer (a level running, a key down)
+    // was let go.
     StopSignals stopSignals;
-    stopSignals.SetHandler([](int) {
-        if (FrmCommLoaded()) {
-            UnloadFrmComm();
+    bool stopping = false;
+    stopSignals.SetHandler([&operations, &stopping](int) {
+        if (stopping) {
+            return;
         }
-        host::EndProgram();
+        stopping = true;
+        operations.LetGoEverything([] {
+            if (FrmCommLoaded()) {
+                UnloadFrmComm();
+            }
+            host::EndProgram();
+        });
     });
     PanelRefresh panel;
-    WireLayers(panel);
+    WireLayers(panel, operations);
+    // The mixer on the session bus from the start, so that callers and a
+    // second start find the program while it makes the first contact.
+    const automation::Automation automation(operations, &RaisePanel);
     Main();
     int status = 0;
     if (!host::ProgramEnding()) {
-        // The mixer on the session bus while the panel runs.
-        const automation::Automation automation;
         status = QApplication::exec();
     }
     // Windows unloaded on the way out are deleted once control is back here.

@@ -10,11 +10,22 @@
 #include "windows/frmdebug.h"
 #include "windows/windows.h"
 
-void WireLayers(PanelRefresh& panel) {
+namespace {
+
+void WireOperations(engine::MixerOperations& operations) {
+    Subscribe(operations);
+    engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
+}
+
+} // namespace
+
+void WireLayers(PanelRefresh& panel, engine::MixerOperations& operations) {
     SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
     connection::SetFrontEnd(
         {[](MessageKind kind) { ShowMessage(kind); }, [] { frmControl().Show(); }});
     SetDebugWindowLoader([] { frmDebug(); });
     SetPanelUnloadHandler(&UnloadFrmComm);
     Subscribe(panel);
+    WireOperations(operations);
+    SetPanelOperations(&operations);
 }

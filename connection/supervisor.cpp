@@ -4,6 +4,7 @@
 // so receive events and timer ticks run inside them.
 #include "connection/connection.h"
 
+#include "connection/operations.h"
 #include "core/hostfacts.h"
 #include "core/observers.h"
 #include "core/state.h"
@@ -224,6 +225,9 @@ void ReceiveStep(Integer commEvent) {
                 reply.busy = flagFalse;
             }
             comm().Timer1.SetEnabled(false);
+            if (!IsTrue(reply.busy)) {
+                engine::TellExchangeEnded(); // the line is free for what waits
+            }
         } else {
             // A reply that fails the checks is retransmitted by the reply
             // timer. The receive step counted the expected bytes down to the

@@ -50,6 +50,10 @@ void AnnounceFullReadCompleted() {
     Tell([](StateObserver& observer) { observer.FullReadCompleted(); });
 }
 
+void AnnounceControlOperated(OperatedControl control, int index) {
+    Tell([control, index](StateObserver& observer) { observer.ControlOperated(control, index); });
+}
+
 void AnnounceLinkState(LinkState state) {
     if (state == linkState) {
         return;

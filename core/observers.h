@@ -17,6 +17,14 @@ enum class LinkState {
     Suspended,    // the computer went to sleep; the link is closed
 };
 
+// A control that a caller operated, whose asked-for state front-ends show
+// at once (before the mixer confirms it).
+enum class OperatedControl {
+    Input,  // an input was selected; index 0..5
+    Muting, // a master's muting was switched; index 0..1
+    Scene,  // a scene button's recall was asked; index 0..3
+};
+
 class StateObserver {
 public:
     StateObserver() = default;
@@ -31,6 +39,11 @@ public:
     virtual void FullReadCompleted() {}
     // The connection entered `state`.
     virtual void LinkStateChanged(LinkState state) { static_cast<void>(state); }
+    // A caller operated a control; panelState holds what it asked for.
+    virtual void ControlOperated(OperatedControl control, int index) {
+        static_cast<void>(control);
+        static_cast<void>(index);
+    }
 };
 
 // An observer is told until it unsubscribes (or is destroyed).
@@ -40,6 +53,7 @@ void Unsubscribe(StateObserver& observer);
 // The announcements: the protocol's and the connection's.
 void AnnounceReplyApplied(RequestKind kind);
 void AnnounceFullReadCompleted();
+void AnnounceControlOperated(OperatedControl control, int index);
 // Tells the observers only when the state really changes.
 void AnnounceLinkState(LinkState state);
 LinkState CurrentLinkState();

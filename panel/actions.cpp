@@ -1,26 +1,14 @@
-// What the panel's buttons and timers do: each press changes the panel state,
-// redraws its buttons and hands the change to the change queue as one
-// command; the level buttons keep the status poll running, a scene recall
-// holds it for the mixer's recall time.
+// What the panel's buttons and timers do: each press is one of the mixer's
+// operations (connection/operations.h), asked as the panel's own caller.
 #include "panel/frmcontrol.h"
 
-#include "core/hostfacts.h"
+#include "connection/operations.h"
 #include "core/state.h"
 #include "host/host.h"
-#include "protocol/protocol.h"
 #include "serial/serial.h"
 
-#include <QPointer>
-
 #include <limits>
-
-namespace {
-constexpr Integer maxPendingSteps = 42;
-constexpr Integer topLevel = 30;
-// Panel Timer2 ticks every 250 ms: three ticks give the mixer about 750 ms to
-// recall a scene.
-constexpr Integer recallWaitTicks = 3;
-} // namespace
+#include <stdexcept>
 
 void FrmControl::ConnectHandlers() {
     for (int i = 0; i < 6; ++i) {
@@ -58,112 +46,61 @@ void FrmControl::ConnectHandlers() {
     Timer2.SetHandler([this] { Timer2_Timer(); });
 }
 
+// The buttons act through the mixer's operations as the panel's own caller:
+// what they ask is drawn when the operations announce it (PanelRefresh).
+namespace {
+engine::MixerOperations* operations = nullptr;
+
+engine::MixerOperations& Operations() {
+    if (operations == nullptr) {
+        throw std::logic_error("the panel's buttons act before the operations were given");
+    }
+    return *operations;
+}
+} // namespace
+
+void SetPanelOperations(engine::MixerOperations* given) {
+    operations = given;
+}
+
 // Input buttons: select one of the mixer's six inputs.
 void FrmControl::SSCommand1_MouseDown(Integer Index, Integer&, Integer&, Single&, Single&) {
-    ShowSelectedInput(Index);
-    if (panelSelectedInput != panelState.selectedInput) {
-        panelState.selectedInput = panelSelectedInput;
-        MarkChange(CommandKind::Select);
-        SendPendingChange();
-    }
+    Operations().SelectInput(engine::panelCaller, Index);
 }
 
 // Transport keys: held while pressed.
 void FrmControl::SSCommand2_MouseDown(Integer Index, Integer&, Integer&, Single&, Single&) {
-    if (Index < 0 || Index > 6) {
-        return;
-    }
-    panelState.transportKey = Index;
-    MarkChange(CommandKind::Transport);
-    SendPendingChange();
+    Operations().PressTransport(engine::panelCaller, Index);
 }
 
 void FrmControl::SSCommand2_MouseUp(Integer Index, Integer&, Integer&, Single&, Single&) {
     if (Index < 0 || Index > 6) {
         return;
     }
-    panelState.transportKey = -1;
-    MarkChange(CommandKind::Transport);
-    SendPendingChange();
+    Operations().ReleaseTransport(engine::panelCaller);
 }
 
 // Muting buttons of MASTER A and MASTER B.
 void FrmControl::SSCommand3_MouseDown(Integer Index, Integer&, Integer&, Single&, Single&) {
-    MasterSection& master = panelState.masters.at(static_cast<std::size_t>(Index));
-    master.muted = NotFlag(master.muted);
-    ShowMuting(Index);
-    MarkChange(CommandKind::Mute);
-    SendPendingChange();
+    Operations().ToggleMute(engine::panelCaller, Index);
 }
 
 // Level buttons: a press starts the level motion of master Index / 2, up for
-// an even index and down for an odd one; the release stops it.
+// an even index and down for an odd one; the release stops it. While one is
+// held, another is refused (and its release with it).
 void FrmControl::SSCommand4_MouseDown(Integer Index, Integer&, Integer&, Single&, Single&) {
-    panelState.masters[0].pendingSteps = 0;
-    panelState.masters[1].pendingSteps = 0;
-    MasterSection& master = panelState.masters.at(static_cast<std::size_t>(Index / 2));
-    if (Index % 2 == 0) {
-        if (master.level <= topLevel && master.pendingSteps <= maxPendingSteps) {
-            ++master.pendingSteps;
-            MarkChange(CommandKind::LevelUp);
-        }
-    } else if (master.level >= 0 && master.pendingSteps >= -maxPendingSteps) {
-        --master.pendingSteps;
-        MarkChange(CommandKind::LevelDown);
-    }
-    SendPendingChange();
-    comm().Timer2.SetEnabled(true);
+    Operations().PressLevel(engine::panelCaller, Index / 2, Index % 2 != 0);
 }
 
 void FrmControl::SSCommand4_MouseUp(Integer Index, Integer&, Integer&, Single&, Single&) {
-    MasterSection& master = panelState.masters.at(static_cast<std::size_t>(Index / 2));
-    if (Index % 2 == 0) {
-        if (master.level <= topLevel && master.pendingSteps <= maxPendingSteps) {
-            ++master.pendingSteps;
-            MarkChange(CommandKind::LevelStop);
-        }
-    } else if (master.level >= 0 && master.pendingSteps >= -maxPendingSteps) {
-        --master.pendingSteps;
-        MarkChange(CommandKind::LevelStop);
-    }
-    SendPendingChange();
-    comm().Timer2.SetEnabled(true);
+    Operations().ReleaseLevel(engine::panelCaller, Index / 2);
 }
 
-// Scene radio buttons: recall the scene on the button, then give the mixer
-// about 750 ms with the status poll held. The window stays live meanwhile. A
-// press while a recall waits, or for a code that is no scene, is ignored.
+// Scene radio buttons: recall the scene on the button; the status poll rests
+// for the mixer's recall time. A press while a recall waits, or for a code
+// that is no scene, is ignored.
 void FrmControl::SSCommand5_MouseDown(Integer Index, Integer&, Integer&, Single&, Single&) {
-    if (recallWaitRunning_) {
-        return;
-    }
-    const Integer code = sceneSetup.sceneNumbers.at(static_cast<std::size_t>(Index));
-    if (code < firstSceneCode || code > lastSceneCode) {
-        return;
-    }
-    if (sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] != 0) {
-        return;
-    }
-    panelState.recall = code;
-    ShowRadioButtons(Index);
-    comm().Timer2.SetEnabled(false);
-    MarkChange(CommandKind::Recall);
-    SendPendingChange();
-
-    recallWaitRunning_ = true;
-    Timer2.SetEnabled(true);
-    const QPointer<FrmControl> self(this);
-    host::WaitUntil(
-        [&self] { return !self || host::ProgramEnding() || timer2Ticks == recallWaitTicks; });
-    if (!self) {
-        return; // the window was unloaded during the wait
-    }
-    timer2Ticks = 0;
-    Timer2.SetEnabled(false);
-    recallWaitRunning_ = false;
-    if (!host::ProgramEnding()) {
-        comm().Timer2.SetEnabled(true);
-    }
+    Operations().RecallScene(engine::panelCaller, Index, {});
 }
 
 void FrmControl::Image1_Click() {

@@ -72,9 +72,6 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    // True while a radio button waits for its scene recall.
-    bool RecallWaitRunning() const { return recallWaitRunning_; }
-
     // The picture button of a group, by its index in the group's array.
     SSCommand& Button(ButtonGroup group, int index);
     // Shows the link's state: while it is not online, the indication in the
@@ -111,5 +108,4 @@ private:
 
     QPixmap face_;
     bool placedOnScreen_ = false;
-    bool recallWaitRunning_ = false;
 };

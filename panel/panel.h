@@ -14,10 +14,20 @@
 #include <functional>
 
 class FrmControl; // panel/frmcontrol.h
+namespace engine {
+class MixerOperations; // connection/operations.h
+}
+
+// The operations the panel's buttons and keys act through; set by the
+// program's wiring before the panel is shown.
+void SetPanelOperations(engine::MixerOperations* operations);
 
 // The main panel, loaded on first touch (its load handler runs then).
 FrmControl& frmControl();
 bool FrmControlLoaded();
+// Brings the panel to the front, when it is loaded: shown, not minimised,
+// raised and active.
+void RaisePanel();
 // What closing the panel does besides: the program's wiring unloads the
 // communication window with it (which ends the program).
 void SetPanelUnloadHandler(std::function<void()> handler);
@@ -53,4 +63,5 @@ public:
     void ReplyApplied(RequestKind kind) override { RefreshFromStatus(Value(kind)); }
     void FullReadCompleted() override { RefreshPanel(); }
     void LinkStateChanged(LinkState state) override { ShowLinkState(state); }
+    void ControlOperated(OperatedControl control, int index) override;
 };

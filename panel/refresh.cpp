@@ -64,9 +64,10 @@ void RefreshPanel() {
         ShowRadioButtons(static_cast<Integer>(panelState.recall - 1));
     }
     DescribeScenes(form);
-    syncedPanelState = panelState;
 }
 
+// What differs from what was last sent or reported is drawn anew; the
+// operations, which hear the status after the panel, then count it as in step.
 void RefreshFromStatus(Integer kind) {
     if (kind != Value(RequestKind::Status)) {
         return;
@@ -74,9 +75,7 @@ void RefreshFromStatus(Integer kind) {
     FrmControl& form = frmControl();
     for (Integer i = 0; i < 2; ++i) {
         ShowOverGain(i);
-        SyncedMaster(i).lamps[overGain] = Master(i).lamps[overGain];
         ShowMugen(i);
-        SyncedMaster(i).lamps[mugen] = Master(i).lamps[mugen];
         form.Ctlfader1[static_cast<std::size_t>(i)].SetValue(Master(i).level);
     }
     if (panelState.recall != syncedPanelState.recall) {
@@ -87,16 +86,13 @@ void RefreshFromStatus(Integer kind) {
             argument = static_cast<Integer>(panelState.recall - 1);
         }
         ShowRadioButtons(argument);
-        syncedPanelState.recall = panelState.recall;
     }
     if (panelState.selectedInput != syncedPanelState.selectedInput) {
         ShowSelectedInput(panelState.selectedInput);
-        syncedPanelState.selectedInput = panelState.selectedInput;
     }
     for (Integer i = 0; i < 2; ++i) {
         if (Master(i).muted != SyncedMaster(i).muted) {
             ShowMuting(i);
-            SyncedMaster(i).muted = Master(i).muted;
         }
     }
 }
@@ -182,6 +178,32 @@ void ShowMugen(Integer master) {
     form.Image3.at(static_cast<std::size_t>(master))
         .SetPicture(form.ImageList1.Picture(on ? mugenOnImage : mugenOffImage));
     DescribeLamps(form, master);
+}
+
+// What a caller asked is drawn at once, by whichever caller it was.
+void PanelRefresh::ControlOperated(OperatedControl control, int index) {
+    switch (control) {
+    case OperatedControl::Input:
+        ShowSelectedInput(index);
+        break;
+    case OperatedControl::Muting:
+        ShowMuting(index);
+        break;
+    case OperatedControl::Scene:
+        ShowRadioButtons(index);
+        break;
+    }
+}
+
+void RaisePanel() {
+    if (!FrmControlLoaded()) {
+        return;
+    }
+    FrmControl& panel = frmControl();
+    panel.setWindowState((panel.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    panel.show();
+    panel.raise();
+    panel.activateWindow();
 }
 
 void ShowLinkState(LinkState state) {

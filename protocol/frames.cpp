@@ -127,7 +127,7 @@ Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index) {
         length = codeLength + 2;
         break;
     case CommandKind::Select:
-        params[0] = ToByte(panelSelectedInput + inputDigitBase, "selected input");
+        params[0] = ToByte(state.selectedInput + inputDigitBase, "selected input");
         break;
     default:
         break;

@@ -78,6 +78,11 @@ bool BuildMarkedCommand(CommandKind kind);
 
 } // namespace
 
+void CountStateAsSent() {
+    const PanelState before = syncedPanelState; // a copy: the call overwrites it
+    SynchroniseSentState(before, -1);
+}
+
 void MarkChange(CommandKind kind) {
     if (Value(kind) < 0 || Value(kind) >= commandKindCount) {
         throw ProtocolError("change kind " + std::to_string(Value(kind)) + " does not exist");

@@ -28,6 +28,9 @@ bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& pa
 
 // --- Pending changes ----------------------------------------------------------
 void MarkChange(CommandKind kind);
+// The whole panelState counts as what the mixer has (after a full read),
+// except the changes still marked for sending.
+void CountStateAsSent();
 void SendPendingChange();
 bool BuildPendingCommand();
 void TransmitPending();

@@ -23,7 +23,8 @@ void SayOnce(const QString& what) {
 
 } // namespace
 
-Automation::Automation() : bus_(QDBusConnection::sessionBus()) {
+Automation::Automation(engine::MixerOperations& operations, std::function<void()> raise)
+    : bus_(QDBusConnection::sessionBus()) {
     if (!bus_.isConnected()) {
         const QString why = bus_.lastError().message();
         problem_ =
@@ -32,7 +33,7 @@ Automation::Automation() : bus_(QDBusConnection::sessionBus()) {
         SayOnce(problem_);
         return;
     }
-    service_ = std::make_unique<MixerService>(bus_);
+    service_ = std::make_unique<MixerService>(bus_, operations, std::move(raise));
     new Mixer1Adaptor(service_.get());      // owned by the service
     new ApplicationAdaptor(service_.get()); // owned by the service
     if (!bus_.registerObject(busnames::objectPath, service_.get(),

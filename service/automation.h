@@ -1,22 +1,27 @@
-// The mixer on the user's session bus while the panel runs: the well-known
-// name org.ardenix.Ardenix with the object /org/ardenix/Ardenix, registered
-// once the panel exists and gone with this object. Without a session bus (or
-// with the name taken) the panel runs as before and says so once on standard
-// error.
+// The mixer on the user's session bus while the program runs: the
+// well-known name org.ardenix.Ardenix with the object /org/ardenix/Ardenix,
+// registered from the start (before the first contact with the mixer) and
+// gone with this object. Without a session bus (or with the name taken) the
+// program runs as before and says so once on standard error.
 #pragma once
 
 #include <QDBusConnection>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class MixerService;
+namespace engine {
+class MixerOperations;
+}
 
 namespace automation {
 
 class Automation {
 public:
-    Automation();
+    // `raise` brings the program's window to the front (empty without one).
+    Automation(engine::MixerOperations& operations, std::function<void()> raise);
     ~Automation();
     Automation(const Automation&) = delete;
     Automation& operator=(const Automation&) = delete;

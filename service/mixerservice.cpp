@@ -1,27 +1,25 @@
 #include "service/mixerservice.h"
 
+#include "core/hostfacts.h"
 #include "core/state.h"
+#include "serial/serial.h"
 #include "service/busnames.h"
-#include "service/panelaccess.h"
 
 #include <QDBusError>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
 
 namespace {
 
+using engine::CommandResult;
+
 // A tapped transport key is held this long.
 constexpr int tapMs = 100;
-// SetLevel waits this long at most for a fresh status (the polls pause while
-// a scene button waits for its recall), lets go of the button at the latest
-// this long after the press (a full sweep of 30 steps takes 3 s), and gives
-// the mixer this long afterwards to report where the level stopped: the call
-// ends within 10 s.
-constexpr int readLimitMs = 2000;
-constexpr int holdLimitMs = 5500;
-constexpr int settleLimitMs = 2000;
+// An argument echoed in an error is cut to this many characters.
+constexpr int shownArgumentLength = 40;
 
 const QString notConnectedText = QStringLiteral("the mixer is not connected");
 const QString linkLostText = QStringLiteral("the link to the mixer was lost");
@@ -52,212 +50,149 @@ QString MasterName(int master) {
     return QString::fromLatin1(masterNames.at(static_cast<std::size_t>(master)));
 }
 
-QString SceneButtonName(int button) {
-    return QString::fromLatin1(sceneButtonNames.at(static_cast<std::size_t>(button)));
+QString TransportText(CommandResult result) {
+    return result == CommandResult::Busy
+               ? QStringLiteral("a transport key is held by another caller")
+               : QStringLiteral("the transport keys are disabled");
 }
 
-const MasterSection& Master(int master) {
-    return panelState.masters.at(static_cast<std::size_t>(master));
+bool Online() {
+    return !host::ProgramEnding() && CurrentLinkState() == LinkState::Online;
 }
 
-bool IsSceneCode(Integer code) {
-    return code >= firstSceneCode && code <= lastSceneCode;
+// The bus's name and text for a refused operation; `what` names the control.
+std::pair<QString, QString> ErrorOf(CommandResult result, const QString& what) {
+    switch (result) {
+    case CommandResult::NotConnected:
+        return {busnames::notConnectedError, host::ProgramEnding() ? endingText
+                                             : CurrentLinkState() == LinkState::Online
+                                                 ? linkLostText
+                                                 : notConnectedText};
+    case CommandResult::SceneLocked:
+        return {busnames::sceneLockedError, QStringLiteral("scene %1 is locked").arg(what)};
+    case CommandResult::Muted:
+        return {busnames::mutedError, QStringLiteral("master %1 is muted").arg(what)};
+    case CommandResult::Busy:
+        return {busnames::busyError, what};
+    case CommandResult::Disabled:
+        return {busnames::disabledError, what};
+    case CommandResult::Invalid:
+        return {QDBusError::errorString(QDBusError::InvalidArgs), what};
+    case CommandResult::Done:
+        break;
+    }
+    return {};
 }
 
 } // namespace
 
-MixerService::MixerService(const QDBusConnection& bus) : bus_(bus) {
-    clock_.start();
-    releaseTimer_.setSingleShot(true);
-    releaseTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&releaseTimer_, &QTimer::timeout, this, [this] { ReleaseLevel(); });
-    levelDeadline_.setSingleShot(true);
-    connect(&levelDeadline_, &QTimer::timeout, this, [this] {
-        if (level_ && level_->phase == LevelPhase::Holding) {
-            ReleaseLevel();
-        } else {
-            AbortLevel(busnames::notConnectedError,
-                       QStringLiteral("the mixer did not report the level"));
-        }
-    });
-    tapTimer_.setSingleShot(true);
-    tapTimer_.setTimerType(Qt::PreciseTimer);
-    tapTimer_.setInterval(tapMs);
-    connect(&tapTimer_, &QTimer::timeout, this, [this] { EndTap(); });
+QString ShownArgument(const QString& argument) {
+    if (argument.size() <= shownArgumentLength) {
+        return argument;
+    }
+    return argument.left(shownArgumentLength) +
+           QStringLiteral("… (%1 characters)").arg(argument.size());
+}
+
+MixerService::MixerService(const QDBusConnection& bus, engine::MixerOperations& operations,
+                           std::function<void()> raise)
+    : bus_(bus), operations_(operations), raise_(std::move(raise)) {
+    callersGone_.setConnection(bus_);
+    callersGone_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(&callersGone_, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this](const QString& name) {
+                const auto found = holders_.constFind(name);
+                if (found == holders_.constEnd()) {
+                    return;
+                }
+                const std::uint64_t holder = *found;
+                holders_.erase(found);
+                callersGone_.removeWatchedService(name);
+                operations_.LetGo(holder);
+            });
     announced_ = View();
     Subscribe(*this);
 }
 
 MixerService::~MixerService() {
     Unsubscribe(*this);
-    // The panel may be gone already: nothing is pressed or let go any more,
-    // but a call still waiting hears why it ends.
-    if (call_ && call_->call) {
-        bus_.send(call_->call->createErrorReply(busnames::notConnectedError, endingText));
-    }
 }
 
 MixerView MixerService::View() const {
-    return ReadMixerView(CurrentLinkState(), panelaccess::PortPath());
+    return ReadMixerView(CurrentLinkState(), SerialPort::DevicePath(comm().MSComm1.CommPort()),
+                         operations_.StatusReported());
 }
 
-bool MixerService::Online() const {
-    return !panelaccess::ProgramEnding() && panelaccess::PanelLoaded() &&
-           CurrentLinkState() == LinkState::Online;
+// The text of a level operation's refusal: the master itself, or what holds it.
+QString MixerService::LevelText(CommandResult result, int master) const {
+    if (result != CommandResult::Busy) {
+        return MasterName(master);
+    }
+    const int held = operations_.HeldLevelMaster();
+    return held >= 0 ? QStringLiteral("the level button of master %1 is held").arg(MasterName(held))
+                     : QStringLiteral("a level motion is under way");
 }
 
-bool MixerService::Fail(const QString& errorName, const QString& text) {
-    sendErrorReply(errorName, text);
+engine::Caller MixerService::CallerNow() {
+    const QString name = message().service();
+    auto found = holders_.find(name);
+    if (found == holders_.end()) {
+        found = holders_.insert(name, nextHolder_++);
+        callersGone_.addWatchedService(name);
+    }
+    return engine::Caller{engine::Caller::Kind::Remote, *found};
+}
+
+bool MixerService::Accept(CommandResult result, const QString& what) {
+    if (result == CommandResult::Done) {
+        return true;
+    }
+    const auto [name, text] = ErrorOf(result, what);
+    sendErrorReply(name, text);
     return false;
 }
 
-bool MixerService::CanOperate() {
-    if (!Online()) {
-        return Fail(busnames::notConnectedError,
-                    panelaccess::ProgramEnding() ? endingText : notConnectedText);
-    }
-    if (call_) {
-        return Fail(busnames::busyError,
-                    QStringLiteral("another call is under way (%1)").arg(call_->method));
-    }
-    return true;
-}
-
-void MixerService::BeginCall() {
+void MixerService::Instant(const std::function<CommandResult()>& operation,
+                           const std::function<QString(CommandResult)>& what) {
     setDelayedReply(true);
-    call_ = Call{message().member(), message()};
-}
-
-void MixerService::Answer(const QVariant& result) {
-    if (!call_ || !call_->call) {
-        return;
-    }
-    const QDBusMessage reply =
-        result.isValid() ? call_->call->createReply(result) : call_->call->createReply();
-    call_->call.reset();
-    bus_.send(reply);
-}
-
-void MixerService::AnswerError(const QString& errorName, const QString& text) {
-    if (!call_ || !call_->call) {
-        return;
-    }
-    const QDBusMessage reply = call_->call->createErrorReply(errorName, text);
-    call_->call.reset();
-    bus_.send(reply);
-}
-
-void MixerService::FinishCall(const QVariant& result) {
-    Answer(result);
-    call_.reset();
-}
-
-void MixerService::FailCall(const QString& errorName, const QString& text) {
-    AnswerError(errorName, text);
-    call_.reset();
-}
-
-// The press runs inside the bus's dispatch of the call; should the port turn
-// out dead, the panel's message about the lost link keeps it there until the
-// user closes it, but the call has its answer as soon as the link is down.
-void MixerService::Press(const std::function<void()>& press) {
-    BeginCall();
+    const QDBusMessage call = message();
+    const std::uint64_t number = nextCall_++;
+    underWay_.append({number, call});
     const QPointer<MixerService> self(this);
-    press();
+    const CommandResult result = operation();
     if (!self) {
         return;
     }
-    if (Online()) {
-        FinishCall({});
+    const auto found = std::find_if(
+        underWay_.begin(), underWay_.end(),
+        [number](const std::pair<std::uint64_t, QDBusMessage>& c) { return c.first == number; });
+    if (found == underWay_.end()) {
+        return; // answered when the link went down
+    }
+    underWay_.erase(found);
+    if (result == CommandResult::Done && !Online()) {
+        // Sending found the port dead: the link is down, and the caller hears it.
+        bus_.send(call.createErrorReply(busnames::notConnectedError,
+                                        host::ProgramEnding() ? endingText : linkLostText));
+        return;
+    }
+    Reply(call, result, what(result));
+}
+
+void MixerService::Reply(const QDBusMessage& call, CommandResult result, const QString& what,
+                         const QVariant& value) {
+    if (result != CommandResult::Done) {
+        const auto [name, text] = ErrorOf(result, what);
+        bus_.send(call.createErrorReply(name, text));
     } else {
-        FailCall(busnames::notConnectedError,
-                 panelaccess::ProgramEnding() ? endingText : linkLostText);
-    }
-}
-
-// --- Inputs and muting -------------------------------------------------------
-
-void MixerService::SelectInput(int input) {
-    if (input < 1 || input > panelaccess::inputButtonCount) {
-        FailArgument(QStringLiteral("no input %1: the inputs are 1..6").arg(input));
-        return;
-    }
-    if (!CanOperate()) {
-        return;
-    }
-    Press([input] { panelaccess::PressInputButton(input - 1); });
-}
-
-void MixerService::SetMute(const QString& master, bool muted) {
-    const int m = MasterArgument(master);
-    if (m < 0) {
-        return;
-    }
-    if (!CanOperate()) {
-        return;
-    }
-    if ((Master(m).muted != flagFalse) != muted) {
-        Press([m] { panelaccess::PressMuteButton(m); });
-    }
-}
-
-// --- Scenes ------------------------------------------------------------------
-
-void MixerService::RecallScene(const QString& button) {
-    const int k = IndexOf(sceneButtonNames, button);
-    if (k < 0) {
-        FailArgument(
-            QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D").arg(button));
-        return;
-    }
-    if (!CanOperate()) {
-        return;
-    }
-    if (panelaccess::RecallWaitRunning()) {
-        Fail(busnames::busyError, QStringLiteral("a scene recall is under way"));
-        return;
-    }
-    const Integer code = sceneSetup.sceneNumbers.at(static_cast<std::size_t>(k));
-    if (!IsSceneCode(code)) {
-        Fail(busnames::disabledError,
-             QStringLiteral("scene button %1 holds no scene").arg(SceneButtonName(k)));
-        return;
-    }
-    if (sceneSetup.sceneBlocked.at(static_cast<std::size_t>(code - firstSceneCode)) != flagFalse) {
-        Fail(busnames::sceneLockedError,
-             QStringLiteral("scene %1 is locked").arg(SceneButtonName(k)));
-        return;
-    }
-    BeginCall();
-    // The press waits for the mixer's recall, processing events: it runs from
-    // the event loop, not inside the bus's dispatch of this call.
-    QTimer::singleShot(0, this, [this, k] { RunSceneRecall(k); });
-}
-
-void MixerService::RunSceneRecall(int button) {
-    if (!Online()) {
-        FailCall(busnames::notConnectedError,
-                 panelaccess::ProgramEnding() ? endingText : linkLostText);
-        return;
-    }
-    const QPointer<MixerService> self(this);
-    panelaccess::PressSceneButton(button);
-    if (!self) {
-        return;
-    }
-    if (panelaccess::ProgramEnding()) {
-        FailCall(busnames::notConnectedError, endingText);
-    } else if (!Online()) {
-        FailCall(busnames::notConnectedError, linkLostText);
-    } else {
-        FinishCall({});
+        bus_.send(value.isValid() ? call.createReply(value) : call.createReply());
     }
 }
 
 // --- Arguments -----------------------------------------------------------------
 
 void MixerService::FailArgument(const QString& text) {
-    Fail(QDBusError::errorString(QDBusError::InvalidArgs), text);
+    sendErrorReply(QDBusError::errorString(QDBusError::InvalidArgs), text);
 }
 
 void MixerService::RefuseArgumentTypes(const QString& expected) {
@@ -268,77 +203,108 @@ void MixerService::RefuseArgumentTypes(const QString& expected) {
 int MixerService::MasterArgument(const QString& master) {
     const int m = IndexOf(masterNames, master);
     if (m < 0) {
-        FailArgument(QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
+        FailArgument(
+            QStringLiteral("no master \"%1\": the masters are A and B").arg(ShownArgument(master)));
     }
     return m;
 }
 
-int MixerService::TransportKeyToPress(const QString& key) {
+int MixerService::TransportKeyArgument(const QString& key) {
     const int k = IndexOf(transportKeyNames, key);
     if (k < 0) {
         FailArgument(QStringLiteral("no transport key \"%1\": the keys are %2")
-                         .arg(key, ListOf(transportKeyNames)));
-        return -1;
-    }
-    if (!CanOperate()) {
-        return -1;
-    }
-    if (!panelaccess::TransportKeyEnabled(k)) {
-        Fail(busnames::disabledError, QStringLiteral("the transport keys are disabled"));
-        return -1;
+                         .arg(ShownArgument(key), ListOf(transportKeyNames)));
     }
     return k;
+}
+
+// --- Inputs and muting -------------------------------------------------------
+
+void MixerService::SelectInput(int input) {
+    if (input < 1 || input > engine::inputCount) {
+        FailArgument(QStringLiteral("no input %1: the inputs are 1..6").arg(input));
+        return;
+    }
+    const engine::Caller caller = CallerNow();
+    Instant([this, caller, input] { return operations_.SelectInput(caller, input - 1); },
+            [](CommandResult) { return QString(); });
+}
+
+void MixerService::SetMute(const QString& master, bool muted) {
+    const int m = MasterArgument(master);
+    if (m < 0) {
+        return;
+    }
+    const engine::Caller caller = CallerNow();
+    Instant([this, caller, m, muted] { return operations_.SetMute(caller, m, muted); },
+            [m](CommandResult) { return MasterName(m); });
+}
+
+// --- Scenes ------------------------------------------------------------------
+
+void MixerService::RecallScene(const QString& button) {
+    const int k = IndexOf(sceneButtonNames, button);
+    if (k < 0) {
+        FailArgument(QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D")
+                         .arg(ShownArgument(button)));
+        return;
+    }
+    const QString name = QString::fromLatin1(sceneButtonNames.at(static_cast<std::size_t>(k)));
+    const QDBusMessage call = message();
+    const QPointer<MixerService> self(this);
+    const CommandResult result =
+        operations_.RecallScene(CallerNow(), k, [self, call, name](CommandResult done) {
+            if (self) {
+                self->Reply(call, done, name);
+            }
+        });
+    if (result == CommandResult::Busy) {
+        sendErrorReply(busnames::busyError, QStringLiteral("a scene recall is under way"));
+        return;
+    }
+    if (result == CommandResult::Disabled) {
+        sendErrorReply(busnames::disabledError,
+                       QStringLiteral("scene button %1 holds no scene").arg(name));
+        return;
+    }
+    if (Accept(result, name)) {
+        setDelayedReply(true);
+    }
 }
 
 // --- Transport keys ----------------------------------------------------------
 
 void MixerService::PressTransport(const QString& key) {
-    const int k = TransportKeyToPress(key);
+    const int k = TransportKeyArgument(key);
     if (k < 0) {
         return;
     }
-    heldTransportKey_ = k;
-    Press([k] { panelaccess::PressTransportKey(k); });
+    const engine::Caller caller = CallerNow();
+    Instant([this, caller, k] { return operations_.PressTransport(caller, k); }, &TransportText);
 }
 
-// Lets go of whichever key is held; with none held, nothing is sent.
+// Lets go of the key this caller holds; with none held, nothing is sent.
 void MixerService::ReleaseTransport() {
-    if (!CanOperate()) {
-        return;
-    }
-    const int key = std::max(heldTransportKey_, 0);
-    heldTransportKey_ = -1;
-    Press([key] { panelaccess::ReleaseTransportKey(key); });
+    const engine::Caller caller = CallerNow();
+    Instant([this, caller] { return operations_.ReleaseTransport(caller); }, &TransportText);
 }
 
 void MixerService::TapTransport(const QString& key) {
-    const int k = TransportKeyToPress(key);
+    const int k = TransportKeyArgument(key);
     if (k < 0) {
         return;
     }
-    BeginCall();
-    heldTransportKey_ = k;
-    tapTimer_.start();
-    panelaccess::PressTransportKey(k);
-}
-
-void MixerService::EndTap() {
-    if (panelaccess::ProgramEnding()) {
-        FailCall(busnames::notConnectedError, endingText);
+    const engine::Caller caller = CallerNow();
+    const CommandResult result = operations_.PressTransport(caller, k);
+    if (!Accept(result, TransportText(result))) {
         return;
     }
-    const int key = std::max(heldTransportKey_, 0);
-    heldTransportKey_ = -1;
-    const QPointer<MixerService> self(this);
-    panelaccess::ReleaseTransportKey(key);
-    if (!self) {
-        return;
-    }
-    if (!Online()) {
-        FailCall(busnames::notConnectedError, linkLostText);
-    } else {
-        FinishCall({});
-    }
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    QTimer::singleShot(tapMs, this, [this, call, caller] {
+        const CommandResult released = operations_.ReleaseTransport(caller);
+        Reply(call, released, TransportText(released));
+    });
 }
 
 // --- Levels ------------------------------------------------------------------
@@ -349,45 +315,26 @@ void MixerService::StartLevel(const QString& master, const QString& direction) {
         return;
     }
     if (direction != QLatin1String("up") && direction != QLatin1String("down")) {
-        FailArgument(QStringLiteral("no direction \"%1\": up or down").arg(direction));
+        FailArgument(
+            QStringLiteral("no direction \"%1\": up or down").arg(ShownArgument(direction)));
         return;
     }
-    if (!CanOperate()) {
-        return;
-    }
+    const engine::Caller caller = CallerNow();
     const bool down = direction == QLatin1String("down");
-    if (heldLevel_) {
-        if (heldLevel_->master == m && heldLevel_->down == down) {
-            return; // held already
-        }
-        // The panel follows one level motion at a time.
-        Fail(busnames::busyError, QStringLiteral("the level button of master %1 is held")
-                                      .arg(MasterName(heldLevel_->master)));
-        return;
-    }
-    if (!panelaccess::LevelButtonsEnabled(m)) {
-        Fail(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
-        return;
-    }
-    heldLevel_ = Hold{m, down};
-    Press([m, down] { panelaccess::PressLevelButton(m, down); });
+    Instant([this, caller, m, down] { return operations_.PressLevel(caller, m, down); },
+            [this, m](CommandResult result) { return LevelText(result, m); });
 }
 
-// Lets go of the master's level button when StartLevel holds it; otherwise
-// nothing is held there and nothing is sent.
+// Lets go of the master's level button when this caller holds it (or ends its
+// SetLevel there); otherwise nothing is held there and nothing is sent.
 void MixerService::StopLevel(const QString& master) {
     const int m = MasterArgument(master);
     if (m < 0) {
         return;
     }
-    if (!CanOperate()) {
-        return;
-    }
-    if (heldLevel_ && heldLevel_->master == m) {
-        const bool down = heldLevel_->down;
-        heldLevel_.reset();
-        Press([m, down] { panelaccess::ReleaseLevelButton(m, down); });
-    }
+    const engine::Caller caller = CallerNow();
+    Instant([this, caller, m] { return operations_.ReleaseLevel(caller, m); },
+            [this, m](CommandResult result) { return LevelText(result, m); });
 }
 
 int MixerService::SetLevel(const QString& master, int step) {
@@ -399,90 +346,23 @@ int MixerService::SetLevel(const QString& master, int step) {
         FailArgument(QStringLiteral("no step %1: the steps are 0..30").arg(step));
         return 0;
     }
-    if (!CanOperate()) {
-        return 0;
+    const QDBusMessage call = message();
+    const QPointer<MixerService> self(this);
+    const QString name = MasterName(m);
+    const CommandResult result = operations_.SetLevel(
+        CallerNow(), m, step, [self, call, name](CommandResult done, int reached) {
+            if (self) {
+                self->Reply(call, done,
+                            done == CommandResult::NotConnected && Online()
+                                ? QStringLiteral("the mixer did not report the level")
+                                : name,
+                            reached);
+            }
+        });
+    if (Accept(result, LevelText(result, m))) {
+        setDelayedReply(true); // the answer comes when the level has stopped
     }
-    if (heldLevel_) {
-        Fail(busnames::busyError, QStringLiteral("the level button of master %1 is held")
-                                      .arg(MasterName(heldLevel_->master)));
-        return 0;
-    }
-    if (!panelaccess::LevelButtonsEnabled(m)) {
-        Fail(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
-        return 0;
-    }
-    BeginCall();
-    level_ = LevelCall{m, step, LevelPhase::Reading, std::nullopt};
-    levelDeadline_.start(readLimitMs);
-    return 0; // the answer comes when the level has stopped
-}
-
-// A fresh status has come: the level is known, the button is pressed.
-void MixerService::StartLevelMotion() {
-    if (!level_ || level_->phase != LevelPhase::Reading) {
-        return;
-    }
-    if (!Online()) {
-        AbortLevel(busnames::notConnectedError, linkLostText);
-        return;
-    }
-    const int m = level_->master;
-    if (!panelaccess::LevelButtonsEnabled(m)) {
-        AbortLevel(busnames::mutedError, QStringLiteral("master %1 is muted").arg(MasterName(m)));
-        return;
-    }
-    const int from = Master(m).level;
-    if (from == level_->target) {
-        levelDeadline_.stop();
-        level_.reset();
-        FinishCall(from); // there already: nothing is pressed
-        return;
-    }
-    const qint64 now = clock_.elapsed();
-    const LevelMotion& motion = level_->motion.emplace(from, level_->target, now);
-    level_->phase = LevelPhase::Holding;
-    const bool down = motion.Down();
-    heldLevel_ = Hold{m, down};
-    releaseTimer_.start(static_cast<int>(std::max<qint64>(0, motion.ReleaseAtMs() - now)));
-    levelDeadline_.start(holdLimitMs);
-    panelaccess::PressLevelButton(m, down);
-}
-
-void MixerService::ReleaseLevel() {
-    if (!level_ || level_->phase != LevelPhase::Holding || !heldLevel_) {
-        return;
-    }
-    const Hold hold = *heldLevel_;
-    releaseTimer_.stop();
-    level_->phase = LevelPhase::Settling;
-    levelDeadline_.start(settleLimitMs);
-    panelaccess::ReleaseLevelButton(hold.master, hold.down);
-}
-
-// The first status applied after the release shows where the level stopped.
-void MixerService::EndLevel() {
-    const int level = level_ ? Master(level_->master).level : 0;
-    releaseTimer_.stop();
-    levelDeadline_.stop();
-    level_.reset();
-    heldLevel_.reset();
-    FinishCall(level);
-}
-
-void MixerService::AbortLevel(const QString& errorName, const QString& text) {
-    if (!level_) {
-        return;
-    }
-    const std::optional<Hold> held =
-        level_->phase == LevelPhase::Holding ? heldLevel_ : std::optional<Hold>();
-    releaseTimer_.stop();
-    levelDeadline_.stop();
-    level_.reset();
-    heldLevel_.reset();
-    FailCall(errorName, text);
-    if (held && !panelaccess::ProgramEnding()) {
-        panelaccess::ReleaseLevelButton(held->master, held->down);
-    }
+    return 0;
 }
 
 // --- The desktop -------------------------------------------------------------
@@ -493,32 +373,14 @@ void MixerService::Activate(const QVariantMap& platformData) {
     if (!token.isEmpty()) {
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
     }
-    panelaccess::RaisePanel();
+    if (raise_) {
+        raise_();
+    }
 }
 
 // --- The observer seam ---------------------------------------------------------
-// These run inside the protocol's and the link's handlers: nothing is pressed
-// or let go from here, only planned for the event loop.
 
-void MixerService::ReplyApplied(RequestKind kind) {
-    if (kind == RequestKind::Status && level_) {
-        const qint64 now = clock_.elapsed();
-        switch (level_->phase) {
-        case LevelPhase::Reading:
-            QTimer::singleShot(0, this, [this] { StartLevelMotion(); });
-            break;
-        case LevelPhase::Holding: {
-            const bool reached = level_->motion->Observe(Master(level_->master).level, now);
-            const qint64 wait =
-                reached ? 0 : std::max<qint64>(0, level_->motion->ReleaseAtMs() - now);
-            releaseTimer_.start(static_cast<int>(wait));
-            break;
-        }
-        case LevelPhase::Settling:
-            EndLevel();
-            break;
-        }
-    }
+void MixerService::ReplyApplied(RequestKind) {
     Announce();
 }
 
@@ -531,15 +393,11 @@ void MixerService::LinkStateChanged(LinkState state) {
     if (state == LinkState::Online) {
         return;
     }
-    // The call under way hears it at once; a level motion lets go of its
-    // button from the event loop.
-    AnswerError(busnames::notConnectedError, linkLostText);
-    if (level_) {
-        QTimer::singleShot(0, this, [this] {
-            if (CurrentLinkState() != LinkState::Online) {
-                AbortLevel(busnames::notConnectedError, linkLostText);
-            }
-        });
+    // The instant calls under way hear it at once, even while the user is
+    // still being told of the loss.
+    for (const auto& [number, call] : std::exchange(underWay_, {})) {
+        bus_.send(call.createErrorReply(busnames::notConnectedError,
+                                        host::ProgramEnding() ? endingText : linkLostText));
     }
 }
 

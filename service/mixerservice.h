@@ -1,37 +1,39 @@
-// The object /org/ardenix/Ardenix: the mixer's controls as methods that press
-// the panel's buttons, its mirrored state as read-only properties announced
-// with PropertiesChanged, and the desktop's Activate. It follows the mirrored
-// state and the link through the observer seam.
+// The object /org/ardenix/Ardenix: the mixer's operations as methods, its
+// mirrored state as read-only properties announced with PropertiesChanged,
+// and the desktop's Activate. It acts through the mixer's operations
+// (connection/operations.h) and follows the mirrored state and the link
+// through the observer seam; it knows no window.
 //
-// One operating call runs at a time. A call that takes time (RecallScene,
-// TapTransport, SetLevel) is answered when it ends (a delayed reply), so the
-// bus is never held up meanwhile; any other method called before then fails
-// with org.ardenix.Mixer1.Error.Busy and changes nothing. When the link goes
-// down while a call runs, the call is answered with NotConnected at once,
-// even while the panel still shows its message about the lost link.
+// Any number of callers may call at once: each call is answered as soon as
+// its operation is handed to the change queue, or, for a call that takes
+// time (RecallScene, TapTransport, SetLevel), when it ends (a delayed reply),
+// so the bus is never held up. What a caller holds (a transport key, a level
+// button, a level motion) is let go when it leaves the bus.
 #pragma once
 
+#include "connection/operations.h"
 #include "core/observers.h"
-#include "service/levelmotion.h"
 #include "service/mixerview.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
-#include <QElapsedTimer>
+#include <QDBusServiceWatcher>
+#include <QHash>
 #include <QObject>
-#include <QTimer>
 #include <QVariantMap>
 
+#include <cstdint>
 #include <functional>
-#include <optional>
 
 class MixerService : public QObject, public StateObserver, protected QDBusContext {
     Q_OBJECT
 
 public:
-    // Announces its property changes on `bus`, where it is to be registered.
-    explicit MixerService(const QDBusConnection& bus);
+    // Announces its property changes on `bus`, where it is to be registered;
+    // `raise` brings the program's window to the front (none without one).
+    MixerService(const QDBusConnection& bus, engine::MixerOperations& operations,
+                 std::function<void()> raise);
     ~MixerService() override;
     MixerService(const MixerService&) = delete;
     MixerService& operator=(const MixerService&) = delete;
@@ -63,69 +65,39 @@ public:
     void LinkStateChanged(LinkState state) override;
 
 private:
-    struct Call {
-        QString method;                   // for the text of Busy
-        std::optional<QDBusMessage> call; // empty once answered
-    };
-    struct Hold {
-        int master;
-        bool down;
-    };
-    // SetLevel: a fresh status first (the mirrored level may be older than
-    // the last command or recall), then the button held, then the status
-    // that shows where the level stopped.
-    enum class LevelPhase { Reading, Holding, Settling };
-    struct LevelCall {
-        int master;
-        int target;
-        LevelPhase phase = LevelPhase::Reading;
-        std::optional<LevelMotion> motion; // from the press on
-    };
-
-    // Fails the call (an error reply) and returns false unless the link is
-    // online and no other call runs.
-    bool CanOperate();
-    bool Fail(const QString& errorName, const QString& text);
-    // Fails the call with InvalidArgs.
+    // The caller of the call under way, as a holder of what it presses.
+    engine::Caller CallerNow();
+    // Answers the call under way with the error for `result` (anything but
+    // Done); true when it was Done.
+    bool Accept(engine::CommandResult result, const QString& what);
     void FailArgument(const QString& text);
     // The master named ("A", "B"), or -1 once the call failed.
     int MasterArgument(const QString& master);
-    // The transport key named, when it may be pressed now; -1 once the call failed.
-    int TransportKeyToPress(const QString& key);
-    // Takes the current D-Bus call over as the call under way, answered later.
-    void BeginCall();
-    // Answers the call under way, unless it was answered already.
-    void Answer(const QVariant& result);
-    void AnswerError(const QString& errorName, const QString& text);
-    // Answers it (when still unanswered) and ends it.
-    void FinishCall(const QVariant& result);
-    void FailCall(const QString& errorName, const QString& text);
-    bool Online() const;
-
-    // One press or release by an instant method, answered when it is done.
-    void Press(const std::function<void()>& press);
-    void RunSceneRecall(int button);
-    void EndTap();
-    void StartLevelMotion();
-    void ReleaseLevel();
-    void EndLevel();
-    // Ends SetLevel with an error, letting go of the button when it is held.
-    void AbortLevel(const QString& errorName, const QString& text);
-
+    // The transport key named; -1 once the call failed.
+    int TransportKeyArgument(const QString& key);
+    // Runs an instant operation for the call under way and answers it: done,
+    // unless the link went down with it. Should the loss be told to the user
+    // while the operation runs, the call hears it at once.
+    void Instant(const std::function<engine::CommandResult()>& operation,
+                 const std::function<QString(engine::CommandResult)>& what);
+    QString LevelText(engine::CommandResult result, int master) const;
+    // Sends the answer to a delayed call.
+    void Reply(const QDBusMessage& call, engine::CommandResult result, const QString& what,
+               const QVariant& value = {});
     // Sends PropertiesChanged for what differs from the last announcement.
     void Announce();
 
     QDBusConnection bus_;
+    engine::MixerOperations& operations_;
+    std::function<void()> raise_;
     MixerView announced_;
-    std::optional<Call> call_; // the operating call under way
-
-    int heldTransportKey_ = -1;     // held by PressTransport or TapTransport
-    std::optional<Hold> heldLevel_; // held by StartLevel or SetLevel
-
-    // SetLevel.
-    QElapsedTimer clock_;
-    std::optional<LevelCall> level_;
-    QTimer releaseTimer_;  // lets go of the level button when the plan says
-    QTimer levelDeadline_; // each phase ends in time whatever happens
-    QTimer tapTimer_;      // lets go of the tapped transport key
+    QHash<QString, std::uint64_t> holders_; // unique bus names of callers
+    // Instant calls whose operation runs, by a number of their own.
+    QList<std::pair<std::uint64_t, QDBusMessage>> underWay_;
+    std::uint64_t nextCall_ = 0;
+    std::uint64_t nextHolder_ = 1000;
+    QDBusServiceWatcher callersGone_;
 };
+
+// The error text of an argument, cut to a few dozen characters.
+QString ShownArgument(const QString& argument);

@@ -81,7 +81,7 @@ QString ConnectionName(LinkState state) {
     return QStringLiteral("not-connected");
 }
 
-MixerView ReadMixerView(LinkState link, const QString& port) {
+MixerView ReadMixerView(LinkState link, const QString& port, bool lampsReported) {
     MixerView view;
     view.connection = ConnectionName(link);
     view.port = port;
@@ -97,8 +97,8 @@ MixerView ReadMixerView(LinkState link, const QString& port) {
         view.masterNames.append(master.name.Trimmed());
         view.masterLevels.append(master.level);
         view.masterMuted.append(master.muted != flagFalse);
-        view.overGain.append(master.lamps[overGain] == flagTrue);
-        view.mugen.append(master.lamps[mugen] == flagTrue);
+        view.overGain.append(lampsReported && master.lamps[overGain] == flagTrue);
+        view.mugen.append(lampsReported && master.lamps[mugen] == flagTrue);
     }
     for (std::size_t k = 0; k < sceneNames.size(); ++k) {
         const Integer code = sceneSetup.sceneNumbers[k];

@@ -33,8 +33,9 @@ struct MixerView {
 QString ConnectionName(LinkState state);
 
 // Reads the view from the shared state records, with the link's state and
-// the port path given.
-MixerView ReadMixerView(LinkState link, const QString& port);
+// the port path given. The lamps read dark until `lampsReported` (the mixer
+// has reported a status), as the panel shows them.
+MixerView ReadMixerView(LinkState link, const QString& port, bool lampsReported);
 
 // Every property by its D-Bus name.
 QVariantMap PropertyMap(const MixerView& view);

@@ -70,10 +70,10 @@ private slots:
         QCOMPARE(Frame(buildBuffer, 6), QByteArray("CMUT@A"));
 
         // Input selection.
-        panelSelectedInput = 0;
+        state.selectedInput = 0;
         QCOMPARE(BuildCommand(CommandKind::Select, state, 0), Integer(5));
         QCOMPARE(Frame(buildBuffer, 5), QByteArray("CSEL1"));
-        panelSelectedInput = 5;
+        state.selectedInput = 5;
         BuildCommand(CommandKind::Select, state, 0);
         QCOMPARE(Frame(buildBuffer, 5), QByteArray("CSEL6"));
 
@@ -97,7 +97,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Transport, state, 0));
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Mute, state, 2));
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::LevelUp, state, -1));
-        panelSelectedInput = 0xCF; // + 0x31 passes 255
+        state.selectedInput = 0xCF; // + 0x31 passes 255
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Select, state, 0));
         // A refused frame leaves no half-written bytes and no new reply length.
         QVERIFY(ZeroFrom(buildBuffer, 0));

@@ -68,6 +68,7 @@ class TestFullStatus : public QObject {
     Q_OBJECT
     std::unique_ptr<SimProcess> sim;
     PanelRefresh panel;
+    engine::MixerOperations operations;
     AppliedReplies applied;
     int messages = 0;
 
@@ -111,7 +112,7 @@ class TestFullStatus : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel);
+        WireLayers(panel, operations);
         Subscribe(applied);
     }
     void init() {

@@ -6,6 +6,7 @@
 #include "protocol/protocol.h"
 #include "serial/serial.h"
 #include "tests/support/panelsetup.h"
+#include "tests/support/panelwiring.h"
 #include "tests/support/ptypeer.h"
 
 #include <QtTest>
@@ -41,6 +42,8 @@ QImage Pixels(const QPixmap& picture) {
 
 class TestPanel : public QObject {
     Q_OBJECT
+
+    PanelWiring wiring;
 
     // Counts the property assignments of every picture button.
     QStringList buttonChanges;
@@ -195,7 +198,7 @@ private slots:
         sceneNames[1] = Text8(" Talk");
         sceneSetup.sceneNumbers = {49, 50, 50, 52};
         panelState.recall = 50;
-        RefreshPanel();
+        AnnounceFullReadCompleted();
         QCOMPARE(form.SSCommand1[0].Caption(), QStringLiteral("Cam 1"));
         QCOMPARE(form.SSCommand1[3].PictureName(), QStringLiteral("Button_on_press.bmp"));
         QCOMPARE(form.SSCommand1[3].CaptionLabel().palette().color(QPalette::WindowText),
@@ -300,7 +303,7 @@ private slots:
 
     void refreshFromStatus() {
         FrmControl& form = frmControl();
-        RefreshPanel();
+        AnnounceFullReadCompleted();
         buttonChanges.clear();
         // Not a status reply: nothing.
         panelState.masters[0].level = 5;
@@ -310,7 +313,7 @@ private slots:
         // lamps are drawn, no button is touched.
         panelState.masters[0].lamps = {flagTrue, flagFalse};
         panelState.masters[1].lamps = {flagFalse, flagTrue};
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(buttonChanges.isEmpty());
         QCOMPARE(form.Ctlfader1[0].Value(), Integer(25));
         QCOMPARE(Pixels(form.Image2[0].Picture()), Pixels(form.ImageList1.Picture(38)));
@@ -324,30 +327,30 @@ private slots:
         sceneSetup.sceneNumbers = {49, 50, 51, 52};
         radioPressed = 2;
         panelState.recall = 52;
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
         QCOMPARE(radioPressed, Integer(3));
         QCOMPARE(syncedPanelState.recall, Integer(52));
         QCOMPARE(form.SSCommand5[3].PictureName(), QStringLiteral("D_radio_on_press.bmp"));
         QCOMPARE(form.SSCommand5[0].PictureName(), QStringLiteral("A_radio_off_off.bmp"));
         // Recall 0 uses the argument 4.
         panelState.recall = 0;
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
         QCOMPARE(radioPressed, Integer(5));
 
         // Input and muting differences are drawn and recorded.
         panelState.selectedInput = 2;
         panelState.masters[0].muted = flagTrue;
         buttonChanges.clear();
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand1(2).PictureName")));
         QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand4(0).Enabled")));
         QCOMPARE(syncedPanelState.selectedInput, Integer(2));
         QCOMPARE(syncedPanelState.masters[0].muted, flagTrue);
         buttonChanges.clear();
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(buttonChanges.isEmpty());
         panelState.masters[0].muted = flagFalse;
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
     }
 
     // --- The handlers, over a pseudo-terminal standing for the mixer -------------
@@ -377,7 +380,7 @@ private slots:
         panelState.selectedInput = -1;
         panelState.masters[0].muted = flagFalse;
         panelState.masters[1].muted = flagFalse;
-        RefreshPanel();
+        AnnounceFullReadCompleted();
 
         // Input 1: "CSEL1"; pressing it again redraws but sends nothing.
         form.SSCommand1_MouseDown(1, button, shift, x, y);
@@ -445,6 +448,26 @@ private slots:
         acknowledge();
         comm().Timer2.SetEnabled(false);
 
+        // The Up and Page Down keys held together: the second level button is
+        // refused while the first is held, and so is its release; master B
+        // never moves and no stop goes to the wrong master.
+        panelState.masters[0].level = 12;
+        panelState.masters[1].level = 12;
+        QTest::keyPress(&form, Qt::Key_Up);
+        QCOMPARE(line(), QByteArray("CLV+@\r"));
+        acknowledge();
+        QTest::keyPress(&form, Qt::Key_PageDown);
+        QCOMPARE(line(), QByteArray());
+        QTest::keyRelease(&form, Qt::Key_Up);
+        QTest::qWait(100); // a key's release takes effect after a short grace
+        QCOMPARE(line(), QByteArray("CLVS@\r"));
+        acknowledge();
+        QTest::keyRelease(&form, Qt::Key_PageDown);
+        QTest::qWait(100);
+        QCOMPARE(line(), QByteArray());
+        QTRY_COMPARE(form.HeldKeyCount(), 0);
+        comm().Timer2.SetEnabled(false);
+
         // A scene recall: "CRCL" with the code, the poll held during the wait.
         sceneSetup.sceneNumbers = {49, 50, 52, 60};
         sceneSetup.sceneBlocked.fill(0);
@@ -454,12 +477,15 @@ private slots:
         QTimer probe;
         QObject::connect(&probe, &QTimer::timeout, [&] {
             ++ticksSeen;
-            pollHeld = pollHeld && !comm().Timer2.Enabled();
+            pollHeld =
+                pollHeld && (!comm().Timer2.Enabled() || !wiring.operations.RecallWaitRunning());
         });
         probe.start(50);
         QElapsedTimer clock;
         clock.start();
         form.SSCommand5_MouseDown(2, button, shift, x, y);
+        QVERIFY(wiring.operations.RecallWaitRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!wiring.operations.RecallWaitRunning(), 2000);
         probe.stop();
         QVERIFY(clock.elapsed() >= 700);
         QVERIFY(ticksSeen >= 3); // the window stayed live during the wait
@@ -504,13 +530,12 @@ private slots:
             ++transportPresses;
             keyDown(b, s, x, y);
         };
-        QTimer::singleShot(200, &form, [&] {
-            QVERIFY(form.RecallWaitRunning());
-            QTest::mouseClick(&form.SSCommand5[3], Qt::LeftButton, {}, QPoint(10, 10));
-            QTest::mouseClick(&form.SSCommand2[2], Qt::LeftButton, {}, QPoint(10, 10));
-        });
         QTest::mouseClick(&form.SSCommand5[0], Qt::LeftButton, {}, QPoint(10, 10));
-        QVERIFY(!form.RecallWaitRunning());
+        QTest::qWait(200);
+        QVERIFY(wiring.operations.RecallWaitRunning());
+        QTest::mouseClick(&form.SSCommand5[3], Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseClick(&form.SSCommand2[2], Qt::LeftButton, {}, QPoint(10, 10));
+        QTRY_VERIFY_WITH_TIMEOUT(!wiring.operations.RecallWaitRunning(), 2000);
         QCOMPARE(transportPresses, 1);
         QCOMPARE(panelState.recall, Integer(49));
         QCOMPARE(panelState.transportKey, Integer(-1));

@@ -10,6 +10,7 @@
 #include "protocol/protocol.h"
 #include "serial/serial.h"
 #include "tests/support/panelsetup.h"
+#include "tests/support/panelwiring.h"
 
 #include <QAccessible>
 #include <QPainter>
@@ -194,7 +195,7 @@ QImage Elsewhere(QImage shot) {
 
 class TestPanelAccess : public QObject {
     Q_OBJECT
-    PanelRefresh refresh;
+    PanelWiring wiring;
 
     static FrmControl& Form() { return frmControl(); }
 
@@ -202,7 +203,6 @@ private slots:
     void initTestCase() {
         SetUpPanelForTests();
         frmControl();
-        Subscribe(refresh);
     }
     // Every case starts from a mixer online with nothing muted, no input
     // selected, and the panel active.
@@ -234,7 +234,8 @@ private slots:
     }
     void cleanup() { QCOMPARE(Form().HeldKeyCount(), 0); }
     void cleanupTestCase() {
-        Unsubscribe(refresh);
+        Unsubscribe(wiring.panel);
+        Unsubscribe(wiring.operations);
         DestroyCommControls();
         host::EndProgram();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -431,8 +432,8 @@ private slots:
         panelState.masters[0].muted = flagTrue;
         panelState.masters[0].lamps = {flagTrue, flagFalse};
         panelState.masters[1].level = 17;
-        RefreshPanel();
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceFullReadCompleted();
+        AnnounceReplyApplied(RequestKind::Status);
 
         QCOMPARE(AccessibleName(form.SSCommand1[1]), QStringLiteral("Input 2, Camera 2, selected"));
         QCOMPARE(AccessibleName(form.SSCommand1[0]), QStringLiteral("Input 1, Camera 1"));
@@ -478,7 +479,7 @@ private slots:
         panelState.masters[0].lamps = {flagFalse, flagTrue};
         panelState.masters[1].level = 20;
         panelState.recall = 52;
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
         QCOMPARE(AccessibleName(form.SSCommand1[3]), QStringLiteral("Input 4, Mic, selected"));
         QCOMPARE(AccessibleName(form.SSCommand1[1]), QStringLiteral("Input 2, Camera 2"));
         QCOMPARE(AccessibleName(form.SSCommand3[0]), QStringLiteral("MASTER A mute, off"));
@@ -500,7 +501,7 @@ private slots:
         sceneSetup.sceneBlocked.fill(flagFalse);
         panelState.recall = 0;
         sceneNames.fill(Text8());
-        RefreshPanel();
+        AnnounceFullReadCompleted();
         QCOMPARE(AccessibleName(form.SSCommand5[2]), QStringLiteral("Scene C"));
     }
 

@@ -140,6 +140,7 @@ public:
 class TestService : public QObject {
     Q_OBJECT
     PanelRefresh panel;
+    engine::MixerOperations operations;
     QTemporaryDir runtimeDir;
     SessionBus bus;
     QStringList messageTexts;
@@ -166,7 +167,7 @@ class TestService : public QObject {
         Main();
         QVERIFY(!host::ProgramEnding());
         QCOMPARE(CurrentLinkState(), LinkState::Online);
-        automation = std::make_unique<automation::Automation>();
+        automation = std::make_unique<automation::Automation>(operations, &RaisePanel);
         QVERIFY2(automation->Registered(), qPrintable(automation->Problem()));
         client = std::make_unique<BusClient>(bus.Address());
         QVERIFY(client->Connected());
@@ -243,7 +244,7 @@ class TestService : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel);
+        WireLayers(panel, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         QVERIFY(bus.Start());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
@@ -708,43 +709,56 @@ private slots:
         }
     }
 
-    // A call that takes time runs alone: any other method meanwhile is
-    // refused with Busy and changes nothing.
+    // Calls do not wait for each other: an instant call during one that takes
+    // time goes through at once; only the same control is refused with Busy
+    // (a second recall while the mixer recalls), and StopLevel ends a
+    // running SetLevel with the step it reached.
     void longCallsRunAlone() {
         StartOnline();
         SimCommand(QStringLiteral("set mute A off"));
         SimCommand(QStringLiteral("set level A 2"));
         SimCommand(QStringLiteral("set input 1"));
         WaitForPolls();
+        qsizetype from = sim->Log().size();
         const QDBusPendingCall level =
             client->Start(QStringLiteral("SetLevel"), {QStringLiteral("A"), 20});
         QTest::qWait(100);
-        ExpectError(client->Call(QStringLiteral("SelectInput"), {5}), busy,
-                    QStringLiteral("another call is under way (SetLevel)"));
-        ExpectError(client->Call(QStringLiteral("TapTransport"), {QStringLiteral("stop")}), busy);
-        ExpectError(client->Call(QStringLiteral("StopLevel"), {QStringLiteral("A")}), busy);
+        ExpectReply(client->Call(QStringLiteral("SelectInput"), {5}));
+        ExpectError(
+            client->Call(QStringLiteral("StartLevel"), {QStringLiteral("B"), QStringLiteral("up")}),
+            busy);
         const QDBusMessage reached = BusClient::Wait(level);
         ExpectReply(reached);
         QVERIFY(qAbs(reached.arguments().value(0).toInt() - 20) <= 1);
-        QCOMPARE(panelState.selectedInput, Integer{0});
+        WaitUntilAcknowledged();
+        QTRY_COMPARE_WITH_TIMEOUT(SimState()[QLatin1String("selectedInput")].toInt(), 5, 2000);
+        QVERIFY(sim->Codes(from).contains(QStringLiteral("CSEL")));
 
-        // The scene button's wait runs the event loop inside this process's:
-        // the calls go out together, before it.
-        qsizetype from = sim->Log().size();
+        // StopLevel ends a SetLevel early, with the step reached.
+        const QDBusPendingCall far =
+            client->Start(QStringLiteral("SetLevel"), {QStringLiteral("A"), 0});
+        QTest::qWait(700);
+        ExpectReply(client->Call(QStringLiteral("StopLevel"), {QStringLiteral("A")}));
+        const QDBusMessage stopped = BusClient::Wait(far);
+        ExpectReply(stopped);
+        QVERIFY2(stopped.arguments().value(0).toInt() > 2,
+                 qPrintable(QString::number(stopped.arguments().value(0).toInt())));
+
+        // A second recall while the mixer recalls is refused; the muting goes.
+        from = sim->Log().size();
         const QDBusPendingCall recall =
             client->Start(QStringLiteral("RecallScene"), {QStringLiteral("D")});
         const QDBusPendingCall again =
             client->Start(QStringLiteral("RecallScene"), {QStringLiteral("A")});
         const QDBusPendingCall mute =
             client->Start(QStringLiteral("SetMute"), {QStringLiteral("B"), true});
-        ExpectError(BusClient::Wait(again), busy,
-                    QStringLiteral("another call is under way (RecallScene)"));
-        ExpectError(BusClient::Wait(mute), busy);
+        ExpectError(BusClient::Wait(again), busy, QStringLiteral("a scene recall is under way"));
+        ExpectReply(BusClient::Wait(mute));
         ExpectReply(BusClient::Wait(recall));
         WaitUntilAcknowledged();
         const QStringList codes = sim->Codes(from);
         QCOMPARE(codes.count(QStringLiteral("CRCL")), 1);
-        QCOMPARE(codes.count(QStringLiteral("CMUT")), 0);
+        QCOMPARE(codes.count(QStringLiteral("CMUT")), 1);
 
         // A level button held by StartLevel: the other master's motion waits.
         SimCommand(QStringLiteral("set mute A off"));
@@ -873,6 +887,103 @@ private slots:
     }
 
     // The name goes with the service, and the panel goes on without it.
+    // Four callers flooding the mixer at once: one frame on the line at a
+    // time (each answered before the next, none sent again), the status
+    // poll keeps its turn, the link stays up and every call is answered.
+    void parallelCallersShareTheLine() {
+        StartOnline();
+        std::vector<std::unique_ptr<BusClient>> callers;
+        for (int c = 0; c < 4; ++c) {
+            callers.push_back(std::make_unique<BusClient>(bus.Address()));
+            QVERIFY(callers.back()->Connected());
+        }
+        const qsizetype from = sim->Log().size();
+        // Each caller keeps a few calls under way (the bus limits how many a
+        // connection may have pending).
+        constexpr int callsEach = 3000;
+        constexpr int window = 8;
+        for (int n = 0; n < callsEach; n += window) {
+            QList<QDBusPendingCall> calls;
+            for (int k = n; k < n + window; ++k) {
+                for (int c = 0; c < 4; ++c) {
+                    calls.append(
+                        c % 2 == 0
+                            ? callers[c]->Start(QStringLiteral("SelectInput"), {1 + (k + c) % 6})
+                            : callers[c]->Start(QStringLiteral("SetMute"),
+                                                {c == 1 ? QStringLiteral("A") : QStringLiteral("B"),
+                                                 k % 2 == 0}));
+                }
+            }
+            for (const QDBusPendingCall& call : calls) {
+                ExpectReply(BusClient::Wait(call));
+            }
+        }
+        WaitUntilAcknowledged();
+        QCOMPARE(CurrentLinkState(), LinkState::Online);
+        QVERIFY(messageTexts.isEmpty());
+
+        qint64 lastPoll = -1;
+        qint64 longestGap = 0;
+        int commands = 0;
+        QString previous;
+        for (const SimLogLine& line : sim->Log().mid(from)) {
+            const bool received = line.what.startsWith(QLatin1String("rx "));
+            const bool answered = line.what.startsWith(QLatin1String("tx "));
+            if (!received && !answered) {
+                continue;
+            }
+            QVERIFY2(!(received && previous.startsWith(QLatin1String("rx "))),
+                     qPrintable(QStringLiteral("two frames on the line: ") + previous + " / " +
+                                line.what));
+            previous = line.what;
+            if (line.Code() == QLatin1String("RAST")) {
+                if (lastPoll >= 0) {
+                    longestGap = std::max(longestGap, line.ms - lastPoll);
+                }
+                lastPoll = line.ms;
+            } else if (line.Code().startsWith(QLatin1Char('C'))) {
+                ++commands;
+            }
+        }
+        QVERIFY2(commands > 10, qPrintable(QString::number(commands)));
+        QVERIFY2(longestGap <= 400, qPrintable(QString::number(longestGap)));
+        // The mixer ends as the last calls asked.
+        WaitForPolls();
+        QCOMPARE(SimState()[QLatin1String("selectedInput")].toInt(), panelState.selectedInput + 1);
+    }
+
+    // What a caller holds dies with it: a caller that leaves the bus with a
+    // level button and a transport key held lets them go, and the controls
+    // are free for the next caller.
+    void aCallerThatLeavesLetsGo() {
+        StartOnline();
+        SimCommand(QStringLiteral("set mute A off"));
+        SimCommand(QStringLiteral("set level A 3"));
+        SimCommand(QStringLiteral("set input 1"));
+        WaitForPolls();
+        auto holder = std::make_unique<BusClient>(bus.Address());
+        QVERIFY(holder->Connected());
+        ExpectReply(holder->Call(QStringLiteral("StartLevel"),
+                                 {QStringLiteral("A"), QStringLiteral("up")}));
+        ExpectReply(holder->Call(QStringLiteral("PressTransport"), {QStringLiteral("play")}));
+        // Held by another: refused.
+        ExpectError(
+            client->Call(QStringLiteral("StartLevel"), {QStringLiteral("B"), QStringLiteral("up")}),
+            busy);
+        ExpectError(client->Call(QStringLiteral("ReleaseTransport")), busy);
+        const qsizetype from = sim->Log().size();
+        holder.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(sim->Codes(from).contains(QStringLiteral("CLVS")), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(sim->LogText(from).contains(QStringLiteral("rx CRCS 38 30")),
+                                 2000);
+        WaitForPolls();
+        const int stoppedAt = panelState.masters[0].level;
+        QVERIFY2(stoppedAt < 30, qPrintable(QString::number(stoppedAt)));
+        ExpectReply(client->Call(QStringLiteral("StartLevel"),
+                                 {QStringLiteral("B"), QStringLiteral("up")}));
+        ExpectReply(client->Call(QStringLiteral("StopLevel"), {QStringLiteral("B")}));
+    }
+
     void serviceLeavesTheBusWithTheProgram() {
         StartOnline();
         QVERIFY(client->NameOwned());

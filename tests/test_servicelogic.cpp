@@ -1,8 +1,8 @@
 // The parts of the session-bus service that need neither a bus nor a mixer:
 // the properties read from the shared state, what counts as a change, and
 // the plan for letting go of a held level button.
+#include "connection/levelmotion.h"
 #include "core/state.h"
-#include "service/levelmotion.h"
 #include "service/mixerview.h"
 
 #include <QtTest>
@@ -30,7 +30,13 @@ private slots:
         sceneSetup.sceneBlocked[51 - firstSceneCode] = flagTrue;
         panelState.recall = 51;
 
-        const MixerView view = ReadMixerView(LinkState::Online, QStringLiteral("/dev/ttyUSB0"));
+        // Before the mixer reported a status, its lamps read dark, as the panel shows them.
+        const MixerView unreported =
+            ReadMixerView(LinkState::Online, QStringLiteral("/dev/ttyUSB0"), false);
+        QCOMPARE(unreported.overGain, (QList<bool>{false, false}));
+        QCOMPARE(unreported.mugen, (QList<bool>{false, false}));
+        const MixerView view =
+            ReadMixerView(LinkState::Online, QStringLiteral("/dev/ttyUSB0"), true);
         QCOMPARE(view.connection, QStringLiteral("online"));
         QCOMPARE(view.port, QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(view.selectedInput, 3);
@@ -52,13 +58,13 @@ private slots:
         // No input, no scene recalled (the mixer's "0"), a scene on no button.
         panelState.selectedInput = -1;
         panelState.recall = '0';
-        QCOMPARE(ReadMixerView(LinkState::Online, QString()).selectedInput, 0);
-        QCOMPARE(ReadMixerView(LinkState::Online, QString()).recalledScene, QString());
+        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).selectedInput, 0);
+        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).recalledScene, QString());
         panelState.recall = 60;
-        QCOMPARE(ReadMixerView(LinkState::Online, QString()).recalledScene, QString());
+        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).recalledScene, QString());
         // Codes that are no scene are never locked.
         sceneSetup.sceneNumbers = {0, 50, 51, 99};
-        QCOMPARE(ReadMixerView(LinkState::Online, QString()).sceneLocked,
+        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).sceneLocked,
                  (QList<bool>{false, false, true, false}));
     }
 
@@ -72,16 +78,16 @@ private slots:
     }
 
     void onlyChangedPropertiesAreAnnounced() {
-        const MixerView before = ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"));
+        const MixerView before = ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true);
         QCOMPARE(PropertyMap(before).size(), 14);
         QVERIFY(ChangedProperties(before, before).isEmpty());
-        QVERIFY(
-            ChangedProperties(before, ReadMixerView(LinkState::Online, QStringLiteral("/dev/x")))
-                .isEmpty());
+        QVERIFY(ChangedProperties(before,
+                                  ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true))
+                    .isEmpty());
 
         panelState.masters[0].level = 17;
         panelState.masters[1].muted = flagTrue;
-        const MixerView after = ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"));
+        const MixerView after = ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true);
         const QVariantMap changed = ChangedProperties(before, after);
         QCOMPARE(changed.keys(),
                  (QStringList{QStringLiteral("MasterLevels"), QStringLiteral("MasterMuted")}));
@@ -90,8 +96,8 @@ private slots:
         QCOMPARE(changed.value(QStringLiteral("MasterMuted")).value<QList<bool>>(),
                  (QList<bool>{false, true}));
 
-        const QVariantMap link =
-            ChangedProperties(after, ReadMixerView(LinkState::Lost, QStringLiteral("/dev/y")));
+        const QVariantMap link = ChangedProperties(
+            after, ReadMixerView(LinkState::Lost, QStringLiteral("/dev/y"), true));
         QCOMPARE(link.keys(), (QStringList{QStringLiteral("Connection"), QStringLiteral("Port")}));
         QCOMPARE(link.value(QStringLiteral("Connection")).toString(), QStringLiteral("lost"));
     }

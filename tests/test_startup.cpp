@@ -21,6 +21,7 @@
 class TestStartup : public QObject {
     Q_OBJECT
     PanelRefresh panel;
+    engine::MixerOperations operations;
     QTemporaryDir programDir;
     QTemporaryDir runtimeDir;
     QList<QPair<QString, QString>> boxes; // text, title
@@ -40,7 +41,7 @@ private slots:
     }
 
     void initTestCase() {
-        WireLayers(panel);
+        WireLayers(panel, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetProgramDirectory(programDir.path());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString& title) {

@@ -85,6 +85,7 @@ class TestSupervisor : public QObject {
     Q_OBJECT
     Recorder told;
     PanelRefresh panel;
+    engine::MixerOperations operations;
     QTemporaryDir runtimeDir;
     QElapsedTimer clock;
     QList<qint64> messageTimes; // when message 1 was shown, on `clock`
@@ -112,7 +113,7 @@ class TestSupervisor : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel);
+        WireLayers(panel, operations);
         Subscribe(told);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
@@ -390,9 +391,12 @@ private slots:
             }
         }
         QVERIFY2(FindSequence(requests, fullReadCodes) >= 0, qPrintable(sim.LogText(from)));
-        const QStringList codes = sim.Codes(from);
-        QVERIFY(codes.contains(QStringLiteral("CMUT")));
-        QVERIFY(codes.contains(QStringLiteral("CSEL")));
+        // The presses keep their turn: one frame on the line at a time, so
+        // they go once the read has the line no more.
+        QTRY_VERIFY2_WITH_TIMEOUT(sim.Codes(from).contains(QStringLiteral("CMUT")) &&
+                                      sim.Codes(from).contains(QStringLiteral("CSEL")),
+                                  qPrintable(sim.LogText(from)), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!anyChangePending, 3000);
 
         // Both changes reached the mixer, and the polls go on with the link up.
         const QJsonObject state =

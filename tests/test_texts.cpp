@@ -25,6 +25,7 @@ class TestTexts : public QObject {
     QList<Box> boxes;
     std::unique_ptr<PtyPeer> mixer;
     PanelRefresh panel;
+    engine::MixerOperations operations;
 
     QByteArray ShownBy(MessageKind kind) {
         boxes.clear();
@@ -34,7 +35,7 @@ class TestTexts : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel);
+        WireLayers(panel, operations);
         ResetSharedState();
         host::SetMsgBoxHandler([this](const QString& text, int style, const QString& title) {
             boxes.append({text, style, title});

@@ -24,11 +24,14 @@ public:
     static inline const QString mixer = QStringLiteral("org.ardenix.Mixer1");
     static inline const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
 
+    // Each client is a connection of its own: several may call at once, and
+    // one that goes leaves the bus with its unique name.
     explicit BusClient(const QString& address)
-        : connection_(QDBusConnection::connectToBus(address, connectionName)) {
+        : connectionName_(QStringLiteral("test-client-%1").arg(NextNumber())),
+          connection_(QDBusConnection::connectToBus(address, connectionName_)) {
         clock_.start();
     }
-    ~BusClient() override { QDBusConnection::disconnectFromBus(connectionName); }
+    ~BusClient() override { QDBusConnection::disconnectFromBus(connectionName_); }
     BusClient(const BusClient&) = delete;
     BusClient& operator=(const BusClient&) = delete;
 
@@ -105,7 +108,11 @@ private slots:
     }
 
 private:
-    static inline const QString connectionName = QStringLiteral("test-client");
+    static int NextNumber() {
+        static int number = 0; // connections are never named twice in a process
+        return ++number;
+    }
+    QString connectionName_;
     QDBusConnection connection_;
     QElapsedTimer clock_;
 };

@@ -1,4 +1,4 @@
-#include "service/levelmotion.h"
+#include "connection/levelmotion.h"
 
 #include <algorithm>
 #include <cstdlib>
