@@ -401,29 +401,43 @@ private slots:
         QCOMPARE(client_.Request("RRSA", 4)[2], char(60));
         QCOMPARE(client_.Request("RSCI<", 8), QByteArray("INTRO   "));
 
+        // A name holds any byte, typed as \xHH (and a backslash as \\); the
+        // answer writes it back so, the state as the character of that number.
+        QCOMPARE(sim_.Command("set master-name B ST\\xc4GE\\\\"),
+                 QString("ok master-name B \"ST\\xC4GE\\\\  \""));
+        QCOMPARE(client_.Request("RGFB0", 12).left(8), QByteArray("ST\xC4GE\\  "));
+        QCOMPARE(sim_.State()["masters"].toArray()[1].toObject()["name"].toString(),
+                 QString::fromLatin1("ST\xC4GE\\  "));
+        QCOMPARE(sim_.Command("set scene-name 60 \\x0"),
+                 QString("ok scene-name 60 \"\\\\x0     \""));
+        QCOMPARE(sim_.Command("set scene-name 60 INTRO"), QString("ok scene-name 60 \"INTRO   \""));
+
         // Malformed lines get one error line each and change nothing.
-        for (const QString& line : QStringList{"",
-                                               "frobnicate",
-                                               "set",
-                                               "set level C 3",
-                                               "set level A 31",
-                                               "set level A -1",
-                                               "set level A 3x",
-                                               "set mute A maybe",
-                                               "set input 7",
-                                               "set input-name 2",
-                                               "set input-name 9 X",
-                                               "set input-name 2 MUCHTOOLONG",
-                                               "set scene-name 48 X",
-                                               "set slot E 50",
-                                               "set recall 69",
-                                               "set transport 6",
-                                               "nak -1",
-                                               "nak x",
-                                               "silent",
-                                               "state now",
-                                               "store 70",
-                                               QString(2000, 'x')}) {
+        for (const QString& line :
+             QStringList{"",
+                         "frobnicate",
+                         "set",
+                         "set level C 3",
+                         "set level A 31",
+                         "set level A -1",
+                         "set level A 3x",
+                         "set mute A maybe",
+                         "set input 7",
+                         "set input-name 2",
+                         "set input-name 9 X",
+                         "set input-name 2 MUCHTOOLONG",
+                         "set input-name 2 \\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4",
+                         "set input-name 2 CAM\u00C4",
+                         "set scene-name 48 X",
+                         "set slot E 50",
+                         "set recall 69",
+                         "set transport 6",
+                         "nak -1",
+                         "nak x",
+                         "silent",
+                         "state now",
+                         "store 70",
+                         QString(2000, 'x')}) {
             QVERIFY2(sim_.Command(line).startsWith("error: "), qPrintable(line.left(40)));
         }
         QCOMPARE(sim_.State()["masters"].toArray()[0].toObject()["level"].toInt(), 17);
