@@ -411,33 +411,35 @@ private slots:
         QCOMPARE(sim_.Command("set scene-name 60 \\x0"),
                  QString("ok scene-name 60 \"\\\\x0     \""));
         QCOMPARE(sim_.Command("set scene-name 60 INTRO"), QString("ok scene-name 60 \"INTRO   \""));
+        // Nine bytes, and a byte typed as itself (UTF-8), are no name.
+        QVERIFY(sim_.Command("set input-name 2 \\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4")
+                    .startsWith("error: "));
+        QVERIFY(sim_.Command("set input-name 2 CAM\u00C4").startsWith("error: "));
+        QCOMPARE(client_.Request("RIL40", 63).mid(8, 8), QByteArray("STUDIO  "));
 
         // Malformed lines get one error line each and change nothing.
-        for (const QString& line :
-             QStringList{"",
-                         "frobnicate",
-                         "set",
-                         "set level C 3",
-                         "set level A 31",
-                         "set level A -1",
-                         "set level A 3x",
-                         "set mute A maybe",
-                         "set input 7",
-                         "set input-name 2",
-                         "set input-name 9 X",
-                         "set input-name 2 MUCHTOOLONG",
-                         "set input-name 2 \\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4",
-                         "set input-name 2 CAM\u00C4",
-                         "set scene-name 48 X",
-                         "set slot E 50",
-                         "set recall 69",
-                         "set transport 6",
-                         "nak -1",
-                         "nak x",
-                         "silent",
-                         "state now",
-                         "store 70",
-                         QString(2000, 'x')}) {
+        for (const QString& line : QStringList{"",
+                                               "frobnicate",
+                                               "set",
+                                               "set level C 3",
+                                               "set level A 31",
+                                               "set level A -1",
+                                               "set level A 3x",
+                                               "set mute A maybe",
+                                               "set input 7",
+                                               "set input-name 2",
+                                               "set input-name 9 X",
+                                               "set input-name 2 MUCHTOOLONG",
+                                               "set scene-name 48 X",
+                                               "set slot E 50",
+                                               "set recall 69",
+                                               "set transport 6",
+                                               "nak -1",
+                                               "nak x",
+                                               "silent",
+                                               "state now",
+                                               "store 70",
+                                               QString(2000, 'x')}) {
             QVERIFY2(sim_.Command(line).startsWith("error: "), qPrintable(line.left(40)));
         }
         QCOMPARE(sim_.State()["masters"].toArray()[0].toObject()["level"].toInt(), 17);
