@@ -23,6 +23,11 @@ public:
     explicit PictureButtonAccessible(SSCommand* button)
         : WithoutParts(button, QAccessible::Button) {}
 
+    QAccessible::Role role() const override {
+        return Button()->Kind() == SSCommand::AccessibleKind::Radio ? QAccessible::RadioButton
+                                                                    : QAccessible::Button;
+    }
+
     QString text(QAccessible::Text kind) const override {
         QString text = WithoutParts::text(kind);
         if (kind == QAccessible::Name && text.isEmpty()) {
@@ -33,7 +38,16 @@ public:
 
     QAccessible::State state() const override {
         QAccessible::State state = WithoutParts::state();
+        const SSCommand::AccessibleKind kind = Button()->Kind();
         state.pressed = Button()->Held();
+        if (kind != SSCommand::AccessibleKind::Push) {
+            state.checkable = true;
+            state.checked = Button()->Checked();
+        }
+        if (kind == SSCommand::AccessibleKind::Toggle) {
+            // A checkable button is a toggle button to AT-SPI: pressed while on.
+            state.pressed = state.pressed || Button()->Checked();
+        }
         return state;
     }
 
@@ -61,16 +75,12 @@ private:
     SSCommand* Button() const { return static_cast<SSCommand*>(widget()); }
 };
 
-class LevelBarAccessible : public WithoutParts, public QAccessibleValueInterface {
+// Shows a level and takes none: no value interface, since Qt's AT-SPI bridge
+// offers Increase and Decrease on any value interface and reports them done.
+// The level is in the name and the value text.
+class LevelBarAccessible : public WithoutParts {
 public:
     explicit LevelBarAccessible(Ctlfader* bar) : WithoutParts(bar, QAccessible::ProgressBar) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface) {
-            return static_cast<QAccessibleValueInterface*>(this);
-        }
-        return WithoutParts::interface_cast(type);
-    }
 
     QString text(QAccessible::Text kind) const override {
         const QString level =
@@ -84,12 +94,6 @@ public:
         }
         return WithoutParts::text(kind);
     }
-
-    QVariant currentValue() const override { return Bar()->LitSegments(); }
-    void setCurrentValue(const QVariant&) override {} // it only shows a level
-    QVariant maximumValue() const override { return Ctlfader::segments; }
-    QVariant minimumValue() const override { return 0; }
-    QVariant minimumStepSize() const override { return 1; }
 
 private:
     Ctlfader* Bar() const { return static_cast<Ctlfader*>(widget()); }

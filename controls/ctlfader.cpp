@@ -138,8 +138,6 @@ void Ctlfader::SetValue(Integer v) {
     DrawLines(std::clamp(segments - dark, 0, segments));
     update();
     if (LitSegments() != before) {
-        QAccessibleValueChangeEvent valueChanged(this, LitSegments());
-        QAccessible::updateAccessibility(&valueChanged);
         QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&nameChanged);
     }

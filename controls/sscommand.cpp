@@ -435,6 +435,18 @@ void SSCommand::ShowFocusMark() {
     focusMark_.setVisible(shown);
 }
 
+void SSCommand::SetChecked(bool checked) {
+    if (checked_ == checked) {
+        return;
+    }
+    checked_ = checked;
+    QAccessible::State changed;
+    changed.checked = true;
+    changed.pressed = kind_ == AccessibleKind::Toggle;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
 void SSCommand::TellPressedState() {
     QAccessible::State changed;
     changed.pressed = true;

@@ -76,6 +76,17 @@ public:
     // The focus mark is shown (the button has the focus, given by the keyboard).
     bool FocusMarkShown() const { return !focusMark_.isHidden(); }
 
+    // What a screen reader is told the button is: a push button, one of a
+    // group of radio buttons (checked while it is the chosen one), or a
+    // toggle button (checked and pressed while on). The hosting window sets
+    // the kind once and the checked state as it redraws; a change of the
+    // checked state is announced.
+    enum class AccessibleKind { Push, Radio, Toggle };
+    AccessibleKind Kind() const { return kind_; }
+    void SetKind(AccessibleKind kind) { kind_ = kind; }
+    bool Checked() const { return checked_; }
+    void SetChecked(bool checked);
+
     // Events raised to the hosting window.
     MouseHandler MouseDown;
     MouseHandler MouseUp;
@@ -148,4 +159,6 @@ private:
     bool keyHeld_ = false;       // pressed by KeyDown, not yet let go
     KeyHolds spaceHold_;         // Space holding the button
     bool keyboardFocus_ = false; // the focus came from the keyboard
+    AccessibleKind kind_ = AccessibleKind::Push;
+    bool checked_ = false; // a radio or toggle button's state, as the window shows it
 };

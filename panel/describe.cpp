@@ -9,6 +9,9 @@
 
 namespace {
 
+// Label1(10) .. Label1(13) show the names of the scenes on buttons A..D.
+constexpr int sceneLabelFirst = 10;
+
 const std::array<const char*, 7> transportNames{"Previous", "Next",    "Stop", "Rewind",
                                                 "Play",     "Forward", "Pause"};
 
@@ -44,10 +47,32 @@ QString OnOff(bool on) {
     return on ? QStringLiteral("on") : QStringLiteral("off");
 }
 
-QAccessibleInterface* ImageBoxFactory(const QString& className, QObject* object) {
+// An image in its role; an indicator is checkable, and checked while on.
+class ImageBoxAccessible : public QAccessibleWidget {
+public:
+    explicit ImageBoxAccessible(ImageBox* box) : QAccessibleWidget(box, box->AccessibleRole()) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        const auto* box = static_cast<const ImageBox*>(widget());
+        if (box->AccessibleRole() == QAccessible::Indicator) {
+            state.checkable = true;
+            state.checked = box->AccessibleChecked();
+        }
+        return state;
+    }
+};
+
+// The panel's images, and the panel itself: a top-level window (a frame to AT-SPI).
+QAccessibleInterface* PanelFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("ImageBox")) {
         if (auto* box = qobject_cast<ImageBox*>(object)) {
-            return new QAccessibleWidget(box, box->AccessibleRole());
+            return new ImageBoxAccessible(box);
+        }
+    } else if (className == QLatin1String("QWidget")) {
+        // The panel has no meta-object of its own: it is asked for as a QWidget.
+        if (auto* form = dynamic_cast<FrmControl*>(object)) {
+            return new QAccessibleWidget(form, QAccessible::Window);
         }
     }
     return nullptr;
@@ -65,12 +90,13 @@ QString TransportName(int key) {
 
 void DescribeFixedParts(FrmControl& form) {
     static const bool factoryInstalled = [] {
-        QAccessible::installFactory(&ImageBoxFactory);
+        QAccessible::installFactory(&PanelFactory);
         return true;
     }();
     static_cast<void>(factoryInstalled);
 
     for (int k = 0; k < 6; ++k) {
+        form.SSCommand1[k].SetKind(SSCommand::AccessibleKind::Radio);
         form.SSCommand1[k].setToolTip(
             Tip(QStringLiteral("Input %1").arg(k + 1), ButtonGroup::Input, k));
     }
@@ -86,10 +112,12 @@ void DescribeFixedParts(FrmControl& form) {
         Name(form.Image5[i], LevelButtonName(i) + QStringLiteral(", locked while muted"));
     }
     for (int k = 0; k < 4; ++k) {
+        form.SSCommand5[k].SetKind(SSCommand::AccessibleKind::Radio);
         form.SSCommand5[k].setToolTip(
             Tip(QStringLiteral("Scene %1").arg(QChar(u'A' + k)), ButtonGroup::Scene, k));
     }
     for (int m = 0; m < 2; ++m) {
+        form.SSCommand3[m].SetKind(SSCommand::AccessibleKind::Toggle);
         form.SSCommand3[m].setToolTip(
             Tip(MasterName(m) + QStringLiteral(" mute"), ButtonGroup::Mute, m));
         Ctlfader& bar = form.Ctlfader1[m];
@@ -120,29 +148,37 @@ void DescribeInputs(FrmControl& form) {
         if (!caption.isEmpty()) {
             name += QStringLiteral(", ") + caption;
         }
-        if (panelSelectedInput == k) {
+        const bool selected = panelSelectedInput == k;
+        if (selected) {
             name += QStringLiteral(", selected");
         }
         Name(form.SSCommand1[k], name);
+        form.SSCommand1[k].SetChecked(selected);
     }
 }
 
 void DescribeMuting(FrmControl& form, int master) {
     const MasterSection& section = panelState.masters.at(static_cast<std::size_t>(master));
-    Name(form.SSCommand3.at(static_cast<std::size_t>(master)),
-         MasterName(master) + QStringLiteral(" mute, ") + OnOff(section.muted == flagTrue));
+    SSCommand& button = form.SSCommand3.at(static_cast<std::size_t>(master));
+    Name(button, MasterName(master) + QStringLiteral(" mute, ") + OnOff(section.muted == flagTrue));
+    button.SetChecked(section.muted == flagTrue);
 }
 
 void DescribeScene(FrmControl& form, int button, bool recalled) {
     const auto k = static_cast<std::size_t>(button);
     QString name = QStringLiteral("Scene %1").arg(QChar(u'A' + button));
     const QString scene = sceneNames.at(k).Trimmed();
+    // The label beside the button shows the name with the mixer's blanks;
+    // a screen reader hears it without them.
+    Name(form.Label1[sceneLabelFirst + button],
+         scene.isEmpty() ? name + QStringLiteral(": no name") : scene);
     if (!scene.isEmpty()) {
         name += QStringLiteral(", ") + scene;
     }
     if (recalled) {
         name += QStringLiteral(", recalled");
     }
+    form.SSCommand5.at(k).SetChecked(recalled);
     const Integer code = sceneSetup.sceneNumbers.at(k);
     if (code >= firstSceneCode && code <= lastSceneCode &&
         sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] != flagFalse) {
@@ -154,10 +190,14 @@ void DescribeScene(FrmControl& form, int button, bool recalled) {
 void DescribeLamps(FrmControl& form, int master) {
     const MasterSection& section = panelState.masters.at(static_cast<std::size_t>(master));
     const auto m = static_cast<std::size_t>(master);
-    Name(form.Image2.at(m), MasterName(master) + QStringLiteral(" over-gain lamp, ") +
-                                OnOff(section.lamps[overGain] == flagTrue));
-    Name(form.Image3.at(m), MasterName(master) + QStringLiteral(" minus-infinity lamp, ") +
-                                OnOff(section.lamps[mugen] == flagTrue));
+    const bool overGainOn = section.lamps[overGain] == flagTrue;
+    const bool mugenOn = section.lamps[mugen] == flagTrue;
+    Name(form.Image2.at(m),
+         MasterName(master) + QStringLiteral(" over-gain lamp, ") + OnOff(overGainOn));
+    form.Image2.at(m).SetAccessibleChecked(overGainOn);
+    Name(form.Image3.at(m),
+         MasterName(master) + QStringLiteral(" minus-infinity lamp, ") + OnOff(mugenOn));
+    form.Image3.at(m).SetAccessibleChecked(mugenOn);
 }
 
 void DescribeLink(FrmControl& form, LinkState state) {

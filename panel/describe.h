@@ -2,7 +2,11 @@
 // names carry the state the panel shows ("Input 2, Camera 2, selected",
 // "MASTER A mute, on", "Scene B, Talk, recalled"; the level bars add
 // "17 of 30" themselves); the refresh routines call these as they redraw,
-// so the names change with the pictures. Each button's tooltip names its key.
+// so the names change with the pictures. The same state is in the screen
+// reader's states: the inputs and scenes are radio buttons, checked while
+// lit; the muting buttons toggle buttons, checked and pressed while on; the
+// lamps indicators, checked while on; the panel is a window. The mixer's
+// names are said without their blanks. Each button's tooltip names its key.
 #pragma once
 
 #include "core/observers.h"

@@ -5,6 +5,17 @@
 
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
 
+void ImageBox::SetAccessibleChecked(bool checked) {
+    if (accessibleChecked_ == checked) {
+        return;
+    }
+    accessibleChecked_ = checked;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
 void ImageBox::SetPicture(const QPixmap& picture) {
     picture_ = picture;
     update();

@@ -11,6 +11,7 @@ namespace sim {
 namespace {
 
 constexpr int maxNakCount = 10000;
+constexpr std::string_view hexDigits = "0123456789ABCDEF";
 
 std::string_view TrimmedLeft(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
@@ -69,26 +70,67 @@ std::optional<bool> Switch(std::string_view word) {
     return std::nullopt;
 }
 
-// A name of 1..8 printable characters.
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// A name of 1..8 bytes, typed as printable characters; "\xHH" stands for the
+// byte HH (any byte, so that names in the mixer's code page can be set) and
+// "\\" for one backslash. Any other backslash is a backslash.
 std::optional<std::string> Name(std::string_view text) {
     text = Trimmed(text);
-    if (text.empty() || text.size() > static_cast<std::size_t>(nameLength)) {
-        return std::nullopt;
-    }
-    for (const char c : text) {
+    std::string name;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         if (c < 0x20 || c > 0x7E) {
             return std::nullopt;
         }
+        if (c == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+            ++i;
+        } else if (c == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
+                   HexDigit(text[i + 2]) >= 0 && HexDigit(text[i + 3]) >= 0) {
+            name += static_cast<char>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3]));
+            i += 3;
+            continue;
+        }
+        name += c;
     }
-    return PadName(text);
+    if (name.empty() || name.size() > static_cast<std::size_t>(nameLength)) {
+        return std::nullopt;
+    }
+    return PadName(name);
 }
 
 char MasterLetter(int master) {
     return master == 0 ? 'A' : 'B';
 }
 
+// A name as the console answers it: bytes that are no printable characters,
+// and the backslash, written as they are typed.
 std::string Quoted(const std::string& name) {
-    return "\"" + name + "\"";
+    std::string text = "\"";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            text += "\\\\";
+        } else if (byte < 0x20 || byte > 0x7E) {
+            text += "\\x";
+            text += hexDigits[byte >> 4];
+            text += hexDigits[byte & 0x0F];
+        } else {
+            text += c;
+        }
+    }
+    return text + "\"";
 }
 
 std::string Error(std::string_view text) {
@@ -217,6 +259,7 @@ std::string_view CommandHelp() {
            "  set input-status 1..6 0..9 an input's status digit\n"
            "  set master-name A|B NAME   rename a master section\n"
            "  set scene-name 49..68 NAME rename a scene\n"
+           "                             (in a NAME, \\xHH is the byte HH, \\\\ a backslash)\n"
            "  set slot A..D 49..68       put a scene on a radio button\n"
            "  set recall 49..68          recall a scene (its levels, muting, input)\n"
            "  set transport KEY|none     hold a transport key (8 7 3 5 1 4 2)\n"

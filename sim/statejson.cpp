@@ -21,6 +21,24 @@ QString Motion(int ramp) {
     return ramp < 0 ? QStringLiteral("down") : QStringLiteral("none");
 }
 
+// The JSON text in ASCII only: the console answers one printable line, so
+// every other character (names in the mixer's code page can hold any byte)
+// goes as a \uXXXX escape, which can only stand inside a string.
+std::string AsciiOnly(const QByteArray& json) {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(json.size()));
+    for (const QChar c : QString::fromUtf8(json)) {
+        const char16_t unit = c.unicode();
+        if (unit >= 0x20 && unit < 0x7F) {
+            text += static_cast<char>(unit);
+        } else {
+            text +=
+                QStringLiteral("\\u%1").arg(unsigned(unit), 4, 16, QLatin1Char('0')).toStdString();
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 std::string StateJson(const MixerModel& model) {
@@ -53,7 +71,7 @@ std::string StateJson(const MixerModel& model) {
                             {"transportCode", QString(QChar::fromLatin1(model.transportCode))},
                             {"sceneSlots", sceneSlots},
                             {"sceneNames", names}};
-    return QJsonDocument(state).toJson(QJsonDocument::Compact).toStdString();
+    return AsciiOnly(QJsonDocument(state).toJson(QJsonDocument::Compact));
 }
 
 } // namespace sim

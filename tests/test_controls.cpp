@@ -696,15 +696,11 @@ private slots:
         fader.SetValue(17);
         QCOMPARE(level->text(QAccessible::Name), QStringLiteral("MASTER B level, 17 of 30"));
         QCOMPARE(level->text(QAccessible::Value), QStringLiteral("17 of 30"));
-        QAccessibleValueInterface* value = level->valueInterface();
-        QVERIFY(value);
-        QCOMPARE(value->currentValue().toInt(), 17);
-        QCOMPARE(value->minimumValue().toInt(), 0);
-        QCOMPARE(value->maximumValue().toInt(), 30);
-        value->setCurrentValue(3); // it only shows a level
-        QCOMPARE(fader.LitSegments(), 17);
+        // It only shows a level: it has no value a screen reader could set
+        // (Qt's AT-SPI bridge offers Increase and Decrease on any value).
+        QVERIFY(!level->valueInterface());
         fader.SetValue(45);
-        QCOMPARE(value->currentValue().toInt(), 30);
+        QCOMPARE(level->text(QAccessible::Value), QStringLiteral("30 of 30"));
         fader.SetValue(-3);
         QCOMPARE(level->text(QAccessible::Name), QStringLiteral("MASTER B level, 0 of 30"));
         QCOMPARE(level->childCount(), 0);

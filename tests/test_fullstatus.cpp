@@ -6,6 +6,7 @@
 #include "core/observers.h"
 #include "core/state.h"
 #include "host/host.h"
+#include "panel/frmcontrol.h"
 #include "panel/panel.h"
 #include "protocol/protocol.h"
 #include "protocol/replylayout.h"
@@ -349,6 +350,74 @@ private slots:
         // The full redraw took the state into the synced copy.
         QVERIFY(syncedPanelState == panelState);
         QCOMPARE(messages, 0);
+    }
+
+    // Names hold any byte: one above 0x7E in each of the eight places of
+    // every name the full read brings (the six inputs, both masters, the
+    // scenes on the radio buttons) comes through, shown in the user's code
+    // page: Windows-1252, or Shift-JIS half-width katakana for locale 81.
+    void namesWithBytesAbove7EComeThrough() {
+        // Name k has 0xC4 at place k % 8 and 0xB6 at place 7 - k % 8.
+        auto nameBytes = [](int k) {
+            QByteArray name("abcdefgh");
+            name[k % 8] = char(0xC4);
+            name[7 - k % 8] = char(0xB6);
+            return name;
+        };
+        auto typed = [](const QByteArray& name) {
+            QByteArray text;
+            for (const char c : name) {
+                text += uchar(c) > 0x7E ? "\\x" + QByteArray::number(uchar(c), 16).toUpper()
+                                        : QByteArray(1, c);
+            }
+            return text;
+        };
+        QList<QByteArray> commands;
+        for (int k = 0; k < 6; ++k) {
+            commands << "set input-name " + QByteArray::number(k + 1) + " " + typed(nameBytes(k));
+        }
+        commands << "set master-name A " + typed(nameBytes(6))
+                 << "set master-name B " + typed(nameBytes(7));
+        for (int k = 0; k < 4; ++k) {
+            const QByteArray code = QByteArray::number(50 + k);
+            commands << "set slot " + QByteArray(1, char('A' + k)) + " " + code
+                     << "set scene-name " + code + " " + typed(nameBytes(8 + k));
+        }
+        Connect(commands);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        RunFullRead();
+        QCOMPARE(messages, 0);
+
+        std::vector<const Text8*> names;
+        for (const InputEntry& input : panelState.inputs) {
+            names.push_back(&input.name);
+        }
+        for (const MasterSection& master : panelState.masters) {
+            names.push_back(&master.name);
+        }
+        for (const Text8& scene : sceneNames) {
+            names.push_back(&scene);
+        }
+        QCOMPARE(int(names.size()), 12);
+        for (const Integer locale : {Integer(0), Integer(81)}) {
+            systemState.localeCode = locale;
+            const QString highC4 =
+                locale == 81 ? QStringLiteral(u"\uFF84") : QStringLiteral(u"\u00C4");
+            const QString highB6 =
+                locale == 81 ? QStringLiteral(u"\uFF76") : QStringLiteral(u"\u00B6");
+            for (int k = 0; k < 12; ++k) {
+                QString expected = QStringLiteral("abcdefgh");
+                expected[k % 8] = highC4[0];
+                expected[7 - k % 8] = highB6[0];
+                QCOMPARE(names[std::size_t(k)]->ToQString(), expected);
+            }
+        }
+        systemState.localeCode = 0;
+        // The panel shows them: the input buttons' captions and the scene labels.
+        QCOMPARE(frmControl().SSCommand1[0].Caption(), QStringLiteral(u"\u00C4bcdefg\u00B6"));
+        QCOMPARE(frmControl().Label1[13].text(), QStringLiteral(u"abc\u00C4\u00B6fgh"));
     }
 
     void unansweredRequestTimesOutAndTheSeriesFinishes() {

@@ -18,6 +18,13 @@
 
 #include <vector>
 
+// What Qt's AT-SPI bridge offers and does for an object: its actions, and
+// Increase and Decrease for any object with a value. Exported by QtGui.
+namespace QAccessibleBridgeUtils {
+Q_GUI_EXPORT QStringList effectiveActionNames(QAccessibleInterface* iface);
+Q_GUI_EXPORT bool performEffectiveAction(QAccessibleInterface* iface, const QString& actionName);
+} // namespace QAccessibleBridgeUtils
+
 namespace {
 
 QImage Pixels(const QPixmap& picture) {
@@ -460,7 +467,10 @@ private slots:
         for (const KeyCase& k : keyCases) {
             SSCommand& button = ButtonNamed(form, QLatin1String(k.group), k.index);
             ++buttons;
-            QCOMPARE(AccessibleRole(button), QAccessible::Button);
+            const bool radio = QLatin1String(k.group) == QLatin1String("SSCommand1") ||
+                               QLatin1String(k.group) == QLatin1String("SSCommand5");
+            QCOMPARE(AccessibleRole(button),
+                     radio ? QAccessible::RadioButton : QAccessible::Button);
             QVERIFY(!AccessibleName(button).isEmpty());
             QVERIFY2(!button.toolTip().isEmpty(), k.group);
         }
@@ -503,6 +513,100 @@ private slots:
         sceneNames.fill(Text8());
         AnnounceFullReadCompleted();
         QCOMPARE(AccessibleName(form.SSCommand5[2]), QStringLiteral("Scene C"));
+    }
+
+    // What the panel shows lives in the screen reader's states, not only in
+    // the names: the inputs and scenes are radio buttons checked while lit,
+    // the muting buttons toggle buttons pressed while on, the lamps
+    // indicators checked while on, the panel a window. The level bars only
+    // show a level: nothing offered to a screen reader could move it. The
+    // mixer's blanks stay out of every name.
+    void screenReaderStatesAndRoles() {
+        FrmControl& form = Form();
+        QCOMPARE(AccessibleRole(form), QAccessible::Window);
+        panelState.inputs[2].name = Text8("PC");
+        panelState.masters[1].name = Text8(" STAGE");
+        sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        sceneNames = {Text8("Opening"), Text8("Talk"), Text8(""), Text8("Closing")};
+        panelState.selectedInput = 2;
+        panelState.recall = 50;
+        panelState.masters[0].muted = flagTrue;
+        panelState.masters[0].lamps = {flagTrue, flagFalse};
+        panelState.masters[1].lamps = {flagFalse, flagTrue};
+        RefreshPanel();
+        RefreshFromStatus(Value(RequestKind::Status));
+
+        auto state = [](QObject& object) {
+            return QAccessible::queryAccessibleInterface(&object)->state();
+        };
+        for (int k = 0; k < 6; ++k) {
+            SSCommand& input = form.SSCommand1[std::size_t(k)];
+            QCOMPARE(AccessibleRole(input), QAccessible::RadioButton);
+            QVERIFY(state(input).checkable);
+            QCOMPARE(bool(state(input).checked), k == 2);
+        }
+        QCOMPARE(AccessibleName(form.SSCommand1[2]), QStringLiteral("Input 3, PC, selected"));
+        for (int k = 0; k < 4; ++k) {
+            SSCommand& scene = form.SSCommand5[std::size_t(k)];
+            QCOMPARE(AccessibleRole(scene), QAccessible::RadioButton);
+            QVERIFY(state(scene).checkable);
+            QCOMPARE(bool(state(scene).checked), k == 1);
+        }
+        for (int m = 0; m < 2; ++m) {
+            SSCommand& mute = form.SSCommand3[std::size_t(m)];
+            QCOMPARE(AccessibleRole(mute), QAccessible::Button);
+            QVERIFY(state(mute).checkable);
+            QCOMPARE(bool(state(mute).checked), m == 0);
+            QCOMPARE(bool(state(mute).pressed), m == 0);
+            for (ImageBox* lamp : {&form.Image2[std::size_t(m)], &form.Image3[std::size_t(m)]}) {
+                QCOMPARE(AccessibleRole(*lamp), QAccessible::Indicator);
+                QVERIFY(state(*lamp).checkable);
+            }
+        }
+        QVERIFY(state(form.Image2[0]).checked && !state(form.Image3[0]).checked);
+        QVERIFY(!state(form.Image2[1]).checked && state(form.Image3[1]).checked);
+        // Push buttons stay push buttons.
+        QCOMPARE(AccessibleRole(form.SSCommand2[4]), QAccessible::Button);
+        QVERIFY(!state(form.SSCommand2[4]).checkable);
+        QVERIFY(!state(form.SSCommand4[2]).checkable);
+
+        // The mixer changes: the states follow.
+        panelState.selectedInput = 4;
+        panelState.recall = 52;
+        panelState.masters[0].muted = flagFalse;
+        panelState.masters[1].lamps = {flagTrue, flagTrue};
+        RefreshFromStatus(Value(RequestKind::Status));
+        QVERIFY(!state(form.SSCommand1[2]).checked && state(form.SSCommand1[4]).checked);
+        QVERIFY(!state(form.SSCommand5[1]).checked && state(form.SSCommand5[3]).checked);
+        QVERIFY(!state(form.SSCommand3[0]).checked && !state(form.SSCommand3[0]).pressed);
+        QVERIFY(state(form.Image2[1]).checked);
+
+        // The level bars: a progress bar with its level in its name, nothing to change it.
+        for (Ctlfader& bar : form.Ctlfader1) {
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&bar);
+            QCOMPARE(face->role(), QAccessible::ProgressBar);
+            QVERIFY(!face->valueInterface());
+            const QStringList offered = QAccessibleBridgeUtils::effectiveActionNames(face);
+            QVERIFY2(!offered.contains(QAccessibleActionInterface::increaseAction()),
+                     qPrintable(offered.join(u',')));
+            QVERIFY(!offered.contains(QAccessibleActionInterface::decreaseAction()));
+            QVERIFY(!QAccessibleBridgeUtils::performEffectiveAction(
+                face, QAccessibleActionInterface::increaseAction()));
+            QVERIFY(face->text(QAccessible::Name).endsWith(QStringLiteral(" of 30")));
+        }
+
+        // No blanks of the mixer's names: captions, labels and the buttons' names.
+        QCOMPARE(AccessibleName(form.Label1[11]), QStringLiteral("Talk"));
+        QCOMPARE(AccessibleName(form.Label1[12]), QStringLiteral("Scene C: no name"));
+        QCOMPARE(AccessibleName(form.Label1[1]), QStringLiteral("STAGE"));
+        QCOMPARE(AccessibleName(form.SSCommand5[2]), QStringLiteral("Scene C"));
+        for (const int label : LabelArray::indices) {
+            const QString name = AccessibleName(form.Label1[label]);
+            QVERIFY2(name == name.trimmed(), qPrintable(name));
+        }
+        sceneNames.fill(Text8());
+        panelState.recall = 0;
+        RefreshPanel();
     }
 
     // While the link is not online the face's free strip says so and the

@@ -401,6 +401,22 @@ private slots:
         QCOMPARE(client_.Request("RRSA", 4)[2], char(60));
         QCOMPARE(client_.Request("RSCI<", 8), QByteArray("INTRO   "));
 
+        // A name holds any byte, typed as \xHH (and a backslash as \\); the
+        // answer writes it back so, the state as the character of that number.
+        QCOMPARE(sim_.Command("set master-name B ST\\xc4GE\\\\"),
+                 QString("ok master-name B \"ST\\xC4GE\\\\  \""));
+        QCOMPARE(client_.Request("RGFB0", 12).left(8), QByteArray("ST\xC4GE\\  "));
+        QCOMPARE(sim_.State()["masters"].toArray()[1].toObject()["name"].toString(),
+                 QString::fromLatin1("ST\xC4GE\\  "));
+        QCOMPARE(sim_.Command("set scene-name 60 \\x0"),
+                 QString("ok scene-name 60 \"\\\\x0     \""));
+        QCOMPARE(sim_.Command("set scene-name 60 INTRO"), QString("ok scene-name 60 \"INTRO   \""));
+        // Nine bytes, and a byte typed as itself (UTF-8), are no name.
+        QVERIFY(sim_.Command("set input-name 2 \\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4\\xC4")
+                    .startsWith("error: "));
+        QVERIFY(sim_.Command("set input-name 2 CAM\u00C4").startsWith("error: "));
+        QCOMPARE(client_.Request("RIL40", 63).mid(8, 8), QByteArray("STUDIO  "));
+
         // Malformed lines get one error line each and change nothing.
         for (const QString& line : QStringList{"",
                                                "frobnicate",
