@@ -2,6 +2,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "app/wiring.h"
+#include "connection/supervisor.h"
 #include "core/hostfacts.h"
 #include "core/stopsignals.h"
 #include "host/host.h"
@@ -63,8 +64,12 @@ int main(int argc, char* argv[]) {
         }
         host::EndProgram();
     });
+    // The connection: the port, the timers and the watches; it tells the
+    // user of a loss in a box that does not stop it.
+    connection::Supervisor supervisor(comm());
+    host::LoneMessage connectionMessage;
     PanelRefresh panel;
-    WireLayers(panel);
+    WireLayers(panel, supervisor, connectionMessage);
     Main();
     int status = 0;
     if (!host::ProgramEnding()) {

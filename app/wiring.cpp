@@ -1,8 +1,9 @@
 #include "app/wiring.h"
 
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 #include "core/observers.h"
 #include "core/state.h"
+#include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
@@ -10,10 +11,15 @@
 #include "windows/frmdebug.h"
 #include "windows/windows.h"
 
-void WireLayers(PanelRefresh& panel) {
-    SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
-    connection::SetFrontEnd(
-        {[](MessageKind kind) { ShowMessage(kind); }, [] { frmControl().Show(); }});
+void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
+                host::LoneMessage& connectionMessage) {
+    SetLinkEvents({[&supervisor] { supervisor.LinkLostWhileSending(); }, &LogFrame});
+    supervisor.SetFrontEnd({
+        [&connectionMessage](MessageKind kind) { TellUser(connectionMessage, kind); },
+        [&connectionMessage] { connectionMessage.Close(); },
+        [] { frmControl().Show(); },
+    });
+    SetCommSupervisor(&supervisor);
     SetDebugWindowLoader([] { frmDebug(); });
     SetPanelUnloadHandler(&UnloadFrmComm);
     Subscribe(panel);

@@ -5,10 +5,20 @@
 
 #include "panel/panel.h"
 
-// The link's events go to the connection and the traffic log; the connection
-// tells the user through the message boxes and shows the panel after its
-// first contact; touching the debug window's lists loads it; closing the
-// panel unloads the communication window; the panel's refresh routines
-// follow the mirrored state, first of all observers (`panel`, which the
-// caller owns for as long as the program runs).
-void WireLayers(PanelRefresh& panel);
+namespace connection {
+class Supervisor; // connection/supervisor.h
+}
+namespace host {
+class LoneMessage; // host/host.h
+}
+
+// The link's events go to the supervisor and the traffic log; the
+// supervisor tells the user in `connectionMessage` (a box that does not
+// wait, closed again once the link is back) and shows the panel after its
+// first contact; the communication window stands for the supervisor;
+// touching the debug window's lists loads it; closing the panel unloads the
+// communication window; the panel's refresh routines follow the mirrored
+// state, first of all observers. The caller owns `panel`, `supervisor` and
+// `connectionMessage` for as long as the program runs (or wires anew).
+void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
+                host::LoneMessage& connectionMessage);

@@ -1,7 +1,7 @@
 // The loss of the link: the port closed, the flags down, the reply and poll
-// timers stopped, the user told once, and the reopen timer started only after
-// the message was closed.
-#include "connection/connection.h"
+// timers stopped, the reopen timer started whether or not the message is
+// still up, and the user told once per loss.
+#include "connection/supervisor.h"
 #include "core/state.h"
 #include "host/host.h"
 #include "serial/serial.h"
@@ -9,6 +9,8 @@
 #include "windows/windows.h"
 
 #include <QtTest>
+
+#include <memory>
 
 class TestConnectionLost : public QObject {
     Q_OBJECT
@@ -19,6 +21,7 @@ private slots:
         PtyPeer mixer;
         qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
         CommControls& form = comm();
+        auto supervisor = std::make_unique<connection::Supervisor>(form);
         systemState.portIsOpen = ToFlag(OpenPort(form));
         QCOMPARE(systemState.portIsOpen, flagTrue);
         systemState.deviceResponding = flagTrue;
@@ -29,22 +32,28 @@ private slots:
         QStringList shown;
         QStringList titles;
         QList<int> styles;
-        // While the message is up nothing of the link runs, not even the reopen timer.
-        bool linkQuietDuringMessage = false;
-        connection::SetFrontEnd({[](MessageKind kind) { ShowMessage(kind); }, {}});
+        // While the message is up the link is down, and the reopen timer
+        // already runs: the message does not hold up the reconnection.
+        bool reopeningDuringMessage = false;
+        host::LoneMessage box;
+        supervisor->SetFrontEnd({[&box](MessageKind kind) { TellUser(box, kind); }, {}, {}});
         host::SetMsgBoxHandler([&](const QString& text, int style, const QString& title) {
             shown.append(text);
             titles.append(title);
             styles.append(style);
-            linkQuietDuringMessage = !form.Timer1.Enabled() && !form.Timer2.Enabled() &&
-                                     !form.Timer3.Enabled() && !form.MSComm1.PortOpen();
+            reopeningDuringMessage = !form.Timer1.Enabled() && !form.Timer2.Enabled() &&
+                                     form.Timer3.Enabled() && !form.MSComm1.PortOpen();
             return host::mbOk;
         });
-        ConnectionLost();
+        supervisor->ConnectionLost();
         QCOMPARE(shown, QStringList{MessageText(MessageKind::Connection)});
         QCOMPARE(titles, QStringList{QStringLiteral("Ardenix Ver.1.3")});
         QCOMPARE(styles, QList<int>{host::mbInformation});
-        QVERIFY(linkQuietDuringMessage);
+        QVERIFY(reopeningDuringMessage);
+        // The same loss going on (a reopening whose first contact fails)
+        // tells nothing new.
+        supervisor->ConnectionLost();
+        QCOMPARE(shown.size(), 1);
         QVERIFY(form.Timer3.Enabled());
         QCOMPARE(systemState.portIsOpen, flagFalse);
         QCOMPARE(systemState.deviceResponding, flagFalse);
@@ -55,6 +64,7 @@ private slots:
         form.Timer3.SetEnabled(false);
         host::SetMsgBoxHandler({});
         qunsetenv("ARDENIX_PORT");
+        supervisor.reset();
         DestroyCommControls();
     }
 };

@@ -11,6 +11,7 @@
 // runs that case; run without arguments, it runs each case in a child.
 #include "app/startup.h"
 #include "app/wiring.h"
+#include "connection/supervisor.h"
 #include "core/observers.h"
 #include "core/state.h"
 #include "host/host.h"
@@ -140,6 +141,9 @@ public:
 class TestService : public QObject {
     Q_OBJECT
     PanelRefresh panel;
+    // The program's connection and its message box, wired as the program wires them.
+    std::unique_ptr<connection::Supervisor> supervisor;
+    host::LoneMessage connectionMessage;
     QTemporaryDir runtimeDir;
     SessionBus bus;
     QStringList messageTexts;
@@ -243,7 +247,8 @@ class TestService : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel);
+        supervisor = std::make_unique<connection::Supervisor>(comm());
+        WireLayers(panel, *supervisor, connectionMessage);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         QVERIFY(bus.Start());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
