@@ -167,9 +167,9 @@ class TestService : public QObject {
         }
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main();
+        Main(); // returns at once: the first contact and the full read go on
         QVERIFY(!host::ProgramEnding());
-        QCOMPARE(CurrentLinkState(), LinkState::Online);
+        QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         automation = std::make_unique<automation::Automation>();
         QVERIFY2(automation->Registered(), qPrintable(automation->Problem()));
         client = std::make_unique<BusClient>(bus.Address());
