@@ -103,7 +103,11 @@ class TestFullStatus : public QObject {
     void RunFullRead() {
         fullStatusNeeded = true;
         sequenceRunning = true;
-        supervisor->ReadFullStatus(); // returns at once; replies and time-outs move it on
+        // The call returns at once, with the first request out; the replies
+        // and time-outs move the series on.
+        supervisor->ReadFullStatus();
+        QVERIFY(sequenceRunning);
+        QVERIFY(comm().Timer1.Enabled());
         QVERIFY(QTest::qWaitFor([] { return !sequenceRunning; }, 20000));
         QVERIFY(!fullStatusNeeded);
         QVERIFY(comm().Timer2.Enabled());
