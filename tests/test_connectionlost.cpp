@@ -1,11 +1,15 @@
 // The loss of the link: the port closed, the flags down, the reply and poll
 // timers stopped, the reopen timer started whether or not the message is
-// still up, and the user told once per loss.
+// still up, and the user told once per loss; and the supervisor alone, with
+// no window, against the simulated mixer.
 #include "connection/supervisor.h"
+#include "core/observers.h"
 #include "core/state.h"
 #include "host/host.h"
+#include "protocol/protocol.h"
 #include "serial/serial.h"
 #include "tests/support/ptypeer.h"
+#include "tests/support/simprocess.h"
 #include "windows/windows.h"
 
 #include <QtTest>
@@ -65,6 +69,56 @@ private slots:
         host::SetMsgBoxHandler({});
         qunsetenv("ARDENIX_PORT");
         supervisor.reset();
+        DestroyCommControls();
+    }
+
+    // The supervisor with no window, told nothing but through its front-end
+    // (as a front-end without a screen writes one line per message). Start
+    // returns at once; a mixer silent from the start is told once, however
+    // many reopen attempts fail; the attempts go on by themselves; once the
+    // mixer answers the link is online and the message withdrawn; the next
+    // loss is news again.
+    void toldOncePerLossWithoutAWindow() {
+        ResetSharedState();
+        SetFirstPanelValues();
+        InitProtocolTables();
+        SimProcess sim;
+        QVERIFY(sim.Start({QStringLiteral("--silent")}));
+        qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
+        auto supervisor = std::make_unique<connection::Supervisor>(comm());
+        SetLinkEvents({[&supervisor] { supervisor->LinkLostWhileSending(); }, {}});
+        int told = 0;
+        int withdrawn = 0;
+        int contactsOver = 0;
+        supervisor->SetFrontEnd(
+            {[&told](MessageKind kind) { told += kind == MessageKind::Connection; },
+             [&withdrawn] { ++withdrawn; }, [&contactsOver] { ++contactsOver; }});
+
+        supervisor->Start();
+        QCOMPARE(CurrentLinkState(), LinkState::FirstContact);
+        QCOMPARE(contactsOver, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(contactsOver, 1, 5000);
+        QCOMPARE(told, 1);
+        // Two more attempts, each three unanswered frames: nothing new told.
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Frames().size() >= 9, 10000);
+        QCOMPARE(told, 1);
+        QCOMPARE(withdrawn, 0);
+
+        QCOMPARE(sim.Command(QStringLiteral("silent off")), QStringLiteral("ok silent off"));
+        QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 5000);
+        QCOMPARE(systemState.deviceResponding, flagTrue);
+        QCOMPARE(withdrawn, 1);
+        QCOMPARE(told, 1);
+        QCOMPARE(contactsOver, 1);
+
+        QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+        QTRY_COMPARE_WITH_TIMEOUT(told, 2, 3000);
+        QCOMPARE(CurrentLinkState(), LinkState::Lost);
+
+        supervisor->Close();
+        SetLinkEvents({});
+        supervisor.reset();
+        qunsetenv("ARDENIX_PORT");
         DestroyCommControls();
     }
 };
