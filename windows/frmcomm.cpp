@@ -3,7 +3,6 @@
 #include "connection/supervisor.h"
 #include "core/state.h"
 #include "host/scaling.h"
-#include "serial/serial.h"
 #include "windows/windows.h"
 
 namespace {
