@@ -2,6 +2,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "app/wiring.h"
+#include "connection/supervisor.h"
 #include "core/hostfacts.h"
 #include "core/stopsignals.h"
 #include "host/host.h"
@@ -74,8 +75,12 @@ int main(int argc, char* argv[]) {
             host::EndProgram();
         });
     });
+    // The connection: the port, the timers and the watches; it tells the
+    // user of a loss in a box that does not stop it.
+    connection::Supervisor supervisor(comm());
+    host::LoneMessage connectionMessage;
     PanelRefresh panel;
-    WireLayers(panel, operations);
+    WireLayers(panel, supervisor, connectionMessage, operations);
     // The mixer on the session bus from the start, so that callers and a
     // second start find the program while it makes the first contact.
     const automation::Automation automation(operations, &RaisePanel);

@@ -1,8 +1,9 @@
 #include "app/wiring.h"
 
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 #include "core/observers.h"
 #include "core/state.h"
+#include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
@@ -10,22 +11,19 @@
 #include "windows/frmdebug.h"
 #include "windows/windows.h"
 
-namespace {
-
-void WireOperations(engine::MixerOperations& operations) {
-    Subscribe(operations);
-    engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
-}
-
-} // namespace
-
-void WireLayers(PanelRefresh& panel, engine::MixerOperations& operations) {
-    SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
-    connection::SetFrontEnd(
-        {[](MessageKind kind) { ShowMessage(kind); }, [] { frmControl().Show(); }});
+void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
+                host::LoneMessage& connectionMessage, engine::MixerOperations& operations) {
+    SetLinkEvents({[&supervisor] { supervisor.LinkLostWhileSending(); }, &LogFrame});
+    supervisor.SetFrontEnd({
+        [&connectionMessage](MessageKind kind) { TellUser(connectionMessage, kind); },
+        [&connectionMessage] { connectionMessage.Close(); },
+        [] { frmControl().Show(); },
+    });
+    SetCommSupervisor(&supervisor);
     SetDebugWindowLoader([] { frmDebug(); });
     SetPanelUnloadHandler(&UnloadFrmComm);
     Subscribe(panel);
-    WireOperations(operations);
+    Subscribe(operations);
+    engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
     SetPanelOperations(&operations);
 }

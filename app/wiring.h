@@ -6,13 +6,23 @@
 #include "connection/operations.h"
 #include "panel/panel.h"
 
-// The link's events go to the connection and the traffic log; the
-// connection's ended exchanges go to the mixer's operations (`operations`),
-// which the panel's buttons act through; the connection tells the user
-// through the message boxes and shows the panel after its first contact;
-// touching the debug window's lists loads it; closing the panel unloads the
-// communication window. The panel's refresh routines follow the mirrored
-// state first of all observers, then the operations (which count what the
-// mixer reports as in step only after the panel compared it with what it
-// showed). The caller owns both for as long as the program runs.
-void WireLayers(PanelRefresh& panel, engine::MixerOperations& operations);
+namespace connection {
+class Supervisor; // connection/supervisor.h
+}
+namespace host {
+class LoneMessage; // host/host.h
+}
+
+// The link's events go to the supervisor and the traffic log; the
+// supervisor's ended exchanges go to the mixer's operations (`operations`),
+// which the panel's buttons act through; the supervisor tells the user in
+// `connectionMessage` (a box that does not wait, closed again once the link
+// is back) and shows the panel after its first contact; the communication
+// window stands for the supervisor; touching the debug window's lists loads
+// it; closing the panel unloads the communication window. The panel's
+// refresh routines follow the mirrored state first of all observers, then
+// the operations (which count what the mixer reports as in step only after
+// the panel compared it with what it showed). The caller owns them all for
+// as long as the program runs (or wires anew).
+void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
+                host::LoneMessage& connectionMessage, engine::MixerOperations& operations);

@@ -4,7 +4,7 @@
 // off) and the six input buttons in turn; the mixer's side answers each frame
 // with "A" before the next press.
 #include "bench/stats.h"
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 #include "core/hostfacts.h"
 #include "core/state.h"
 #include "host/host.h"
@@ -73,7 +73,8 @@ int Run(int presses) {
         return 1;
     }
     systemState.deviceResponding = flagTrue;
-    comm().MSComm1.SetOnComm(connection::ReceiveStep);
+    // The connection answers the link's events, as in the program.
+    const connection::Supervisor supervisor(comm());
 
     Series mute{"mute (SSCommand3(0))", {}};
     Series input{"inputs (SSCommand1)", {}};

@@ -2,7 +2,7 @@
 // to a pseudo-terminal, prints the bytes the mixer's side sees, answers them
 // as the mixer would, and prints what the connection's receive step made of
 // each answer.
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 #include "core/state.h"
 #include "protocol/protocol.h"
 #include "protocol/replytables.h"
@@ -45,7 +45,8 @@ int Run() {
         return 1;
     }
     InitProtocolTables();
-    comm().MSComm1.SetOnComm(connection::ReceiveStep);
+    // The connection answers the link's events, as in the program.
+    const connection::Supervisor supervisor(comm());
 
     // MASTER A muted: the panel's muting button.
     panelState.masters[0].muted = flagTrue;

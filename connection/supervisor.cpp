@@ -1,10 +1,13 @@
 // The connection's state machine: first contact, the receive step,
 // retransmission and time-out, the status poll, reopening, port arrivals and
-// power suspend. Everything runs on the GUI thread; the waits process events,
-// so receive events and timer ticks run inside them.
-#include "connection/connection.h"
+// power suspend. Everything runs on the thread of the event loop, and no
+// handler waits: what a step waits for is checked again after every event
+// that may bring it.
+#include "connection/supervisor.h"
 
+#include "connection/devicewatch.h"
 #include "connection/operations.h"
+#include "connection/powerwatch.h"
 #include "core/hostfacts.h"
 #include "core/observers.h"
 #include "core/state.h"
@@ -17,50 +20,10 @@ namespace {
 
 constexpr Integer portDeviceType = 3;
 const QString timeoutErrorLine = QStringLiteral("TIMEOUT ERROR");
-
-FrontEnd frontEnd;
-
-// A first contact or a full status read is under way: a port that arrives
-// meanwhile is remembered, ends the wait under way and is handled once after
-// it, so arrivals never nest inside one another.
-bool connecting = false;
-bool arrivalPending = false;
+const QString deviceGone = QStringLiteral("the device stopped answering (unplugged?)");
 
 bool IsTrue(Flag flag) {
     return flag == flagTrue;
-}
-
-// Marks a connection under way for as long as it lives.
-class Connecting {
-public:
-    Connecting() : previous_(connecting) { connecting = true; }
-    ~Connecting() { connecting = previous_; }
-    Connecting(const Connecting&) = delete;
-    Connecting& operator=(const Connecting&) = delete;
-
-private:
-    bool previous_;
-};
-
-// Why the link went down, told on standard error with the device: once, and
-// again only when the reason changes or the link was online in between.
-QString lastLoss;
-
-void ReportLoss(const QString& reason) {
-    const QString loss = QStringLiteral("lost the mixer on %1: %2")
-                             .arg(SerialPort::DevicePath(comm().MSComm1.CommPort()), reason);
-    if (loss != lastLoss) {
-        lastLoss = loss;
-        Warn(loss);
-    }
-}
-
-const QString deviceGone = QStringLiteral("the device stopped answering (unplugged?)");
-
-void TellUser(MessageKind kind) {
-    if (frontEnd.tellUser) {
-        frontEnd.tellUser(kind);
-    }
 }
 
 // A status request: "RAST".
@@ -68,143 +31,290 @@ bool BuildStatusRequest() {
     return BuildRequest(RequestKind::Status, 0, {0, 0});
 }
 
+} // namespace
+
+Supervisor::Supervisor(CommControls& controls, Events events)
+    : controls_(controls), events_(events) {
+    if (events_ == Events::FromControls) {
+        controls_.MSComm1.SetOnComm([this](Integer commEvent) { ReceiveStep(commEvent); });
+        controls_.Timer1.SetHandler([this] { ReplyTimerTick(); });
+        controls_.Timer2.SetHandler([this] { PollTick(); });
+        controls_.Timer3.SetHandler([this] { ReopenTick(); });
+    }
+    recheck_.setSingleShot(true);
+    recheck_.setInterval(0);
+    QObject::connect(&recheck_, &QTimer::timeout, [this] { Continue(); });
+    arrivals_.setSingleShot(true);
+    arrivals_.setInterval(0);
+    QObject::connect(&arrivals_, &QTimer::timeout, [this] { HandlePendingArrivals(); });
+}
+
+Supervisor::~Supervisor() {
+    if (events_ == Events::FromControls) {
+        controls_.MSComm1.SetOnComm({});
+        controls_.Timer1.SetHandler({});
+        controls_.Timer2.SetHandler({});
+        controls_.Timer3.SetHandler({});
+    }
+}
+
+void Supervisor::SetFrontEnd(FrontEnd frontEnd) {
+    frontEnd_ = std::move(frontEnd);
+}
+
+void Supervisor::WatchDevicesAndPower() {
+    if (!devices_) {
+        devices_ = std::make_unique<DeviceWatch>(DeviceWatch::PortDirectory(),
+                                                 DeviceWatch::PortFileName());
+        devices_->SetHandler(
+            [this](Integer deviceType, const QString&) { DeviceArrival(deviceType); });
+    }
+    if (!power_) {
+        power_ = std::make_unique<PowerWatch>();
+        power_->SetSuspendHandler([this] { PowerSuspend(); });
+        power_->SetResumeHandler([this] { PowerResume(); });
+    }
+}
+
+void Supervisor::ReportLoss(const QString& reason) {
+    const QString loss = QStringLiteral("lost the mixer on %1: %2")
+                             .arg(SerialPort::DevicePath(controls_.MSComm1.CommPort()), reason);
+    if (loss != lastLoss_) {
+        lastLoss_ = loss;
+        Warn(loss);
+    }
+}
+
+void Supervisor::TellUser(MessageKind kind) {
+    if (kind == MessageKind::Connection) {
+        // Once per loss: the attempts to reconnect that fail say nothing new.
+        if (lossTold_) {
+            return;
+        }
+        lossTold_ = true;
+    }
+    if (frontEnd_.tellUser) {
+        frontEnd_.tellUser(kind);
+    }
+}
+
 // Closes the port and opens it again, as a first contact needs it: the
 // exchange and the change queue start afresh, and only a reply on the new
 // link will say that the mixer answers (not what the settings file holds).
-void ReopenPort() {
-    CommControls& controls = comm();
+void Supervisor::ReopenPort() {
     ClearTrafficLists();
     ResetLinkState();
-    ClosePort(controls);
+    ClosePort(controls_);
     systemState.deviceResponding = flagFalse;
-    systemState.portIsOpen = ToFlag(OpenPort(controls));
+    systemState.portIsOpen = ToFlag(OpenPort(controls_));
 }
 
-// Waits, processing events, until the reply awaited now is accepted or timed
-// out. The wait also ends when nothing can end it any more (the link was
-// closed or suspended meanwhile), when a port arrived, or when the program is
-// ending.
-void WaitForReply() {
-    host::WaitUntil([] {
-        const Integer status = exchange[replyRecord].status;
-        return status == Value(LinkResult::Accepted) || status == Value(LinkResult::Timeout) ||
-               !IsTrue(systemState.portIsOpen) || linkSuspended != flagFalse || arrivalPending ||
-               host::ProgramEnding();
-    });
+// The reply awaited now was accepted or timed out; or nothing can end the
+// wait any more (the link was closed or suspended meanwhile), a port
+// arrived, or the program is ending.
+bool Supervisor::ReplyWaitOver() const {
+    const Integer status = exchange[replyRecord].status;
+    return status == Value(LinkResult::Accepted) || status == Value(LinkResult::Timeout) ||
+           !IsTrue(systemState.portIsOpen) || linkSuspended != flagFalse || arrivalPending_ ||
+           host::ProgramEnding();
 }
 
-// The full status read, told to the observers; false when it gave up (a
-// port arrived, or the program is ending).
-bool ReadTheFullStatus() {
-    AnnounceLinkState(LinkState::Reading);
-    if (!ReadFullStatus([] { return arrivalPending; })) {
-        return false;
-    }
-    AnnounceLinkState(LinkState::Online);
-    lastLoss.clear();
-    return true;
-}
-
-// The first contact after the link was (re)opened: a status request, its
-// reply or time-out, then the full status read when the mixer answered.
-// A port arriving meanwhile ends it early (the caller reconnects then).
-// False when the program is ending.
-bool MakeFirstContact() {
-    const Connecting under;
+// The first contact after the link was (re)opened: a status request; its
+// reply or time-out, then the full status read when the mixer answered,
+// follow as steps.
+void Supervisor::BeginFirstContact(Purpose purpose) {
+    purpose_ = purpose;
+    stage_ = Stage::FirstReply;
     // The poll waits until the contact is made: a poll tick after the first
     // reply but before the full read would put a second request on the line
-    // in the middle of the connection (the poll may still run after a loss
-    // inside an earlier first contact).
-    comm().Timer2.SetEnabled(false);
+    // in the middle of the connection.
+    controls_.Timer2.SetEnabled(false);
     if (IsTrue(systemState.portIsOpen)) {
         AnnounceLinkState(LinkState::FirstContact);
     }
     if (BuildStatusRequest()) {
         TransmitPending();
     }
-    if (IsTrue(systemState.portIsOpen)) {
-        WaitForReply();
-    }
-    if (host::ProgramEnding()) {
-        return false;
-    }
-    if (arrivalPending || !IsTrue(systemState.deviceResponding)) {
-        return true;
-    }
-    fullStatusNeeded = true;
-    sequenceRunning = true;
-    if (!ReadTheFullStatus()) {
-        return !host::ProgramEnding();
-    }
-    WaitForReply();
-    if (host::ProgramEnding()) {
-        return false;
-    }
-    if (!arrivalPending) {
-        exchange[replyRecord].status = 0;
-    }
-    return true;
+    Continue();
+}
+
+void Supervisor::BeginFullRead() {
+    stage_ = Stage::Reading;
+    AnnounceLinkState(LinkState::Reading);
+    read_.Begin(controls_);
 }
 
 // A port arrived: close the link, open it again and make the first contact.
-void Reconnect() {
-    const Connecting under;
+void Supervisor::Reconnect() {
     ReopenPort();
     if (!IsTrue(systemState.portIsOpen)) {
         // The port did not open: the link is lost, quietly, and the reopen
         // timer keeps trying.
         TakeLinkDown(LinkDown::LostQuietly);
+        if (purpose_ == Purpose::Start) {
+            StepsOver(); // the panel is shown all the same
+        }
         return;
     }
     // A reopened link is no longer suspended: otherwise nothing would be
     // sent or received on it and the first contact would never end.
     linkSuspended = flagFalse;
-    DiscardInput(comm());
-    if (!MakeFirstContact() || arrivalPending) {
+    DiscardInput(controls_);
+    BeginFirstContact(purpose_ == Purpose::Start ? Purpose::Start : Purpose::Arrival);
+}
+
+void Supervisor::Continue() {
+    // A step may cause an event that asks to continue (a send that finds the
+    // port gone takes the link down): it is taken up by this same loop, so
+    // the steps never run inside one another.
+    if (continuing_) {
+        continueAgain_ = true;
         return;
     }
-    comm().Timer2.SetEnabled(true);
+    continuing_ = true;
+    do {
+        continueAgain_ = false;
+        ContinueOnce();
+    } while (continueAgain_);
+    continuing_ = false;
 }
 
-// However many ports arrived during a connection, the link is made anew once
-// for them all; arrivals during that reconnection are handled by the next
-// turn of this loop, not inside it.
-void HandlePendingArrivals() {
-    while (arrivalPending && !host::ProgramEnding()) {
-        arrivalPending = false;
-        Reconnect();
+void Supervisor::ContinueOnce() {
+    while (stage_ != Stage::Idle) {
+        if (host::ProgramEnding()) {
+            AbandonSteps();
+            return;
+        }
+        switch (stage_) {
+        case Stage::Idle:
+            return;
+        case Stage::FirstReply:
+            if (!ReplyWaitOver()) {
+                return;
+            }
+            if (arrivalPending_ || !IsTrue(systemState.deviceResponding)) {
+                StepsOver();
+                return;
+            }
+            fullStatusNeeded = true;
+            sequenceRunning = true;
+            BeginFullRead();
+            break;
+        case Stage::Reading:
+            if (arrivalPending_) {
+                // A newer link is to be made: no reply the read waits for would come.
+                read_.Abandon(controls_);
+                StepsOver();
+                return;
+            }
+            switch (read_.Advance(controls_)) {
+            case FullStatusRead::Progress::Waiting:
+                return;
+            case FullStatusRead::Progress::Settling:
+                recheck_.start();
+                return;
+            case FullStatusRead::Progress::Done:
+                AnnounceLinkState(LinkState::Online);
+                lastLoss_.clear();
+                lossTold_ = false;
+                if (frontEnd_.linkBack) {
+                    frontEnd_.linkBack();
+                }
+                if (purpose_ == Purpose::Poll) {
+                    StepsOver();
+                    return;
+                }
+                stage_ = Stage::LastReply;
+                break;
+            }
+            break;
+        case Stage::LastReply:
+            if (!ReplyWaitOver()) {
+                return;
+            }
+            if (!arrivalPending_) {
+                exchange[replyRecord].status = 0;
+            }
+            StepsOver();
+            return;
+        }
     }
 }
 
-} // namespace
-
-void SetFrontEnd(FrontEnd given) {
-    frontEnd = std::move(given);
+// The steps under way are over: ports that arrived meanwhile are handled
+// now, by one reconnection for them all; otherwise the poll runs, and at
+// start-up the panel is shown.
+void Supervisor::StepsOver() {
+    stage_ = Stage::Idle;
+    recheck_.stop();
+    if (host::ProgramEnding()) {
+        return;
+    }
+    if (arrivalPending_) {
+        arrivals_.start();
+        return;
+    }
+    if (purpose_ == Purpose::Arrival) {
+        controls_.Timer2.SetEnabled(true);
+    } else if (purpose_ == Purpose::Start) {
+        purpose_ = Purpose::Arrival;
+        controls_.Timer2.SetEnabled(true);
+        if (frontEnd_.firstContactOver) {
+            frontEnd_.firstContactOver();
+        }
+    }
 }
 
-void OpenAtStart() {
+void Supervisor::AbandonSteps() {
+    read_.Abandon(controls_);
+    stage_ = Stage::Idle;
+    recheck_.stop();
+}
+
+// However many ports arrived during the steps, the link is made anew once
+// for them all; arrivals during that reconnection are handled after it.
+void Supervisor::HandlePendingArrivals() {
+    if (!arrivalPending_ || host::ProgramEnding()) {
+        return;
+    }
+    if (Connecting()) {
+        AbandonSteps();
+    }
+    arrivalPending_ = false;
+    Reconnect();
+}
+
+void Supervisor::Start() {
+    Open();
+    FirstContact();
+}
+
+void Supervisor::Open() {
+    WatchDevicesAndPower();
     ReopenPort();
     if (!IsTrue(systemState.portIsOpen)) {
         TellUser(MessageKind::Connection);
     }
-    DiscardInput(comm());
+    DiscardInput(controls_);
 }
 
-void FirstContactAtStart() {
-    if (!MakeFirstContact()) {
+void Supervisor::FirstContact() {
+    if (Connecting() || host::ProgramEnding()) {
         return;
     }
-    HandlePendingArrivals();
-    if (host::ProgramEnding()) {
-        return;
-    }
-    comm().Timer2.SetEnabled(true);
-    if (frontEnd.firstContactOver) {
-        frontEnd.firstContactOver();
-    }
+    BeginFirstContact(Purpose::Start);
 }
 
-void ReceiveStep(Integer commEvent) {
+void Supervisor::ReadFullStatus() {
+    if (Connecting()) {
+        return;
+    }
+    purpose_ = Purpose::Poll;
+    BeginFullRead();
+    Continue();
+}
+
+void Supervisor::ReceiveStep(Integer commEvent) {
     if (linkSuspended != flagFalse || commEvent != SerialPort::comEvReceive) {
         return;
     }
@@ -212,7 +322,7 @@ void ReceiveStep(Integer commEvent) {
     if (!IsTrue(reply.busy)) {
         return; // the bytes wait in the buffer until the next send clears it
     }
-    const LinkResult r = ReceiveReply(comm(), replyBuffer, reply.length);
+    const LinkResult r = ReceiveReply(controls_, replyBuffer, reply.length);
     if (r == LinkResult::Dead || r == LinkResult::Refused) {
         reply.status = Value(r);
         reply.busy = flagFalse;
@@ -224,7 +334,7 @@ void ReceiveStep(Integer commEvent) {
             if (ApplyReply(reply.kind, reply.index)) {
                 reply.busy = flagFalse;
             }
-            comm().Timer1.SetEnabled(false);
+            controls_.Timer1.SetEnabled(false);
             if (!IsTrue(reply.busy)) {
                 engine::TellExchangeEnded(); // the line is free for what waits
             }
@@ -235,25 +345,28 @@ void ReceiveStep(Integer commEvent) {
             // retransmission is as long as this one, so the count goes back.
             ++reply.length;
         }
+    } else {
+        return; // nothing complete yet
     }
+    Continue();
 }
 
-void ReplyTimerTick() {
+void Supervisor::ReplyTimerTick() {
     if (!IsPortAlive()) {
         ReportLoss(deviceGone);
         ConnectionLost();
+        Continue();
         return;
     }
     if (linkSuspended != flagFalse) {
         return;
     }
-    CommControls& controls = comm();
     ExchangeRecord& reply = exchange[replyRecord];
     ++reply.ticks;
     if (reply.ticks < 3) {
         // Retransmission of the frame still in the send buffer; the reply
         // is read afresh (discarding the input forgets what was read of it).
-        DiscardInput(controls);
+        DiscardInput(controls_);
         reply.busy = flagFalse;
         exchange[sendRecord].busy = flagTrue;
         TransmitPending();
@@ -262,7 +375,7 @@ void ReplyTimerTick() {
     // The third tick: the time-out.
     reply.status = Value(LinkResult::Timeout);
     reply.ticks = 0;
-    DiscardInput(controls);
+    DiscardInput(controls_);
     reply.busy = flagFalse;
     exchange[sendRecord].busy = flagFalse;
     ReportLoss(QStringLiteral("no valid reply to three transmissions"));
@@ -271,18 +384,15 @@ void ReplyTimerTick() {
         debugLists[0].InsertItem(timeoutErrorLine);
         debugLists[1].InsertItem(timeoutErrorLine);
     }
+    Continue();
 }
 
-void PollTick() {
+void Supervisor::PollTick() {
     if (IsTrue(exchange[replyRecord].busy) || IsTrue(exchange[sendRecord].busy)) {
         return;
     }
     if (fullStatusNeeded) {
-        {
-            const Connecting under;
-            ReadTheFullStatus();
-        }
-        HandlePendingArrivals();
+        ReadFullStatus();
     } else if (!sequenceRunning) {
         if (BuildStatusRequest()) {
             TransmitPending();
@@ -290,79 +400,91 @@ void PollTick() {
     }
 }
 
-void ReopenTick() {
+void Supervisor::ReopenTick() {
     if (IsTrue(systemState.deviceResponding)) {
         return;
     }
-    CommControls& controls = comm();
     // An open port cannot be opened again: the attempt fails like any other.
-    if (controls.MSComm1.PortOpen() || !controls.MSComm1.SetPortOpen(true)) {
+    if (controls_.MSComm1.PortOpen() || !controls_.MSComm1.SetPortOpen(true)) {
         return; // the next tick tries again
     }
-    if (controls.MSComm1.CommID() != -1) {
+    if (controls_.MSComm1.CommID() != -1) {
         linkSuspended = flagFalse;
-        controls.Timer3.SetEnabled(false);
+        controls_.Timer3.SetEnabled(false);
         DeviceArrival(portDeviceType);
     }
 }
 
-void DeviceArrival(Integer deviceType) {
+void Supervisor::DeviceArrival(Integer deviceType) {
     if (deviceType != portDeviceType) {
         return;
     }
-    arrivalPending = true;
-    if (connecting) {
-        return; // the connection under way stops waiting and reconnects after it
+    arrivalPending_ = true;
+    if (Connecting()) {
+        // The steps under way end, and the link is made anew, once this
+        // event (and any other arrival told with it) has been handled.
+        arrivals_.start();
+        return;
     }
     HandlePendingArrivals();
 }
 
-void PowerSuspend() {
+void Supervisor::PowerSuspend() {
     linkSuspended = flagTrue;
     TakeLinkDown(LinkDown::Suspended);
     ResetLinkState();
+    Continue();
 }
 
-void PowerResume() {}
+void Supervisor::PowerResume() {}
 
-void Close() {
-    CommControls& controls = comm();
-    controls.Timer1.SetEnabled(false);
-    controls.Timer2.SetEnabled(false);
+void Supervisor::Close() {
+    AbandonSteps();
+    arrivals_.stop();
+    arrivalPending_ = false;
+    // No arrival or suspend reaches a closed link.
+    devices_.reset();
+    power_.reset();
+    controls_.Timer1.SetEnabled(false);
+    controls_.Timer2.SetEnabled(false);
     if (IsTrue(systemState.portIsOpen)) {
-        ClosePort(controls);
+        ClosePort(controls_);
     }
-    controls.Timer3.SetEnabled(false);
+    controls_.Timer3.SetEnabled(false);
 }
 
-void LinkLostWhileSending() {
+void Supervisor::LinkLostWhileSending() {
     ReportLoss(deviceGone);
     ConnectionLost();
 }
 
-void TakeLinkDown(LinkDown why) {
-    CommControls& controls = comm();
-    controls.MSComm1.SetPortOpen(false);
+void Supervisor::ConnectionLost() {
+    TakeLinkDown(LinkDown::Lost);
+}
+
+void Supervisor::TakeLinkDown(LinkDown why) {
+    controls_.MSComm1.SetPortOpen(false);
     ackSeen = flagFalse;
     nakSeen = flagFalse;
     systemState.deviceResponding = flagFalse;
     if (systemState.portIsOpen != flagFalse) {
         systemState.portIsOpen = flagFalse;
-        ClosePort(controls);
+        ClosePort(controls_);
     }
-    controls.Timer1.SetEnabled(false);
-    controls.Timer2.SetEnabled(false);
+    controls_.Timer1.SetEnabled(false);
+    controls_.Timer2.SetEnabled(false);
     AnnounceLinkState(why == LinkDown::Suspended ? LinkState::Suspended : LinkState::Lost);
-    // The user is told that the mixer cannot be reached; the reopen timer
-    // starts its attempts once the message is closed.
+    // The reopen timer starts its attempts at once; the user is told (once
+    // per loss) without waiting for the message to be read.
+    controls_.Timer3.SetEnabled(true);
     if (why == LinkDown::Lost) {
         TellUser(MessageKind::Connection);
     }
-    controls.Timer3.SetEnabled(true);
+    // A step waiting on the link sees it closed once the event that took it
+    // down has been handled.
+    if (Connecting()) {
+        recheck_.start();
+    }
 }
 
 } // namespace connection
-
-void ConnectionLost() {
-    connection::TakeLinkDown(connection::LinkDown::Lost);
-}

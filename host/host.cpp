@@ -46,6 +46,36 @@ int MsgBox(const QString& text, int style, const QString& title) {
     return mbOk;
 }
 
+LoneMessage::LoneMessage() = default;
+LoneMessage::~LoneMessage() = default;
+
+void LoneMessage::Show(const QString& text, int style, const QString& title) {
+    if (msgBoxHandler) {
+        msgBoxHandler(text, style, title);
+        return;
+    }
+    if (IsOpen()) {
+        return;
+    }
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    auto box = std::make_unique<QMessageBox>((style & mbInformation) ? QMessageBox::Information
+                                                                     : QMessageBox::NoIcon,
+                                             title, shown, QMessageBox::Ok);
+    // Not modal: the panel's keys and the link go on while it is up.
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    box_ = std::move(box);
+}
+
+void LoneMessage::Close() {
+    box_.reset();
+}
+
+bool LoneMessage::IsOpen() const {
+    return box_ && box_->isVisible();
+}
+
 void SetMsgBoxHandler(MsgBoxHandler handler) {
     msgBoxHandler = std::move(handler);
 }

@@ -36,6 +36,27 @@ void SetMsgBoxHandler(MsgBoxHandler handler);
 // The application's default title, used by boxes that carry no title of their own.
 QString ApplicationTitle();
 
+// A message box that does not wait for the user: Show returns at once and
+// the program goes on while the box is up. One holder has at most one box
+// open; showing again while it is open changes nothing. With a MsgBox
+// handler set, the handler gets the message and the box counts as closed at
+// once (it was answered).
+class LoneMessage {
+public:
+    LoneMessage();
+    ~LoneMessage();
+    LoneMessage(const LoneMessage&) = delete;
+    LoneMessage& operator=(const LoneMessage&) = delete;
+
+    void Show(const QString& text, int style, const QString& title);
+    // Closes the box if it is open (what it said no longer holds).
+    void Close();
+    bool IsOpen() const;
+
+private:
+    std::unique_ptr<QWidget> box_;
+};
+
 // ---------------------------------------------------------------------------
 // Sound
 

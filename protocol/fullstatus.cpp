@@ -1,13 +1,14 @@
 // The full status read: a fixed series of requests, one at a time, each
-// waiting for its reply (or its time-out); then the observers redraw.
-#include "core/hostfacts.h"
+// sent once the previous one was answered (or timed out); then the observers
+// redraw.
+#include "protocol/fullstatus.h"
+
 #include "core/observers.h"
 #include "core/warn.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
 
 #include <array>
-#include <functional>
 
 namespace {
 
@@ -58,60 +59,65 @@ bool TakenOver(RequestKind kind) {
 
 } // namespace
 
-bool ReadFullStatus(const std::function<bool()>& interrupted) {
-    // The series gives up when the program ends, or when the caller has a
-    // newer link to make (a port arrived meanwhile): no reply it waits for
-    // would then come.
-    const auto stopped = [&interrupted] {
-        return host::ProgramEnding() || (interrupted && interrupted());
-    };
-    CommControls& controls = comm();
+void FullStatusRead::Begin(CommControls& controls) {
     controls.Timer2.SetEnabled(false);
     sequenceRunning = true;
+    running_ = true;
+    awaiting_ = false;
+    step_ = 0;
+    index_ = 0;
+}
 
-    std::size_t step = 0;
-    Integer index = 0;
-    while (step < sequenceSteps.size()) {
-        if (stopped()) {
-            controls.Timer1.SetEnabled(false);
-            sequenceRunning = false;
-            return false;
-        }
-        const RequestKind kind = sequenceSteps[step].kind;
-        const Built built = TryBuildRequest(kind, index);
-        if (built == Built::Waiting) {
-            // A frame still waits in the send record: let the link settle, then try again.
-            host::ProcessPendingEvents();
-            continue;
-        }
-        if (built == Built::Yes) {
-            TransmitPending();
-            controls.Timer1.SetEnabled(true);
-            host::WaitUntil([kind, &stopped] {
-                return FlagsOf(kind).requestOutstanding == flagFalse ||
-                       exchange[replyRecord].status == Value(LinkResult::Timeout) ||
-                       TakenOver(kind) || stopped();
-            });
-            if (stopped()) {
-                continue; // given up at the top of the loop
+FullStatusRead::Progress FullStatusRead::Advance(CommControls& controls) {
+    if (!running_) {
+        return Progress::Done;
+    }
+    while (step_ < sequenceSteps.size()) {
+        const RequestKind kind = sequenceSteps[step_].kind;
+        if (awaiting_) {
+            const bool timedOut = exchange[replyRecord].status == Value(LinkResult::Timeout);
+            if (FlagsOf(kind).requestOutstanding != flagFalse && !timedOut && !TakenOver(kind)) {
+                return Progress::Waiting;
             }
+            awaiting_ = false;
             controls.Timer1.SetEnabled(false);
-            if (exchange[replyRecord].status == Value(LinkResult::Timeout)) {
+            if (timedOut) {
                 exchange[replyRecord].status = Value(LinkResult::Ok);
             } else if (FlagsOf(kind).requestOutstanding != flagFalse) {
                 continue; // taken over by a command: the same request again
             }
+        } else {
+            const Built built = TryBuildRequest(kind, index_);
+            if (built == Built::Waiting) {
+                return Progress::Settling;
+            }
+            if (built == Built::Yes) {
+                awaiting_ = true;
+                TransmitPending();
+                controls.Timer1.SetEnabled(true);
+                continue; // a reply may already have ended it
+            }
         }
-        ++index;
-        if (index > sequenceSteps[step].highestIndex) {
-            ++step;
-            index = 0;
+        ++index_;
+        if (index_ > sequenceSteps[step_].highestIndex) {
+            ++step_;
+            index_ = 0;
         }
     }
-
+    running_ = false;
     sequenceRunning = false;
     fullStatusNeeded = false;
     AnnounceFullReadCompleted();
     controls.Timer2.SetEnabled(true);
-    return true;
+    return Progress::Done;
+}
+
+void FullStatusRead::Abandon(CommControls& controls) {
+    if (!running_) {
+        return;
+    }
+    running_ = false;
+    awaiting_ = false;
+    controls.Timer1.SetEnabled(false);
+    sequenceRunning = false;
 }

@@ -42,12 +42,6 @@ bool CheckReply(Integer kind, Integer length, Integer index);
 bool ApplyReply(Integer kind, Integer index);
 Integer LevelFromCode(Integer code);
 
-// --- Full status read ---------------------------------------------------------
-// Runs the series of requests and tells the observers that the read is
-// complete; true when it is. It gives up (false, nothing told, the poll left
-// off) when the program ends or when `interrupted` says so.
-bool ReadFullStatus(const std::function<bool()>& interrupted = {});
-
 // --- Traffic log -------------------------------------------------------------
 // The frame in sendBuffer (sent) or replyBuffer (received), dumped in hex and
 // as text into the traffic lists, in debug mode.

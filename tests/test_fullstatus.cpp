@@ -1,7 +1,7 @@
 // Applying replies to the state, and the full status read against the
 // simulated mixer over its pseudo-terminal.
 #include "app/wiring.h"
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 #include "core/hostfacts.h"
 #include "core/observers.h"
 #include "core/state.h"
@@ -69,6 +69,8 @@ class TestFullStatus : public QObject {
     Q_OBJECT
     std::unique_ptr<SimProcess> sim;
     PanelRefresh panel;
+    std::unique_ptr<connection::Supervisor> supervisor;
+    host::LoneMessage connectionMessage;
     engine::MixerOperations operations;
     AppliedReplies applied;
     int messages = 0;
@@ -87,16 +89,15 @@ class TestFullStatus : public QObject {
         ResetLinkState();
         systemState.portIsOpen = ToFlag(OpenPort(comm()));
         QCOMPARE(systemState.portIsOpen, flagTrue);
-        // The communication window's receive step and reply timer, without the window.
-        comm().MSComm1.SetOnComm(connection::ReceiveStep);
-        comm().Timer1.SetHandler(connection::ReplyTimerTick);
 
         QVERIFY(BuildRequest(RequestKind::Status, 0, anyParam));
         TransmitPending();
-        host::WaitUntil([] {
-            return exchange[replyRecord].status == Value(LinkResult::Accepted) ||
-                   exchange[replyRecord].status == Value(LinkResult::Timeout);
-        });
+        QVERIFY(QTest::qWaitFor(
+            [] {
+                return exchange[replyRecord].status == Value(LinkResult::Accepted) ||
+                       exchange[replyRecord].status == Value(LinkResult::Timeout);
+            },
+            10000));
         QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Accepted));
         QCOMPARE(systemState.deviceResponding, flagTrue);
     }
@@ -104,8 +105,12 @@ class TestFullStatus : public QObject {
     void RunFullRead() {
         fullStatusNeeded = true;
         sequenceRunning = true;
-        ReadFullStatus();
-        QVERIFY(!sequenceRunning);
+        // The call returns at once, with the first request out; the replies
+        // and time-outs move the series on.
+        supervisor->ReadFullStatus();
+        QVERIFY(sequenceRunning);
+        QVERIFY(comm().Timer1.Enabled());
+        QVERIFY(QTest::qWaitFor([] { return !sequenceRunning; }, 20000));
         QVERIFY(!fullStatusNeeded);
         QVERIFY(comm().Timer2.Enabled());
         QVERIFY(!comm().Timer1.Enabled());
@@ -113,11 +118,16 @@ class TestFullStatus : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel, operations);
+        // First of all observers, as the wiring subscribes them.
+        Subscribe(panel);
+        Subscribe(operations);
         Subscribe(applied);
     }
     void init() {
         ResetSharedState();
+        // The connection answers the link's events, without the window.
+        supervisor = std::make_unique<connection::Supervisor>(comm());
+        WireLayers(panel, *supervisor, connectionMessage, operations);
         host::SetMsgBoxHandler([this](const QString&, int, const QString&) {
             ++messages;
             return host::mbOk;
@@ -130,6 +140,7 @@ private slots:
     }
     void cleanup() {
         applied.then = nullptr;
+        supervisor.reset();
         DestroyCommControls();
         sim.reset();
         qunsetenv("ARDENIX_PORT");

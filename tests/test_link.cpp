@@ -7,7 +7,7 @@
 #include "tests/support/ptypeer.h"
 #include "tests/support/stderrcapture.h"
 
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 #include "protocol/protocol.h"
 
 #include <QtTest>
@@ -21,6 +21,7 @@ class TestLink : public QObject {
     Q_OBJECT
     QList<MessageKind> shownMessages; // what the code under test told the user
     std::unique_ptr<PtyPeer> mixer;
+    std::unique_ptr<connection::Supervisor> supervisor;
     QList<LinkResult> results; // what ReceiveReply returned, one per receive event
     int events = 0;
 
@@ -55,18 +56,21 @@ class TestLink : public QObject {
 
 private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
-    void initTestCase() {
-        // The link reports its loss to the connection, which tells the user.
-        SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
-        connection::SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}});
-    }
+    void initTestCase() {}
     void init() {
         ResetSharedState();
+        // The link reports its loss to the connection, which tells the user;
+        // the link's events are taken by hand.
+        supervisor = std::make_unique<connection::Supervisor>(
+            comm(), connection::Supervisor::Events::ByHand);
+        SetLinkEvents({[this] { supervisor->LinkLostWhileSending(); }, &LogFrame});
+        supervisor->SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}, {}});
         results.clear();
         events = 0;
         host::SetCommandLineText(QString());
     }
     void cleanup() {
+        supervisor.reset();
         DestroyCommControls();
         mixer.reset();
         qunsetenv("ARDENIX_PORT");

@@ -7,7 +7,7 @@
 #include "tests/support/ptypeer.h"
 
 #include "app/startup.h"
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 
 #include <QtTest>
 
@@ -15,6 +15,7 @@ class TestPending : public QObject {
     Q_OBJECT
     QList<MessageKind> shownMessages; // what the code under test told the user
     std::unique_ptr<PtyPeer> mixer;
+    std::unique_ptr<connection::Supervisor> supervisor;
 
     // What reached the line since the last look.
     QByteArray Line() { return mixer->ReadFor(150); }
@@ -41,11 +42,7 @@ class TestPending : public QObject {
 
 private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
-    void initTestCase() {
-        // The link reports its loss to the connection, which tells the user.
-        SetLinkEvents({&connection::LinkLostWhileSending, &LogFrame});
-        connection::SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}});
-    }
+    void initTestCase() {}
     void init() {
         ResetSharedState();
         host::SetCommandLineText(QString());
@@ -54,8 +51,15 @@ private slots:
         qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
         systemState.portIsOpen = ToFlag(OpenPort(comm()));
         QCOMPARE(systemState.portIsOpen, flagTrue);
+        // The link reports its loss to the connection, which tells the user;
+        // the receive step is taken by hand.
+        supervisor = std::make_unique<connection::Supervisor>(
+            comm(), connection::Supervisor::Events::ByHand);
+        SetLinkEvents({[this] { supervisor->LinkLostWhileSending(); }, &LogFrame});
+        supervisor->SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}, {}});
     }
     void cleanup() {
+        supervisor.reset();
         DestroyCommControls();
         mixer.reset();
         qunsetenv("ARDENIX_PORT");
@@ -255,7 +259,7 @@ private slots:
         QCOMPARE(Line(), QByteArray("RAST\r"));
         QVERIFY(mixer->Write("A"));
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(1));
-        connection::ReceiveStep(SerialPort::comEvReceive);
+        supervisor->ReceiveStep(SerialPort::comEvReceive);
         QCOMPARE(ackSeen, flagTrue); // the reply began; its data is on the way
 
         panelSelectedInput = 2;
@@ -266,7 +270,7 @@ private slots:
         QCOMPARE(exchange[replyRecord].kind, commandExchange);
         QVERIFY(mixer->Write("A\r"));
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(2));
-        connection::ReceiveStep(SerialPort::comEvReceive);
+        supervisor->ReceiveStep(SerialPort::comEvReceive);
         QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Accepted));
         QCOMPARE(exchange[replyRecord].busy, flagFalse);
         QCOMPARE(ackSeen, flagFalse);

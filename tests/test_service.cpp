@@ -11,6 +11,7 @@
 // runs that case; run without arguments, it runs each case in a child.
 #include "app/startup.h"
 #include "app/wiring.h"
+#include "connection/supervisor.h"
 #include "core/observers.h"
 #include "core/state.h"
 #include "host/host.h"
@@ -140,6 +141,9 @@ public:
 class TestService : public QObject {
     Q_OBJECT
     PanelRefresh panel;
+    // The program's connection and its message box, wired as the program wires them.
+    std::unique_ptr<connection::Supervisor> supervisor;
+    host::LoneMessage connectionMessage;
     engine::MixerOperations operations;
     QTemporaryDir runtimeDir;
     SessionBus bus;
@@ -164,9 +168,9 @@ class TestService : public QObject {
         }
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main();
+        Main(); // returns at once: the first contact and the full read go on
         QVERIFY(!host::ProgramEnding());
-        QCOMPARE(CurrentLinkState(), LinkState::Online);
+        QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         automation = std::make_unique<automation::Automation>(operations, &RaisePanel);
         QVERIFY2(automation->Registered(), qPrintable(automation->Problem()));
         client = std::make_unique<BusClient>(bus.Address());
@@ -244,7 +248,8 @@ class TestService : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel, operations);
+        supervisor = std::make_unique<connection::Supervisor>(comm());
+        WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         QVERIFY(bus.Start());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {

@@ -11,6 +11,7 @@
 #include "windows/windows.h"
 
 #include "app/wiring.h"
+#include "connection/supervisor.h"
 
 #include <QtTest>
 
@@ -21,6 +22,9 @@
 class TestStartup : public QObject {
     Q_OBJECT
     PanelRefresh panel;
+    // The program's connection and its message box, wired as the program wires them.
+    std::unique_ptr<connection::Supervisor> supervisor;
+    host::LoneMessage connectionMessage;
     engine::MixerOperations operations;
     QTemporaryDir programDir;
     QTemporaryDir runtimeDir;
@@ -41,7 +45,8 @@ private slots:
     }
 
     void initTestCase() {
-        WireLayers(panel, operations);
+        supervisor = std::make_unique<connection::Supervisor>(comm());
+        WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetProgramDirectory(programDir.path());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString& title) {

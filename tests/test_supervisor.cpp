@@ -25,12 +25,17 @@
 #include "windows/windows.h"
 
 #include "app/wiring.h"
+#include "connection/supervisor.h"
+#include "host/host.h"
+#include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 
 #include <QtTest>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -64,6 +69,21 @@ bool Relink(const QString& path, const QString& target) {
            ::rename(temporary.constData(), QFile::encodeName(path).constData()) == 0;
 }
 
+// The message boxes of the program, open or not, and those of them on the screen.
+QList<QMessageBox*> MessageBoxes(bool openOnly) {
+    QList<QMessageBox*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && (!openOnly || box->isVisible())) {
+            boxes.append(box);
+        }
+    }
+    return boxes;
+}
+QList<QMessageBox*> OpenBoxes() {
+    return MessageBoxes(true);
+}
+
 // Bounds around the reply timer's 500 ms, wide enough for a loaded machine.
 constexpr qint64 retryMinMs = 350;
 constexpr qint64 retryMaxMs = 900;
@@ -85,16 +105,26 @@ class TestSupervisor : public QObject {
     Q_OBJECT
     Recorder told;
     PanelRefresh panel;
+    // The program's connection and its message box, wired as the program wires them.
+    std::unique_ptr<connection::Supervisor> supervisor;
+    host::LoneMessage connectionMessage;
     engine::MixerOperations operations;
     QTemporaryDir runtimeDir;
     QElapsedTimer clock;
     QList<qint64> messageTimes; // when message 1 was shown, on `clock`
     QStringList messageTexts;
 
+    // Start-up returns at once; the first contact goes on by itself and
+    // shows the panel once it is over.
     void RunMain(const QString& commandLine) {
         host::SetCommandLineText(commandLine);
         clock.start();
         Main();
+        QVERIFY(QTest::qWaitFor(
+            [] {
+                return host::ProgramEnding() || (FrmControlLoaded() && frmControl().isVisible());
+            },
+            15000));
     }
 
     bool Online() const {
@@ -113,7 +143,8 @@ class TestSupervisor : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel, operations);
+        supervisor = std::make_unique<connection::Supervisor>(comm());
+        WireLayers(panel, *supervisor, connectionMessage, operations);
         Subscribe(told);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetMsgBoxHandler([this](const QString& text, int, const QString&) {
@@ -201,7 +232,7 @@ private slots:
         QVERIFY(sim.Start({QStringLiteral("--silent")}));
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
         RunMain(QString());
-        // Main returns after the first contact timed out, and the panel is shown.
+        // The first contact times out, and the panel is shown.
         QCOMPARE(messageTexts, QStringList{MessageText(MessageKind::Connection)});
         QVERIFY(frmControl().isVisible());
         QList<SimLogLine> frames = sim.Frames();
@@ -223,9 +254,11 @@ private slots:
         frames = sim.Frames();
         const qint64 reopenGap = frames[3].ms - frames[2].ms;
         QVERIFY2(reopenGap >= 900 && reopenGap <= 2500, qPrintable(sim.LogText()));
-        // ...and ends in the message again.
-        QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 2, 5000);
+        // ...and times out again: the same loss goes on, and the user, told
+        // of it once, is not told again for a failed attempt.
+        QTRY_COMPARE_WITH_TIMEOUT(told.states.count(LinkState::Lost), 2, 5000);
         QCOMPARE(sim.Frames().size(), 6);
+        QCOMPARE(messageTexts.size(), 1);
 
         // The mixer speaks again: the next reopen reads it and polling goes on.
         QCOMPARE(sim.Command(QStringLiteral("silent off")), QStringLiteral("ok silent off"));
@@ -234,7 +267,7 @@ private slots:
                                  10000);
         QTest::qWait(600);
         QVERIFY(sim.Codes(from).endsWith(QStringLiteral("RAST")));
-        QCOMPARE(messageTexts.size(), 2);
+        QCOMPARE(messageTexts.size(), 1);
     }
 
     void refusalsEndInTimeout() {
@@ -466,12 +499,13 @@ private slots:
         QVERIFY(messageTexts.isEmpty());
 
         // An arrival told while the link is still marked suspended reopens it
-        // for good: the wait ends and the link works.
+        // for good: the first contact ends and the link works.
         frmComm().SysInfo1_PowerSuspend();
         QCOMPARE(systemState.portIsOpen, flagFalse);
         from = sim.Log().size();
         frmComm().SysInfo1_DeviceArrival(3, 0, QString(), 0);
         QCOMPARE(linkSuspended, flagFalse);
+        QTRY_VERIFY_WITH_TIMEOUT(CurrentLinkState() == LinkState::Online, 5000);
         QVERIFY(Online());
         QVERIFY(FindSequence(sim.Codes(from), fullReadCodes) >= 0);
         QVERIFY(messageTexts.isEmpty());
@@ -627,12 +661,80 @@ private slots:
             QCOMPARE(told.count(QLatin1Char('\n')), 2);
         }
         QCOMPARE(sim.Command(QStringLiteral("plug")), QStringLiteral("ok plug"));
-        QTRY_VERIFY_WITH_TIMEOUT(Online(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Online() && CurrentLinkState() == LinkState::Online, 10000);
         StderrCapture capture;
         QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
         QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 2, 3000);
         QTest::qWait(1500);
         QCOMPARE(capture.Text().count(QStringLiteral("lost the mixer on ") + device), 1);
+    }
+
+    // The mixer silent at start-up: the connection message is up (the real
+    // box, which nobody clicks), the reopen attempts go on behind it without
+    // a second box, and once the mixer answers the link is online within two
+    // seconds and the box has closed itself. A loss while online does the same.
+    void recoveryWithTheBoxOpen() {
+        host::SetMsgBoxHandler({});
+        SimProcess sim;
+        QVERIFY(sim.Start({QStringLiteral("--silent")}));
+        qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
+        RunMain(QString());
+        const QList<QMessageBox*> boxes = OpenBoxes();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0]->windowTitle(), QStringLiteral("Ardenix Ver.1.3"));
+        QCOMPARE(
+            boxes[0]->text(),
+            MessageText(MessageKind::Connection).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        QCOMPARE(boxes[0]->icon(), QMessageBox::Information);
+        QVERIFY(!boxes[0]->isModal());
+        // Behind the box the link is reopened and times out again: one box still.
+        QTRY_COMPARE_WITH_TIMEOUT(told.states.count(LinkState::Lost), 2, 5000);
+        QCOMPARE(OpenBoxes().size(), 1);
+
+        QCOMPARE(sim.Command(QStringLiteral("silent off")), QStringLiteral("ok silent off"));
+        QElapsedTimer answering;
+        answering.start();
+        QVERIFY(QTest::qWaitFor([] { return CurrentLinkState() == LinkState::Online; }, 10000));
+        QVERIFY2(answering.elapsed() <= 2000, qPrintable(sim.LogText()));
+        QVERIFY(OpenBoxes().isEmpty());
+
+        // A loss while online: the box again, and gone once the cable is back.
+        QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+        QTRY_COMPARE_WITH_TIMEOUT(OpenBoxes().size(), 1, 3000);
+        QCOMPARE(sim.Command(QStringLiteral("plug")), QStringLiteral("ok plug"));
+        QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 5000);
+        QVERIFY(OpenBoxes().isEmpty());
+        QVERIFY(Online());
+    }
+
+    // Losses and recoveries one after the other: never more than one box on
+    // the screen, none left at the end, and no closed boxes piling up.
+    void manyLossesOneBox() {
+        host::SetMsgBoxHandler({});
+        SimProcess sim;
+        StartOnline(sim);
+        qsizetype most = 0;
+        qsizetype mostKept = 0;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this, [&most, &mostKept] {
+            most = std::max(most, OpenBoxes().size());
+            mostKept = std::max(mostKept, MessageBoxes(false).size());
+        });
+        sampler.start(5);
+        constexpr int cycles = 20;
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                CurrentLinkState() == LinkState::Lost && OpenBoxes().size() == 1, 5000);
+            QCOMPARE(sim.Command(QStringLiteral("plug")), QStringLiteral("ok plug"));
+            QTRY_VERIFY2_WITH_TIMEOUT(CurrentLinkState() == LinkState::Online,
+                                      qPrintable(QStringLiteral("cycle %1").arg(cycle)), 5000);
+        }
+        sampler.stop();
+        QCOMPARE(most, 1);
+        QCOMPARE(mostKept, 1);
+        QVERIFY(OpenBoxes().isEmpty());
+        QVERIFY(Online());
     }
 
     void suspendAndResume() {

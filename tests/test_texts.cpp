@@ -12,6 +12,7 @@
 #include "windows/windows.h"
 
 #include "app/wiring.h"
+#include "connection/supervisor.h"
 
 #include <QtTest>
 
@@ -25,6 +26,9 @@ class TestTexts : public QObject {
     QList<Box> boxes;
     std::unique_ptr<PtyPeer> mixer;
     PanelRefresh panel;
+    // The program's connection and its message box, wired as the program wires them.
+    std::unique_ptr<connection::Supervisor> supervisor;
+    host::LoneMessage connectionMessage;
     engine::MixerOperations operations;
 
     QByteArray ShownBy(MessageKind kind) {
@@ -35,7 +39,8 @@ class TestTexts : public QObject {
 
 private slots:
     void initTestCase() {
-        WireLayers(panel, operations);
+        supervisor = std::make_unique<connection::Supervisor>(comm());
+        WireLayers(panel, *supervisor, connectionMessage, operations);
         ResetSharedState();
         host::SetMsgBoxHandler([this](const QString& text, int style, const QString& title) {
             boxes.append({text, style, title});
@@ -48,6 +53,7 @@ private slots:
     void cleanupTestCase() {
         host::EndProgram();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        supervisor.reset();
         DestroyCommControls();
     }
 

@@ -1,13 +1,20 @@
 #include "windows/frmcomm.h"
 
-#include "connection/connection.h"
+#include "connection/supervisor.h"
 #include "core/state.h"
 #include "host/scaling.h"
-#include "serial/serial.h"
 #include "windows/windows.h"
 
 namespace {
 host::FormSlot<FrmComm> frmCommSlot;
+connection::Supervisor* commSupervisor = nullptr; // the program's, set by its wiring
+
+// Hands an event to the supervisor, when there is one.
+template <typename Act> void Tell(Act act) {
+    if (commSupervisor) {
+        act(*commSupervisor);
+    }
+}
 
 constexpr int clientWidth = 8205;
 constexpr int clientHeight = 6150;
@@ -40,6 +47,9 @@ bool FrmCommLoaded() {
 void UnloadFrmComm() {
     frmCommSlot.Unload();
 }
+void SetCommSupervisor(connection::Supervisor* supervisor) {
+    commSupervisor = supervisor;
+}
 
 FrmComm::FrmComm() {
     setWindowTitle(QStringLiteral("通信[Dorvane]"));
@@ -60,47 +70,23 @@ FrmComm::FrmComm() {
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     PlaceInTwips(*Command1, okPlace);
     QObject::connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-
-    devices_ =
-        std::make_unique<DeviceWatch>(DeviceWatch::PortDirectory(), DeviceWatch::PortFileName());
-    devices_->SetHandler([this](Integer deviceType, const QString& name) {
-        SysInfo1_DeviceArrival(deviceType, 0, name, 0);
-    });
-    power_ = std::make_unique<PowerWatch>();
-    power_->SetSuspendHandler([this] { SysInfo1_PowerSuspend(); });
-    power_->SetResumeHandler([this] { SysInfo1_PowerResume(); });
 }
 
 FrmComm::~FrmComm() = default;
 
 void FrmComm::Form_Load() {
-    // The serial control and the timers become this window's.
-    CommControls& controls = comm();
-    controls.MSComm1.SetOnComm([this](Integer commEvent) { MSComm1_OnComm(commEvent); });
-    controls.Timer1.SetHandler([this] { Timer1_Timer(); });
-    controls.Timer2.SetHandler([this] { Timer2_Timer(); });
-    controls.Timer3.SetHandler([this] { Timer3_Timer(); });
     SetTopLeftTwips(0, 0);
-    connection::OpenAtStart();
+    Tell([](connection::Supervisor& supervisor) { supervisor.Open(); });
 }
 
 void FrmComm::Form_Activate() {
     setVisible(debugMode == flagTrue);
-    connection::FirstContactAtStart();
+    Tell([](connection::Supervisor& supervisor) { supervisor.FirstContact(); });
 }
 
 void FrmComm::Form_Unload() {
-    connection::Close();
-    // Nothing of this window runs any more: the timers and the serial control
-    // lose their handlers, the lists their views.
-    CommControls& controls = comm();
-    controls.Timer1.SetHandler({});
-    controls.Timer2.SetHandler({});
-    controls.Timer3.SetHandler({});
-    controls.MSComm1.SetOnComm({});
-    devices_->SetHandler({});
-    power_->SetSuspendHandler({});
-    power_->SetResumeHandler({});
+    Tell([](connection::Supervisor& supervisor) { supervisor.Close(); });
+    // Nothing of this window shows any more: the lists lose their views.
     for (auto& mirror : mirrors_) {
         mirror->Detach();
     }
@@ -112,29 +98,30 @@ void FrmComm::Command1_Click() {
 }
 
 void FrmComm::MSComm1_OnComm(Integer commEvent) {
-    connection::ReceiveStep(commEvent);
+    Tell([commEvent](connection::Supervisor& supervisor) { supervisor.ReceiveStep(commEvent); });
 }
 
 void FrmComm::Timer1_Timer() {
-    connection::ReplyTimerTick();
+    Tell([](connection::Supervisor& supervisor) { supervisor.ReplyTimerTick(); });
 }
 
 void FrmComm::Timer2_Timer() {
-    connection::PollTick();
+    Tell([](connection::Supervisor& supervisor) { supervisor.PollTick(); });
 }
 
 void FrmComm::Timer3_Timer() {
-    connection::ReopenTick();
+    Tell([](connection::Supervisor& supervisor) { supervisor.ReopenTick(); });
 }
 
 void FrmComm::SysInfo1_DeviceArrival(Integer deviceType, Integer, const QString&, Integer) {
-    connection::DeviceArrival(deviceType);
+    Tell(
+        [deviceType](connection::Supervisor& supervisor) { supervisor.DeviceArrival(deviceType); });
 }
 
 void FrmComm::SysInfo1_PowerSuspend() {
-    connection::PowerSuspend();
+    Tell([](connection::Supervisor& supervisor) { supervisor.PowerSuspend(); });
 }
 
 void FrmComm::SysInfo1_PowerResume() {
-    connection::PowerResume();
+    Tell([](connection::Supervisor& supervisor) { supervisor.PowerResume(); });
 }

@@ -1,12 +1,10 @@
-// The communication window frmComm "通信[Dorvane]": it carries the serial
-// control and the three timers (serial/commcontrols.h) and the device and
-// power notifications, and shows the traffic in debug mode. Its handlers
-// keep the design's names and hand each event to the connection supervisor
-// (connection/connection.h), which holds the logic.
+// The communication window frmComm "通信[Dorvane]": it shows the traffic in
+// debug mode. The serial control, the timers and the device and power
+// notifications are the connection supervisor's (connection/supervisor.h),
+// which holds the logic; the window's handlers keep the design's names and
+// hand each event to it.
 #pragma once
 
-#include "connection/devicewatch.h"
-#include "connection/powerwatch.h"
 #include "core/types.h"
 #include "host/host.h"
 #include "host/listmirror.h"
@@ -44,7 +42,4 @@ public:
 
 private:
     std::array<std::unique_ptr<ListMirror>, 4> mirrors_;
-    // SysInfo1: where device arrivals and power notifications come from.
-    std::unique_ptr<DeviceWatch> devices_;
-    std::unique_ptr<PowerWatch> power_;
 };

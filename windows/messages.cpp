@@ -22,14 +22,29 @@ QString MessageText(MessageKind kind) {
     }
 }
 
+namespace {
+// The plain box that says a message could not be prepared.
+QString InvalidCallText() {
+    return QString::number(invalidCallError) + QLatin1Char('\r') +
+           QStringLiteral("Invalid procedure call or argument");
+}
+} // namespace
+
 Integer ShowMessage(MessageKind kind) {
     const QString text = MessageText(kind);
     if (text.isEmpty()) {
         // The message cannot be prepared: say so in a plain box instead.
-        host::MsgBox(QString::number(invalidCallError) + QLatin1Char('\r') +
-                         QStringLiteral("Invalid procedure call or argument"),
-                     host::mbOkOnly, host::ApplicationTitle());
+        host::MsgBox(InvalidCallText(), host::mbOkOnly, host::ApplicationTitle());
         return 0;
     }
     return static_cast<Integer>(host::MsgBox(text, host::mbInformation, messageTitle));
+}
+
+void TellUser(host::LoneMessage& box, MessageKind kind) {
+    const QString text = MessageText(kind);
+    if (text.isEmpty()) {
+        box.Show(InvalidCallText(), host::mbOkOnly, host::ApplicationTitle());
+        return;
+    }
+    box.Show(text, host::mbInformation, messageTitle);
 }

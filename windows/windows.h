@@ -10,6 +10,17 @@
 
 class FrmComm;  // windows/frmcomm.h
 class FrmDebug; // windows/frmdebug.h
+namespace connection {
+class Supervisor; // connection/supervisor.h
+}
+namespace host {
+class LoneMessage; // host/host.h
+}
+
+// The supervisor whose traffic and link the communication window stands
+// for: its load opens the link, its first showing makes the first contact,
+// its unloading closes the link. Set by the program's wiring.
+void SetCommSupervisor(connection::Supervisor* supervisor);
 
 // The communication window: loading it opens the port; showing it makes the
 // first contact. Unloading it closes the link and ends the program.
@@ -22,9 +33,12 @@ FrmDebug& frmDebug();
 bool FrmDebugLoaded();
 void UnloadFrmDebug();
 
-// The fader notice or the connection message, modal; returns the button that
-// closed it (1 = OK).
+// The fader notice at start-up, modal; returns the button that closed it
+// (1 = OK).
 Integer ShowMessage(MessageKind kind);
+// The connection message in `box`, without waiting: the box stays up while
+// the program goes on, and a message already up is not shown twice.
+void TellUser(host::LoneMessage& box, MessageKind kind);
 // The text of a message, and the title both carry.
 QString MessageText(MessageKind kind);
 extern const QString messageTitle;
