@@ -206,8 +206,8 @@ void MixerService::SetMute(const QString& master, bool muted) {
 void MixerService::RecallScene(const QString& button) {
     const int k = IndexOf(sceneButtonNames, button);
     if (k < 0) {
-        FailArgument(
-            QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D").arg(button));
+        FailArgument(QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D")
+                         .arg(busnames::Quoted(button)));
         return;
     }
     if (!CanOperate()) {
@@ -268,7 +268,8 @@ void MixerService::RefuseArgumentTypes(const QString& expected) {
 int MixerService::MasterArgument(const QString& master) {
     const int m = IndexOf(masterNames, master);
     if (m < 0) {
-        FailArgument(QStringLiteral("no master \"%1\": the masters are A and B").arg(master));
+        FailArgument(QStringLiteral("no master \"%1\": the masters are A and B")
+                         .arg(busnames::Quoted(master)));
     }
     return m;
 }
@@ -277,7 +278,7 @@ int MixerService::TransportKeyToPress(const QString& key) {
     const int k = IndexOf(transportKeyNames, key);
     if (k < 0) {
         FailArgument(QStringLiteral("no transport key \"%1\": the keys are %2")
-                         .arg(key, ListOf(transportKeyNames)));
+                         .arg(busnames::Quoted(key), ListOf(transportKeyNames)));
         return -1;
     }
     if (!CanOperate()) {
@@ -349,7 +350,8 @@ void MixerService::StartLevel(const QString& master, const QString& direction) {
         return;
     }
     if (direction != QLatin1String("up") && direction != QLatin1String("down")) {
-        FailArgument(QStringLiteral("no direction \"%1\": up or down").arg(direction));
+        FailArgument(
+            QStringLiteral("no direction \"%1\": up or down").arg(busnames::Quoted(direction)));
         return;
     }
     if (!CanOperate()) {
