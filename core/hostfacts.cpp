@@ -140,6 +140,10 @@ bool PreviousInstanceRunning() {
     return false;
 }
 
+void ReleaseInstanceLock() {
+    instanceLock.reset();
+}
+
 void ProcessPendingEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }

@@ -30,6 +30,9 @@ QString FindFileNoCase(const QString& directory, const QString& name);
 // user can write to is never used. Otherwise this process takes the lock and
 // keeps it until it ends; a lock left by a dead process is taken over.
 bool PreviousInstanceRunning();
+// Lets go of the single-instance lock (its file is removed) before the
+// process ends, for a caller that removes the lock's folder itself.
+void ReleaseInstanceLock();
 
 // Runs the handlers of events already queued, blocking in the event loop until
 // at least one event came (so a waiting loop never burns a core).
