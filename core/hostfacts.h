@@ -18,6 +18,11 @@ void SetCommandLineText(const QString& text);
 // tools may point it elsewhere.
 QString ProgramDirectory();
 void SetProgramDirectory(const QString& directory);
+// The directory of the program's bitmaps: for a program installed as
+// <prefix>/lib/ardenix/ardenix, <prefix>/share/ardenix when that exists (they
+// are the same on every architecture); otherwise the program's directory (a
+// build folder, a user's copy).
+QString PictureDirectory();
 
 // The path of the file called `name` in `directory`, matched without regard to
 // letter case; an exact match wins. Empty when there is none.
