@@ -15,11 +15,29 @@
 
 #include <QDir>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 QString givenSettingsFile; // --settings
 } // namespace
 
+QString GivenSettingsFileProblem(const QString& path) {
+    const QString problem = settings::GivenFileProblem(path);
+    if (problem.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("cannot read the settings file %1: %2").arg(path, problem);
+}
+
 void SetSettingsFileOption(const QString& path) {
+    if (!path.isEmpty()) {
+        const QString problem = GivenSettingsFileProblem(path);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "ardenix: %s\n", problem.toLocal8Bit().constData());
+            std::exit(1);
+        }
+    }
     givenSettingsFile = path;
 }
 

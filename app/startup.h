@@ -17,4 +17,12 @@ void Main();
 // description); start-up then goes on.
 void ReadSettingsFile(const QString& fileName);
 // The settings file given on the command line (--settings); empty for none.
+// Called before any window exists: a file named there that cannot be read
+// (missing, unreadable, not a regular file) ends the program at once with
+// status 1 and one line on standard error naming the file and the reason
+// (GivenSettingsFileProblem), without a window.
 void SetSettingsFileOption(const QString& path);
+// The line SetSettingsFileOption prints for a file named on the command line
+// that cannot be read, without "ardenix: " and the line's end; empty when it
+// can be read.
+QString GivenSettingsFileProblem(const QString& path);

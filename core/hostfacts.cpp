@@ -51,6 +51,18 @@ void SetProgramDirectory(const QString& directory) {
     programDirectoryOverride = directory;
 }
 
+QString PictureDirectory() {
+    const QString program = QDir::cleanPath(ProgramDirectory());
+    if (program.endsWith(QLatin1String("/lib/ardenix"))) {
+        const QString shared =
+            program.chopped(QStringLiteral("lib/ardenix").size()) + QStringLiteral("share/ardenix");
+        if (QFileInfo(shared).isDir()) {
+            return shared;
+        }
+    }
+    return program;
+}
+
 QString FindFileNoCase(const QString& directory, const QString& name) {
     if (name.isEmpty()) {
         return {};
@@ -138,6 +150,10 @@ bool PreviousInstanceRunning() {
     Warn(QStringLiteral("no private folder for the single-instance lock; a second start is not "
                         "refused"));
     return false;
+}
+
+void ReleaseInstanceLock() {
+    instanceLock.reset();
 }
 
 void ProcessPendingEvents() {

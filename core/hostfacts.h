@@ -18,6 +18,11 @@ void SetCommandLineText(const QString& text);
 // tools may point it elsewhere.
 QString ProgramDirectory();
 void SetProgramDirectory(const QString& directory);
+// The directory of the program's bitmaps: for a program installed as
+// <prefix>/lib/ardenix/ardenix, <prefix>/share/ardenix when that exists (they
+// are the same on every architecture); otherwise the program's directory (a
+// build folder, a user's copy).
+QString PictureDirectory();
 
 // The path of the file called `name` in `directory`, matched without regard to
 // letter case; an exact match wins. Empty when there is none.
@@ -30,6 +35,9 @@ QString FindFileNoCase(const QString& directory, const QString& name);
 // user can write to is never used. Otherwise this process takes the lock and
 // keeps it until it ends; a lock left by a dead process is taken over.
 bool PreviousInstanceRunning();
+// Lets go of the single-instance lock (its file is removed) before the
+// process ends, for a caller that removes the lock's folder itself.
+void ReleaseInstanceLock();
 
 // Runs the handlers of events already queued, blocking in the event loop until
 // at least one event came (so a waiting loop never burns a core).

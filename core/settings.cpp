@@ -168,15 +168,51 @@ SettingsLocation FindSettingsFile(const QString& fileName, const QString& progra
             return {path, Access::ReadOnly};
         }
     }
-    return {QDir(programDirectory).filePath(fileName), Access::Own};
+    return {QDir(programDirectory).filePath(fileName),
+            InstalledLocation(programDirectory) ? Access::Installed : Access::Own};
+}
+
+bool InstalledLocation(const QString& programDirectory) {
+    const QString canonical = QFileInfo(programDirectory).canonicalFilePath();
+    const QString folder =
+        QDir::cleanPath(canonical.isEmpty() ? QDir(programDirectory).absolutePath() : canonical);
+    for (const QLatin1String prefix : {QLatin1String("/usr"), QLatin1String("/opt")}) {
+        if (folder == prefix || folder.startsWith(prefix + QLatin1Char('/'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString GivenFileProblem(const QString& path) {
+    const int rawFd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (rawFd < 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    const FileDescriptor fd(rawFd);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return QStringLiteral("not a regular file");
+    }
+    return {};
 }
 
 ReadResult LoadSettingsFile(const QString& path, Access access) {
     const QByteArray nativePath = QFile::encodeName(path);
-    if (access == Access::ReadOnly) {
+    if (access != Access::Own) {
         const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (fd < 0) {
-            return Failure(errno);
+            const int error = errno;
+            // Beside an installed program a missing file (or a link that
+            // leads nowhere) is no error: every block stays zero.
+            if (access == Access::Installed && error == ENOENT) {
+                return {};
+            }
+            return Failure(error);
         }
         return ReadBlocks(fd);
     }

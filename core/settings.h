@@ -44,9 +44,12 @@ struct ReadResult {
 // unreadable file, a directory, FIFO, device or socket in its place, a read
 // error) are reported as failed. Opening never blocks.
 // How the file is opened: as the program's own file (read and write, created
-// when missing), or only read (a user's or the system's file, or the one given
-// on the command line: never created, never written).
-enum class Access { Own, ReadOnly };
+// when missing); as the file beside an installed program (only read, and a
+// missing one leaves all blocks zero: an installed program never writes into
+// its installation folder); or only read (a user's or the system's file, or
+// the one given on the command line: never created, never written, a missing
+// one an error).
+enum class Access { Own, Installed, ReadOnly };
 ReadResult LoadSettingsFile(const QString& path, Access access = Access::Own);
 
 // Where the settings file is read from.
@@ -58,9 +61,20 @@ struct SettingsLocation {
 // that exists of $XDG_CONFIG_HOME/ardenix/<fileName> (~/.config when unset)
 // and <dir>/ardenix/<fileName> for each folder of $XDG_CONFIG_DIRS (/etc/xdg
 // when unset), read only; otherwise <fileName> in the program's directory,
-// the program's own file.
+// the program's own file, or only read where the program is installed
+// (InstalledLocation).
 SettingsLocation FindSettingsFile(const QString& fileName, const QString& programDirectory,
                                   const QString& given);
+
+// True when `programDirectory` lies under one of the system's installation
+// prefixes (/usr, which holds /usr/local, and /opt), links resolved: a
+// program there is installed, not run from a build folder or a user's copy.
+bool InstalledLocation(const QString& programDirectory);
+
+// Why the settings file named on the command line cannot be read: empty when
+// it can be opened for reading and is a regular file; otherwise the system's
+// description of the error, or "not a regular file".
+QString GivenFileProblem(const QString& path);
 
 // The first level of a master section from its stored fader level in dB:
 // rounded to the nearest integer, halves to the even neighbour; 0 for a value

@@ -1,5 +1,7 @@
 #include "ctl/commandline.h"
 
+#include "service/busnames.h"
+
 #include <array>
 
 namespace ctl {
@@ -132,6 +134,9 @@ Parsed Complete(Request request, const QStringList& words) {
     if (request.json && request.command != Command::Status && request.command != Command::Watch) {
         return Error(QStringLiteral("--json goes with status and watch only"));
     }
+    if (!request.wait && request.command != Command::Watch) {
+        return Error(QStringLiteral("--no-wait goes with watch only"));
+    }
     if (request.holdMs && request.command != Command::Transport) {
         return Error(QStringLiteral("--hold goes with transport only"));
     }
@@ -154,6 +159,8 @@ Parsed ParseCommandLine(const QStringList& arguments) {
         }
         if (argument == QLatin1String("--json")) {
             request.json = true;
+        } else if (argument == QLatin1String("--no-wait")) {
+            request.wait = false;
         } else if (argument == QLatin1String("--hold") ||
                    argument.startsWith(QLatin1String("--hold="))) {
             QString value;
@@ -172,11 +179,12 @@ Parsed ParseCommandLine(const QStringList& arguments) {
                                  .arg(longestHoldMs));
             }
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
-            return Error(QStringLiteral("unknown option %1").arg(argument));
+            return Error(QStringLiteral("unknown option %1").arg(busnames::Quoted(argument)));
         } else if (!command) {
             command = CommandNamed(argument);
             if (!command) {
-                return Error(QStringLiteral("unknown command \"%1\"").arg(argument));
+                return Error(
+                    QStringLiteral("unknown command \"%1\"").arg(busnames::Quoted(argument)));
             }
         } else {
             words.append(argument);
@@ -207,10 +215,14 @@ QString HelpText() {
         "                           press a transport key (prev, next, stop, rewind,\n"
         "                           play, forward, pause) and let it go after about\n"
         "                           100 ms, or after MS milliseconds\n"
-        "  watch [--json]           one line for each change until interrupted\n"
+        "  watch [--json] [--no-wait]\n"
+        "                           the current values, then one line for each change\n"
+        "                           until interrupted; waits for the panel to start\n"
+        "                           when it is not running\n"
         "\n"
         "Options:\n"
         "  --json                   status, watch: JSON, one object per line\n"
+        "  --no-wait                watch: fail at once when the panel is not running\n"
         "  --hold <MS>              transport: hold the key MS milliseconds (1..600000)\n"
         "  -h, --help               show this help and exit\n"
         "  -V, --version            show the version and exit\n"

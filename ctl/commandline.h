@@ -14,6 +14,7 @@ enum class MuteAction { On, Off, Toggle };
 struct Request {
     Command command = Command::Help;
     bool json = false; // status, watch: JSON instead of text
+    bool wait = true;  // watch: wait for a panel to appear when none runs
     int input = 0;     // input: 1..6
     QString master;    // mute, level: "A" or "B"
     MuteAction mute = MuteAction::On;

@@ -34,9 +34,14 @@ void Print(const QString& text) {
     std::fflush(stdout);
 }
 
-int Failure(const QString& what) {
+// One line on standard error.
+void Say(const QString& what) {
     const QByteArray line = QStringLiteral("ardenixctl: %1\n").arg(what).toLocal8Bit();
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+}
+
+int Failure(const QString& what) {
+    Say(what);
     return failure;
 }
 
@@ -110,12 +115,15 @@ int HoldTransport(MixerClient& client, const Request& request) {
     return interrupted ? Failure(QStringLiteral("interrupted: the key was let go early")) : success;
 }
 
-// Prints each PropertiesChanged of the service until interrupted.
+// Prints the service's properties, then each PropertiesChanged, until
+// interrupted or the panel ends. With no panel running it waits for one, or
+// fails at once when told not to wait.
 class Watcher : public QObject {
     Q_OBJECT
 
 public:
-    Watcher(MixerClient& client, bool json) : client_(client), json_(json) {}
+    Watcher(MixerClient& client, const Request& request)
+        : client_(client), json_(request.json), wait_(request.wait) {}
 
     int Run() {
         // Listen first, then look: no change falls between the two.
@@ -124,45 +132,80 @@ public:
                                    SLOT(Changed(QDBusMessage)))) {
             return Failure(QStringLiteral("ardenix is not running (no session bus)"));
         }
-        QDBusServiceWatcher gone(serviceName, client_.Bus(),
-                                 QDBusServiceWatcher::WatchForUnregistration);
-        connect(&gone, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
-            status_ = Failure(QStringLiteral("ardenix has ended"));
-            loop_.quit();
+        QDBusServiceWatcher watcher(serviceName, client_.Bus(),
+                                    QDBusServiceWatcher::WatchForRegistration |
+                                        QDBusServiceWatcher::WatchForUnregistration);
+        connect(&watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { Begin(); });
+        connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+            if (begun_) {
+                Stop(Failure(QStringLiteral("ardenix has ended")));
+            }
         });
-        if (!client_.ServiceRunning()) {
+        if (client_.ServiceRunning()) {
+            Begin();
+        } else if (!wait_) {
             return Failure(QStringLiteral("ardenix is not running"));
+        } else {
+            Say(QStringLiteral("waiting for ardenix to start"));
         }
         StopSignals interruption;
-        interruption.SetHandler([this](int) { loop_.quit(); });
-        loop_.exec();
+        interruption.SetHandler([this](int) { Stop(success); });
+        if (!stopped_) {
+            loop_.exec();
+        }
         return status_;
     }
 
 private slots:
     void Changed(const QDBusMessage& signal) {
         const QList<QVariant> arguments = signal.arguments();
-        if (arguments.size() < 2 || arguments[0].toString() != mixerInterface) {
+        if (!begun_ || arguments.size() < 2 || arguments[0].toString() != mixerInterface) {
             return;
         }
-        const QJsonObject changed = ToJson(qdbus_cast<QVariantMap>(arguments[1]));
+        PrintValues(ToJson(qdbus_cast<QVariantMap>(arguments[1])));
+    }
+
+private:
+    // The current values, once the panel is there.
+    void Begin() {
+        if (begun_) {
+            return;
+        }
+        const Outcome outcome = client_.Properties();
+        if (!outcome.ok) {
+            Stop(Failure(outcome.error));
+            return;
+        }
+        begun_ = true;
+        PrintValues(ToJson(outcome.values.value(0).toMap()));
+    }
+
+    void PrintValues(const QJsonObject& values) {
         if (json_) {
-            Print(QString::fromUtf8(QJsonDocument(changed).toJson(QJsonDocument::Compact)) +
+            Print(QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)) +
                   QLatin1Char('\n'));
             return;
         }
         QString lines;
         for (const QString& name : PropertyNames()) {
-            if (changed.contains(name)) {
-                lines += TextLine(name, changed.value(name)) + QLatin1Char('\n');
+            if (values.contains(name)) {
+                lines += TextLine(name, values.value(name)) + QLatin1Char('\n');
             }
         }
         Print(lines);
     }
 
-private:
+    void Stop(int status) {
+        status_ = status;
+        stopped_ = true;
+        loop_.quit();
+    }
+
     MixerClient& client_;
     bool json_;
+    bool wait_;
+    bool begun_ = false;
+    bool stopped_ = false;
     QEventLoop loop_;
     int status_ = success;
 };
@@ -192,7 +235,7 @@ int Run(const Request& request) {
         }
         return Report(client.Call(QStringLiteral("TapTransport"), {request.key}, callTimeoutMs));
     case Command::Watch: {
-        Watcher watcher(client, request.json);
+        Watcher watcher(client, request);
         return watcher.Run();
     }
     }

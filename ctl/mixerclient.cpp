@@ -8,6 +8,8 @@
 #include <QDBusReply>
 #include <QDBusVariant>
 
+#include <functional>
+
 namespace ctl {
 
 namespace {
@@ -16,8 +18,9 @@ constexpr int propertiesTimeoutMs = 5000;
 
 const QString notRunning = QStringLiteral("ardenix is not running");
 
-// The user's words for an error reply.
-QString Describe(const QDBusMessage& reply) {
+// The user's words for an error reply. A call left without an answer was
+// either too slow or outlived the panel: `stillRunning` tells which.
+QString Describe(const QDBusMessage& reply, const std::function<bool()>& stillRunning) {
     const QString name = reply.errorName();
     if (name == QDBusError::errorString(QDBusError::ServiceUnknown) ||
         name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
@@ -26,7 +29,8 @@ QString Describe(const QDBusMessage& reply) {
     if (name == QDBusError::errorString(QDBusError::NoReply) ||
         name == QDBusError::errorString(QDBusError::Timeout) ||
         name == QDBusError::errorString(QDBusError::TimedOut)) {
-        return QStringLiteral("ardenix did not answer in time");
+        return stillRunning() ? QStringLiteral("ardenix did not answer in time")
+                              : QStringLiteral("ardenix has ended");
     }
     if (name == QDBusError::errorString(QDBusError::Disconnected)) {
         return QStringLiteral("%1 (no session bus)").arg(notRunning);
@@ -77,7 +81,7 @@ Outcome MixerClient::Send(const QString& interface, const QString& method,
     call.setAutoStartService(false);
     const QDBusMessage reply = bus_.call(call, QDBus::Block, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        return {false, {}, Describe(reply)};
+        return {false, {}, Describe(reply, [this] { return ServiceRunning(); })};
     }
     return {true, reply.arguments(), {}};
 }

@@ -158,7 +158,7 @@ QPixmap LoadPicture(const QString& fileName, qreal devicePixelRatio) {
     }
     QString path = fileName;
     if (!fileName.contains(QLatin1Char('/'))) {
-        path = FindPictureFile(ProgramDirectory(), fileName);
+        path = FindPictureFile(PictureDirectory(), fileName);
         if (path.isEmpty()) {
             return {};
         }

@@ -13,17 +13,6 @@ Text8 NameAt(std::size_t position) {
     return Text8::FromBytes(replyBuffer.data() + position);
 }
 
-// "RAST": lamps, muting, selected input, recalled scene and the two levels.
-void ApplyStatus() {
-    DecodeFlagByte(panelState, reply::overGainPosition, replyBuffer[reply::overGainPosition]);
-    DecodeFlagByte(panelState, reply::mugenPosition, replyBuffer[reply::mugenPosition]);
-    DecodeFlagByte(panelState, reply::mutedPosition, replyBuffer[reply::mutedPosition]);
-    DecodeCodeByte(panelState, reply::inputPosition, replyBuffer[reply::inputPosition]);
-    DecodeCodeByte(panelState, reply::recallPosition, replyBuffer[reply::recallPosition]);
-    DecodeLevelByte(panelState, reply::levelPositionA, replyBuffer[reply::levelPositionA]);
-    DecodeLevelByte(panelState, reply::levelPositionB, replyBuffer[reply::levelPositionB]);
-}
-
 // "RIL4": six names of eight bytes, input 0 first.
 void ApplyInputNames() {
     for (std::size_t k = 0; k < reply::inputNameCount; ++k) {
@@ -63,6 +52,17 @@ void ApplySceneSlots() {
 
 } // namespace
 
+// "RAST": lamps, muting, selected input, recalled scene and the two levels.
+void DecodeStatusReply() {
+    DecodeFlagByte(panelState, reply::overGainPosition, replyBuffer[reply::overGainPosition]);
+    DecodeFlagByte(panelState, reply::mugenPosition, replyBuffer[reply::mugenPosition]);
+    DecodeFlagByte(panelState, reply::mutedPosition, replyBuffer[reply::mutedPosition]);
+    DecodeCodeByte(panelState, reply::inputPosition, replyBuffer[reply::inputPosition]);
+    DecodeCodeByte(panelState, reply::recallPosition, replyBuffer[reply::recallPosition]);
+    DecodeLevelByte(panelState, reply::levelPositionA, replyBuffer[reply::levelPositionA]);
+    DecodeLevelByte(panelState, reply::levelPositionB, replyBuffer[reply::levelPositionB]);
+}
+
 bool ApplyReply(Integer kind, Integer index) {
     if (kind < 0 || kind >= static_cast<Integer>(kindFlags.size())) {
         return false; // no such request: nothing is stored and the exchange goes on
@@ -85,7 +85,7 @@ bool ApplyReply(Integer kind, Integer index) {
             flags.requestOutstanding = flagFalse;
             return true;
         }
-        ApplyStatus();
+        DecodeStatusReply();
         statusDecoded = true;
         break;
     case RequestKind::Inputs:

@@ -40,6 +40,9 @@ void InitProtocolTables();
 // `kind` and `index` are the reply record's: commandExchange or a request kind.
 bool CheckReply(Integer kind, Integer length, Integer index);
 bool ApplyReply(Integer kind, Integer index);
+// Decodes the status reply in replyBuffer into panelState (the part of
+// ApplyReply that reads its bytes; no observer is told).
+void DecodeStatusReply();
 Integer LevelFromCode(Integer code);
 
 // --- Traffic log -------------------------------------------------------------

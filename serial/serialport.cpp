@@ -24,19 +24,32 @@ namespace {
 const char* const portPathVariable = "ARDENIX_PORT";
 const QString devicePrefix = QStringLiteral("/dev/ttyUSB");
 
-// Why the user may not open the device at `path`, and what to do about it:
-// the group that owns the device, and whether this session already counts
-// as a member of it (a user added to the group counts only after logging in
-// again).
+// The groups below this number are the system's own (root, and the groups of
+// daemons and hardware): nobody is told to join one of them.
+constexpr gid_t firstOrdinaryGroup = 100;
+
+// Why the user may not open the device at `path`, and what to do about it.
+// Joining the device's group is advised only when that group may read and
+// write the device and is no system group; otherwise the package's udev rule
+// is what gives the user access. A user already in the group counts as a
+// member only after logging in again.
 QString NoPermission(const QString& path) {
+    const QString udevAdvice = QStringLiteral(
+        "install the udev rule of the package (60-ardenix-dorvane.rules) and plug the "
+        "converter in again");
     struct stat info {};
-    const struct group* owner =
-        ::stat(QFile::encodeName(path).constData(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
-    const QString group =
-        owner ? QString::fromLocal8Bit(owner->gr_name) : QStringLiteral("dialout");
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return QStringLiteral("no permission: ") + udevAdvice;
+    }
+    const struct group* owner = ::getgrgid(info.st_gid);
+    const bool groupMayUse = (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    if (owner == nullptr || !groupMayUse || info.st_gid < firstOrdinaryGroup) {
+        return QStringLiteral("no permission: ") + udevAdvice;
+    }
+    const QString group = QString::fromLocal8Bit(owner->gr_name);
     const struct passwd* user = ::getpwuid(::geteuid());
     bool listed = false;
-    if (owner && user) {
+    if (user) {
         listed = user->pw_gid == owner->gr_gid;
         for (char* const* member = owner->gr_mem; *member && !listed; ++member) {
             listed = std::strcmp(*member, user->pw_name) == 0;
@@ -48,8 +61,8 @@ QString NoPermission(const QString& path) {
             .arg(group);
     }
     return QStringLiteral("no permission: join the group '%1' (sudo adduser $USER %1) and log "
-                          "in again, or install the udev rule of the package")
-        .arg(group);
+                          "in again, or %2")
+        .arg(group, udevAdvice);
 }
 
 // Asks the driver to hand received bytes on at once. An FTDI converter holds

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace busnames {
 
@@ -19,5 +20,15 @@ inline const QString sceneLockedError = QStringLiteral("org.ardenix.Mixer1.Error
 inline const QString mutedError = QStringLiteral("org.ardenix.Mixer1.Error.Muted");
 inline const QString busyError = QStringLiteral("org.ardenix.Mixer1.Error.Busy");
 inline const QString disabledError = QStringLiteral("org.ardenix.Mixer1.Error.Disabled");
+
+// A caller's argument as an error text quotes it: at most the first 40
+// characters and "…" (an argument of a megabyte must not come back whole).
+inline QString Quoted(QStringView argument) {
+    constexpr qsizetype longest = 40;
+    if (argument.size() <= longest) {
+        return argument.toString();
+    }
+    return argument.left(longest).toString() + QChar(0x2026);
+}
 
 } // namespace busnames

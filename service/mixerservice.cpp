@@ -18,8 +18,6 @@ using engine::CommandResult;
 
 // A tapped transport key is held this long.
 constexpr int tapMs = 100;
-// An argument echoed in an error is cut to this many characters.
-constexpr int shownArgumentLength = 40;
 
 const QString notConnectedText = QStringLiteral("the mixer is not connected");
 const QString linkLostText = QStringLiteral("the link to the mixer was lost");
@@ -85,14 +83,6 @@ std::pair<QString, QString> ErrorOf(CommandResult result, const QString& what) {
 }
 
 } // namespace
-
-QString ShownArgument(const QString& argument) {
-    if (argument.size() <= shownArgumentLength) {
-        return argument;
-    }
-    return argument.left(shownArgumentLength) +
-           QStringLiteral("… (%1 characters)").arg(argument.size());
-}
 
 MixerService::MixerService(const QDBusConnection& bus, engine::MixerOperations& operations,
                            std::function<void()> raise)
@@ -203,8 +193,8 @@ void MixerService::RefuseArgumentTypes(const QString& expected) {
 int MixerService::MasterArgument(const QString& master) {
     const int m = IndexOf(masterNames, master);
     if (m < 0) {
-        FailArgument(
-            QStringLiteral("no master \"%1\": the masters are A and B").arg(ShownArgument(master)));
+        FailArgument(QStringLiteral("no master \"%1\": the masters are A and B")
+                         .arg(busnames::Quoted(master)));
     }
     return m;
 }
@@ -213,7 +203,7 @@ int MixerService::TransportKeyArgument(const QString& key) {
     const int k = IndexOf(transportKeyNames, key);
     if (k < 0) {
         FailArgument(QStringLiteral("no transport key \"%1\": the keys are %2")
-                         .arg(ShownArgument(key), ListOf(transportKeyNames)));
+                         .arg(busnames::Quoted(key), ListOf(transportKeyNames)));
     }
     return k;
 }
@@ -246,7 +236,7 @@ void MixerService::RecallScene(const QString& button) {
     const int k = IndexOf(sceneButtonNames, button);
     if (k < 0) {
         FailArgument(QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D")
-                         .arg(ShownArgument(button)));
+                         .arg(busnames::Quoted(button)));
         return;
     }
     const QString name = QString::fromLatin1(sceneButtonNames.at(static_cast<std::size_t>(k)));
@@ -316,7 +306,7 @@ void MixerService::StartLevel(const QString& master, const QString& direction) {
     }
     if (direction != QLatin1String("up") && direction != QLatin1String("down")) {
         FailArgument(
-            QStringLiteral("no direction \"%1\": up or down").arg(ShownArgument(direction)));
+            QStringLiteral("no direction \"%1\": up or down").arg(busnames::Quoted(direction)));
         return;
     }
     const engine::Caller caller = CallerNow();

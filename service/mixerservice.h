@@ -98,6 +98,3 @@ private:
     std::uint64_t nextHolder_ = 1000;
     QDBusServiceWatcher callersGone_;
 };
-
-// The error text of an argument, cut to a few dozen characters.
-QString ShownArgument(const QString& argument);

@@ -4,6 +4,7 @@
 // mixer received and shows. Most cases share one panel (each sets up the
 // mixer as it needs it); the cases that take the link down or start without
 // a bus have their own.
+#include "tests/support/busclient.h"
 #include "tests/support/privatebus.h"
 #include "tests/support/programcopy.h"
 #include "tests/support/simprocess.h"
@@ -199,6 +200,7 @@ private slots:
             {QStringLiteral("input"), QStringLiteral("2"), QStringLiteral("--json")},
             {QStringLiteral("status"), QStringLiteral("--verbose")},
             {QStringLiteral("status"), QStringLiteral("now")},
+            {QStringLiteral("status"), QStringLiteral("--no-wait")},
         };
         const qsizetype from = sim.Log().size();
         for (const QStringList& arguments : wrong) {
@@ -217,7 +219,7 @@ private slots:
         for (const QStringList& arguments :
              {QStringList{QStringLiteral("status")},
               QStringList{QStringLiteral("input"), QStringLiteral("2")},
-              QStringList{QStringLiteral("watch")},
+              QStringList{QStringLiteral("watch"), QStringLiteral("--no-wait")},
               QStringList{QStringLiteral("mute"), QStringLiteral("A"), QStringLiteral("toggle")}}) {
             ExpectFailure(Ctl(arguments, empty.Address()),
                           QStringLiteral("ardenix is not running"));
@@ -371,9 +373,26 @@ private slots:
             QVERIFY(watch.waitForFinished(5000));
             QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
             QCOMPARE(watch.exitCode(), 0);
-            const QStringList lines = QString::fromUtf8(watch.readAllStandardOutput())
-                                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QStringList lines = QString::fromUtf8(watch.readAllStandardOutput())
+                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             QCOMPARE(QString::fromUtf8(watch.readAllStandardError()), QString());
+            // First the values as they were, then the changes.
+            if (json) {
+                QVERIFY(!lines.isEmpty());
+                const QJsonObject first =
+                    QJsonDocument::fromJson(lines.takeFirst().toUtf8()).object();
+                QCOMPARE(first.size(), 14);
+                QCOMPARE(first[QLatin1String("MasterMuted")].toArray(), (QJsonArray{false, false}));
+                QCOMPARE(first[QLatin1String("SelectedInput")].toInt(), 1);
+                QCOMPARE(first[QLatin1String("MasterLevels")].toArray()[0].toInt(), 4);
+            } else {
+                QVERIFY(lines.size() >= 14);
+                const QStringList first = lines.mid(0, 14);
+                lines.remove(0, 14);
+                QCOMPARE(first[0], QStringLiteral("Connection online"));
+                QVERIFY(first.contains(QStringLiteral("MasterMuted false false")));
+                QVERIFY(first.contains(QStringLiteral("SelectedInput 1")));
+            }
             if (json) {
                 QCOMPARE(lines.size(), 3);
                 QCOMPARE(QJsonDocument::fromJson(lines[0].toUtf8()).object(),
@@ -398,12 +417,22 @@ private slots:
     }
 
     // A panel of its own, whose mixer falls silent, then ends: the commands
-    // fail with the service's message, the watch ends with the panel.
+    // fail with the service's message; a watch started before the panel
+    // waits for it and ends with it.
     void notConnectedAndTheEndOfThePanel() {
         SessionBus ownBus;
         QVERIFY(ownBus.Start(false));
         SimProcess ownSim;
         QVERIFY(ownSim.Start());
+        QProcess watch;
+        const QTemporaryDir runtime;
+        watch.setProcessEnvironment(ClientEnvironment(ownBus.Address(), runtime));
+        watch.start(Binary(QStringLiteral("ardenixctl")), {QStringLiteral("watch")});
+        QVERIFY(watch.waitForStarted(5000));
+        QByteArray told;
+        QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardError()).endsWith('\n'), 5000);
+        QCOMPARE(told, QByteArray("ardenixctl: waiting for ardenix to start\n"));
+        QCOMPARE(watch.state(), QProcess::Running);
         Panel ownPanel;
         QVERIFY(
             ownPanel.Start(Binary(QStringLiteral("ardenix")), ownSim.LinkPath(), ownBus.Address()));
@@ -419,12 +448,12 @@ private slots:
                       QStringLiteral("the mixer is not connected"));
         QCOMPARE(CommandsSince(ownSim, from), QStringList());
 
-        QProcess watch;
-        const QTemporaryDir runtime;
-        watch.setProcessEnvironment(ClientEnvironment(ownBus.Address(), runtime));
-        watch.start(Binary(QStringLiteral("ardenixctl")), {QStringLiteral("watch")});
-        QVERIFY(watch.waitForStarted(5000));
-        QTest::qWait(500);
+        // The watch began with the values of the panel once it appeared.
+        const QStringList watched =
+            QString::fromUtf8(watch.readAllStandardOutput()).split(QLatin1Char('\n'));
+        QVERIFY2(watched.size() >= 14 && watched[0].startsWith(QStringLiteral("Connection ")) &&
+                     watched.contains(QStringLiteral("Connection lost")),
+                 qPrintable(watched.join(QLatin1Char('\n'))));
         QCOMPARE(::kill(static_cast<pid_t>(ownPanel.Process().processId()), SIGTERM), 0);
         QVERIFY(ownPanel.Process().waitForFinished(5000));
         QCOMPARE(ownPanel.Process().exitCode(), 0);
@@ -432,6 +461,68 @@ private slots:
         QCOMPARE(watch.exitCode(), 1);
         QCOMPARE(QString::fromUtf8(watch.readAllStandardError()),
                  QStringLiteral("ardenixctl: ardenix has ended\n"));
+    }
+
+    // An argument of any length comes back in an error cut to a few dozen
+    // characters, from the client's own checks and from the service's.
+    void longArgumentsAreCutInErrors() {
+        const QString longWord(100000, QLatin1Char('x'));
+        for (const QStringList& arguments :
+             {QStringList{longWord},
+              QStringList{QStringLiteral("status"), QStringLiteral("--") + longWord}}) {
+            const Run run = Ctl(arguments);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.size() < 200, qPrintable(run.err.left(300)));
+            QVERIFY2(run.err.contains(QStringLiteral("xxx\u2026")), qPrintable(run.err));
+        }
+        BusClient client(bus.Address());
+        QVERIFY(client.Connected());
+        const QString huge(1 << 20, QLatin1Char('y'));
+        const qsizetype from = sim.Log().size();
+        for (const auto& [method, arguments] : QList<std::pair<QString, QVariantList>>{
+                 {QStringLiteral("SetMute"), {huge, true}},
+                 {QStringLiteral("RecallScene"), {huge}},
+                 {QStringLiteral("TapTransport"), {huge}},
+                 {QStringLiteral("StartLevel"), {QStringLiteral("A"), huge}}}) {
+            const QDBusMessage reply = client.Call(method, arguments);
+            QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+            QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+            QVERIFY2(reply.errorMessage().size() < 200,
+                     qPrintable(method + QLatin1Char(' ') + reply.errorMessage().left(300)));
+            QVERIFY2(reply.errorMessage().contains(QString(40, QLatin1Char('y')) + QChar(0x2026)),
+                     qPrintable(reply.errorMessage()));
+        }
+        QCOMPARE(CommandsSince(sim, from), QStringList());
+    }
+
+    // A call under way when the panel is killed says the panel ended, not that
+    // it was slow.
+    void callOutlivedByThePanel() {
+        SessionBus ownBus;
+        QVERIFY(ownBus.Start(false));
+        SimProcess ownSim;
+        QVERIFY(ownSim.Start());
+        SimCommand(ownSim, QStringLiteral("set mute A off"));
+        SimCommand(ownSim, QStringLiteral("set level A 0"));
+        Panel ownPanel;
+        QVERIFY(
+            ownPanel.Start(Binary(QStringLiteral("ardenix")), ownSim.LinkPath(), ownBus.Address()));
+        QVERIFY(WaitForConnection(ownBus.Address(), QStringLiteral("online"), 20000));
+        QProcess level;
+        const QTemporaryDir runtime;
+        level.setProcessEnvironment(ClientEnvironment(ownBus.Address(), runtime));
+        level.start(Binary(QStringLiteral("ardenixctl")),
+                    {QStringLiteral("level"), QStringLiteral("A"), QStringLiteral("30")});
+        QVERIFY(level.waitForStarted(5000));
+        // The level is on its way up.
+        QTRY_VERIFY_WITH_TIMEOUT(ownSim.Codes().contains(QStringLiteral("CLV+")), 5000);
+        QCOMPARE(::kill(static_cast<pid_t>(ownPanel.Process().processId()), SIGKILL), 0);
+        QVERIFY(ownPanel.Process().waitForFinished(5000));
+        QVERIFY(level.waitForFinished(5000));
+        QCOMPARE(level.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(level.readAllStandardError()),
+                 QStringLiteral("ardenixctl: ardenix has ended\n"));
+        QCOMPARE(level.readAllStandardOutput(), QByteArray());
     }
 
     // Without a session bus the panel runs as before and says so once.

@@ -124,11 +124,14 @@ class TestPackaging : public QObject {
     // Checks a tree with the prefix /usr at `root`: installed or unpacked.
     void CheckTree(const QString& root, bool stripped) {
         const QDir usr(QDir(root).filePath(QStringLiteral("usr")));
-        // The program and its bitmaps in lib/ardenix, the launcher link in bin.
+        // The program alone in lib/ardenix, its bitmaps (the same on every
+        // architecture) in share/ardenix, the launcher link in bin.
         const QFileInfo program(usr.filePath(QStringLiteral("lib/ardenix/ardenix")));
         QVERIFY2(program.isFile() && program.isExecutable(), qPrintable(program.filePath()));
-        const QStringList bitmaps =
-            QDir(program.path()).entryList({QStringLiteral("*.bmp")}, QDir::Files);
+        QCOMPARE(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("ardenix")});
+        const QStringList bitmaps = QDir(usr.filePath(QStringLiteral("share/ardenix")))
+                                        .entryList({QStringLiteral("*.bmp")}, QDir::Files);
         // Each bitmap with its two variants for finer screens (name@2x.bmp, name@3x.bmp).
         QCOMPARE(bitmaps.filter(QStringLiteral("@")).size(), 2 * bitmapCount);
         QCOMPARE(bitmaps.size() - bitmaps.filter(QStringLiteral("@")).size(), bitmapCount);
@@ -254,6 +257,36 @@ class TestPackaging : public QObject {
             ReadAll(usr.filePath(QStringLiteral("share/doc/ardenix/copyright")));
         QVERIFY(copyright.contains("License: GPL-3.0-or-later"));
         QVERIFY(copyright.contains("/usr/share/common-licenses/GPL-3"));
+
+        // The changelog, compressed, its newest entry this version.
+        const Run changelog =
+            Execute(QStringLiteral("gzip"),
+                    {QStringLiteral("-dc"),
+                     usr.filePath(QStringLiteral("share/doc/ardenix/changelog.gz"))});
+        QCOMPARE(changelog.exitCode, 0);
+        QVERIFY2(changelog.out.startsWith("ardenix (" + version.toUtf8() + ") "),
+                 changelog.out.left(80).constData());
+    }
+
+    // The program installed in `root` finds its bitmaps: it draws its panel
+    // without a complaint about a missing picture.
+    void InstalledProgramFindsItsBitmaps(const QString& root) {
+        QTemporaryDir runtime;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime.path());
+        env.insert(QStringLiteral("ARDENIX_PORT"), runtime.filePath(QStringLiteral("none")));
+        QProcess panel;
+        panel.setProcessEnvironment(env);
+        panel.start(QDir(root).filePath(QStringLiteral("usr/bin/ardenix")), {});
+        QVERIFY(panel.waitForStarted(5000));
+        QTest::qWait(3000);
+        QCOMPARE(panel.state(), QProcess::Running);
+        panel.kill();
+        panel.waitForFinished(5000);
+        const QByteArray told = panel.readAllStandardError();
+        QVERIFY2(!told.contains("cannot load the picture"), told.constData());
     }
 
 private slots:
@@ -276,6 +309,7 @@ private slots:
                                     env);
         QVERIFY2(install.exitCode == 0, install.err.constData());
         CheckTree(stage.path(), false);
+        InstalledProgramFindsItsBitmaps(stage.path());
         // Nothing lands outside the prefix.
         QCOMPARE(QDir(stage.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("usr")});
@@ -322,6 +356,54 @@ private slots:
         QCOMPARE(QDir(work.filePath(QStringLiteral("root")))
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("usr")});
+
+        // After installing, udev applies the rule at once, where it runs.
+        const Run scripts = Execute(QStringLiteral("dpkg-deb"),
+                                    {QStringLiteral("-e"), deb, work.filePath("control")});
+        QCOMPARE(scripts.exitCode, 0);
+        const QFileInfo postinst(work.filePath(QStringLiteral("control/postinst")));
+        QVERIFY(postinst.isFile() && postinst.isExecutable());
+        const QByteArray script = ReadAll(postinst.filePath());
+        QVERIFY(script.startsWith("#!/bin/sh\n"));
+        QVERIFY(script.contains("command -v udevadm"));
+        QVERIFY(script.contains("udevadm control --reload || true"));
+        QVERIFY(script.contains("udevadm trigger --subsystem-match=tty --action=add || true"));
+        QCOMPARE(
+            Execute(QStringLiteral("sh"), {QStringLiteral("-n"), postinst.filePath()}).exitCode, 0);
+
+        // lintian finds no error, and the programs are hardened.
+        const Run lintian =
+            Execute(QStringLiteral("lintian"),
+                    {QStringLiteral("--pedantic"), QStringLiteral("--display-info"), deb});
+        QVERIFY2(lintian.exitCode >= 0, lintian.err.constData());
+        const QString findings = QString::fromUtf8(lintian.out);
+        qInfo().noquote() << "lintian --pedantic:\n" + findings;
+        QVERIFY2(!findings.contains(QRegularExpression(QStringLiteral("^E: "),
+                                                       QRegularExpression::MultilineOption)),
+                 qPrintable(findings));
+        QVERIFY2(!findings.contains(QStringLiteral(" hardening-")), qPrintable(findings));
+        const QDir root(work.filePath(QStringLiteral("root/usr")));
+        for (const QString& program :
+             {QStringLiteral("lib/ardenix/ardenix"), QStringLiteral("bin/ardenixctl"),
+              QStringLiteral("bin/dorvane-sim")}) {
+            const QString path = root.filePath(program);
+            const Run elf =
+                Execute(QStringLiteral("readelf"),
+                        {QStringLiteral("-W"), QStringLiteral("-h"), QStringLiteral("-l"),
+                         QStringLiteral("-d"), QStringLiteral("--dyn-syms"), path});
+            QCOMPARE(elf.exitCode, 0);
+            QVERIFY2(elf.out.contains("DYN (Position-Independent Executable file)"),
+                     qPrintable(program)); // PIE
+            QVERIFY2(elf.out.contains("GNU_RELRO"), qPrintable(program));
+            QVERIFY2(elf.out.contains("(FLAGS)") && elf.out.contains("BIND_NOW"),
+                     qPrintable(program));
+            QVERIFY2(elf.out.contains("__stack_chk_fail"), qPrintable(program));
+        }
+        const Run panelSymbols = Execute(QStringLiteral("readelf"),
+                                         {QStringLiteral("-W"), QStringLiteral("--dyn-syms"),
+                                          root.filePath(QStringLiteral("lib/ardenix/ardenix"))});
+        QVERIFY(panelSymbols.out.contains("_chk@")); // fortified calls
+        QVERIFY2(!findings.contains(QStringLiteral("image-file-in-usr-lib")), qPrintable(findings));
     }
 
     void manPagesMatchTheOptions() {

@@ -357,6 +357,52 @@ private slots:
                  0);
         chmod(ro.path().toLocal8Bit().constData(), 0755);
     }
+
+    // An installed program (under /usr or /opt) reads a file beside it but
+    // never makes one there; from any other folder it makes its own as before.
+    void installedProgramNeverWritesBesideItself() {
+        for (const char* installed :
+             {"/usr/lib/ardenix", "/usr/local/lib/ardenix", "/opt/ardenix", "/usr"}) {
+            QVERIFY2(settings::InstalledLocation(QString::fromLatin1(installed)), installed);
+        }
+        QTemporaryDir build;
+        QVERIFY(!settings::InstalledLocation(build.path()));
+        QVERIFY(!settings::InstalledLocation(QStringLiteral("/usrlocal/ardenix")));
+        QVERIFY(!settings::InstalledLocation(QStringLiteral("/home/user/opt/ardenix")));
+        // A link from elsewhere into /usr counts as installed.
+        QVERIFY(QFile::link(QStringLiteral("/usr/lib"), build.filePath(QStringLiteral("lib"))));
+        QVERIFY(settings::InstalledLocation(build.filePath(QStringLiteral("lib"))));
+
+        QTemporaryDir emptyConfig;
+        qputenv("XDG_CONFIG_HOME", emptyConfig.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_DIRS", emptyConfig.path().toLocal8Bit());
+        const settings::SettingsLocation installed = settings::FindSettingsFile(
+            QStringLiteral("Initial.vqp"), QStringLiteral("/usr/lib/ardenix"), QString());
+        const settings::SettingsLocation own =
+            settings::FindSettingsFile(QStringLiteral("Initial.vqp"), dir.path(), QString());
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CONFIG_DIRS");
+        QCOMPARE(installed.path, QStringLiteral("/usr/lib/ardenix/Initial.vqp"));
+        QVERIFY(installed.access == settings::Access::Installed);
+        QCOMPARE(own.path, Path());
+        QVERIFY(own.access == settings::Access::Own);
+
+        // Opened as an installed program's: a missing file is no error and is
+        // not made; a file there is read.
+        const auto none = settings::LoadSettingsFile(Path(), settings::Access::Installed);
+        QVERIFY(!none.failed);
+        QVERIFY(!QFileInfo::exists(Path()));
+        FileImage image;
+        image.PutInt16(image.SceneSetupStart() + settings::sceneNumbersOffset + 2, 61);
+        image.Write(Path());
+        const auto read = settings::LoadSettingsFile(Path(), settings::Access::Installed);
+        QVERIFY(!read.failed);
+        QCOMPARE(sceneSetup.sceneNumbers[1], Integer(61));
+        // The program's own file in a build folder is still made when missing.
+        QFile::remove(Path());
+        QVERIFY(!settings::LoadSettingsFile(own.path, own.access).failed);
+        QVERIFY(QFileInfo::exists(Path()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -39,9 +40,13 @@ class TestStartup : public QObject {
 
 private slots:
     // The windows that start-up loaded go before the application does.
+    // The lock goes before its folder does (the folder is removed with the
+    // test object, the lock only at the process's end otherwise).
     void cleanupTestCase() {
         host::EndProgram();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        host::ReleaseInstanceLock();
+        QVERIFY(!QFileInfo::exists(runtimeDir.filePath(QStringLiteral("ardenix.lock"))));
     }
 
     void initTestCase() {
@@ -332,6 +337,64 @@ private slots:
         SetSettingsFileOption(QString());
         qunsetenv("XDG_CONFIG_HOME");
         QCOMPARE(sceneSetup.sceneBlocked[1], Integer(0));
+    }
+
+    // A settings file named on the command line that cannot be read ends the
+    // program at once: one line naming the file and the reason, status 1, and
+    // no window system touched (there is no display to touch).
+    void givenSettingsFileThatCannotBeRead() {
+        const QString binary = qEnvironmentVariable("ARDENIX_BIN_DIR") + QStringLiteral("/ardenix");
+        QTemporaryDir files;
+        QVERIFY(::chmod(QFile::encodeName(files.path()).constData(), 0755) == 0);
+        const QString missing = files.filePath(QStringLiteral("missing.vqp"));
+        const QString folder = files.filePath(QStringLiteral("folder.vqp"));
+        const QString fifo = files.filePath(QStringLiteral("fifo.vqp"));
+        const QString secret = files.filePath(QStringLiteral("secret.vqp"));
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
+        QFile secretFile(secret);
+        QVERIFY(secretFile.open(QIODevice::WriteOnly));
+        secretFile.close();
+        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0600) == 0);
+        struct Case {
+            QString path;
+            QString reason;
+            bool unprivileged;
+        };
+        const Case cases[] = {
+            {missing, QStringLiteral("No such file or directory"), false},
+            {folder, QStringLiteral("not a regular file"), false},
+            {fifo, QStringLiteral("not a regular file"), false},
+            {secret, QStringLiteral("Permission denied"), true},
+        };
+        for (const Case& c : cases) {
+            if (c.unprivileged && ::geteuid() != 0) {
+                continue; // the file is this user's own: readable
+            }
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            env.remove(QStringLiteral("DISPLAY"));
+            env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+            QProcess run;
+            run.setProcessEnvironment(env);
+            if (c.unprivileged) {
+                run.setChildProcessModifier([] {
+                    if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                        ::_exit(90);
+                    }
+                });
+            }
+            run.start(binary, {QStringLiteral("--settings"), c.path});
+            QVERIFY2(run.waitForFinished(10000), qPrintable(c.path));
+            QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(QString::fromLocal8Bit(run.readAllStandardError()),
+                     QStringLiteral("ardenix: cannot read the settings file %1: %2\n")
+                         .arg(c.path, c.reason));
+            QCOMPARE(run.exitCode(), 1);
+            QCOMPARE(run.readAllStandardOutput(), QByteArray());
+        }
+        QVERIFY(!QFileInfo::exists(missing));
     }
 
     void secondInstanceEndsSilently() {

@@ -12,7 +12,7 @@ packages=(
     dbus-daemon dbus-bin
     fonts-liberation fonts-ipafont-gothic fontconfig
     clang libclang-rt-14-dev
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian
 )
 
 missing=()

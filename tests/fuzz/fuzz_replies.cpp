@@ -33,13 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (length != reply::statusLength) {
             std::abort();
         }
-        DecodeFlagByte(panelState, reply::overGainPosition, replyBuffer[reply::overGainPosition]);
-        DecodeFlagByte(panelState, reply::mugenPosition, replyBuffer[reply::mugenPosition]);
-        DecodeFlagByte(panelState, reply::mutedPosition, replyBuffer[reply::mutedPosition]);
-        DecodeCodeByte(panelState, reply::inputPosition, replyBuffer[reply::inputPosition]);
-        DecodeCodeByte(panelState, reply::recallPosition, replyBuffer[reply::recallPosition]);
-        DecodeLevelByte(panelState, reply::levelPositionA, replyBuffer[reply::levelPositionA]);
-        DecodeLevelByte(panelState, reply::levelPositionB, replyBuffer[reply::levelPositionB]);
+        // The panel's own decoding: every field it reads is fuzzed.
+        DecodeStatusReply();
         if (panelState.selectedInput < -1 || panelState.selectedInput > 5) {
             std::abort();
         }
