@@ -109,8 +109,7 @@ MixerService::~MixerService() {
 }
 
 MixerView MixerService::View() const {
-    return ReadMixerView(CurrentLinkState(), SerialPort::DevicePath(comm().MSComm1.CommPort()),
-                         operations_.StatusReported());
+    return ReadCurrentMixerView(operations_);
 }
 
 // The text of a level operation's refusal: the master itself, or what holds it.

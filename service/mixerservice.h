@@ -13,7 +13,7 @@
 
 #include "connection/operations.h"
 #include "core/observers.h"
-#include "service/mixerview.h"
+#include "connection/mixerview.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>

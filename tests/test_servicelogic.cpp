@@ -3,7 +3,7 @@
 // the plan for letting go of a held level button.
 #include "connection/levelmotion.h"
 #include "core/state.h"
-#include "service/mixerview.h"
+#include "connection/mixerview.h"
 
 #include <QtTest>
 

@@ -1,6 +1,7 @@
-// The mixer as org.ardenix.Mixer1 shows it: the value of every property, read
-// from the panel's mirrored state, and which properties differ between two
-// readings.
+// The mixer as the front-ends show it (the properties of the bus interface
+// org.ardenix.Mixer1, and the same model on the network): the value of every
+// property, read from the mirrored state, and which properties differ
+// between two readings.
 #pragma once
 
 #include "core/observers.h"
@@ -36,6 +37,13 @@ QString ConnectionName(LinkState state);
 // the port path given. The lamps read dark until `lampsReported` (the mixer
 // has reported a status), as the panel shows them.
 MixerView ReadMixerView(LinkState link, const QString& port, bool lampsReported);
+
+namespace engine {
+class MixerOperations;
+}
+// The view as it is now: the link's state, the port in use, and the lamps
+// once `operations` has heard the mixer's status.
+MixerView ReadCurrentMixerView(const engine::MixerOperations& operations);
 
 // Every property by its D-Bus name.
 QVariantMap PropertyMap(const MixerView& view);

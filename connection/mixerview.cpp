@@ -1,6 +1,8 @@
-#include "service/mixerview.h"
+#include "connection/mixerview.h"
 
+#include "connection/operations.h"
 #include "core/state.h"
+#include "serial/serial.h"
 
 #include <array>
 
@@ -126,4 +128,9 @@ QVariantMap ChangedProperties(const MixerView& before, const MixerView& now) {
         }
     }
     return changed;
+}
+
+MixerView ReadCurrentMixerView(const engine::MixerOperations& operations) {
+    return ReadMixerView(CurrentLinkState(), SerialPort::DevicePath(comm().MSComm1.CommPort()),
+                         operations.StatusReported());
 }
