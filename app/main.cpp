@@ -1,7 +1,9 @@
-// ardenix: the Dorvane remote-control panel.
+// ardenix: the Dorvane remote-control panel, or (--headless) the same engine
+// and its session-bus service without a window.
 #include "app/options.h"
 #include "app/startup.h"
 #include "app/wiring.h"
+#include "connection/operations.h"
 #include "connection/supervisor.h"
 #include "core/hostfacts.h"
 #include "core/stopsignals.h"
@@ -15,6 +17,23 @@
 #include <QFile>
 
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+void Say(const QString& line) {
+    std::fprintf(stderr, "ardenix: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// A window needs a display; without one Qt would abort with a riddle.
+bool DisplayMissing() {
+    return qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // The command line is read before anything touches the window system, so
@@ -38,6 +57,20 @@ int main(int argc, char* argv[]) {
     case ProgramOptions::Action::Run:
         break;
     }
+    const bool windowless = options.headless;
+    if (!windowless && DisplayMissing()) {
+        Say(QStringLiteral("cannot open a display (DISPLAY and WAYLAND_DISPLAY are unset); use "
+                           "--headless to run without one"));
+        return 1;
+    }
+    // A settings file named on the command line must be there to be read.
+    if (!options.settings.isEmpty()) {
+        const QString problem = GivenSettingsFileProblem(options.settings);
+        if (!problem.isEmpty()) {
+            Say(problem);
+            return 1;
+        }
+    }
     if (!options.port.isEmpty()) {
         qputenv("ARDENIX_PORT", QFile::encodeName(options.port));
     }
@@ -45,12 +78,20 @@ int main(int argc, char* argv[]) {
     // The design's words: the arguments that are no options, joined with blanks.
     host::SetCommandLineText(options.words.join(QLatin1Char(' ')));
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ardenix"));
-    // A second start ends at once, without a message, once the running
-    // instance was asked to bring its panel to the front.
-    if (host::PreviousInstanceRunning()) {
-        automation::ActivateRunningInstance();
+    // Without a window the program never touches a window system.
+    const std::unique_ptr<QCoreApplication> app =
+        windowless ? std::make_unique<QCoreApplication>(argc, argv)
+                   : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ardenix"));
+    // A second start ends at once: a panel asks the running instance to
+    // bring its panel to the front; one that runs without a window says so.
+    if (const std::optional<host::OtherInstance> other = host::TakeInstanceLock()) {
+        if (other->windowless) {
+            Say(QStringLiteral("already running without a window (pid %1); use ardenixctl")
+                    .arg(other->pid));
+        } else if (!windowless) {
+            automation::ActivateRunningInstance();
+        }
         return 0;
     }
     // The serial control and the communication timers go before the application object.
@@ -58,36 +99,43 @@ int main(int argc, char* argv[]) {
         ~CommControlsOwner() { DestroyCommControls(); }
     } commControlsOwner;
     engine::MixerOperations operations;
+    // The connection: the port, the timers and the watches.
+    connection::Supervisor supervisor(comm());
     // Asked to stop by a signal, the program ends as when its window is
     // closed, once what is held at the mixer (a level running, a key down)
     // was let go.
     StopSignals stopSignals;
     bool stopping = false;
-    stopSignals.SetHandler([&operations, &stopping](int) {
+    stopSignals.SetHandler([&operations, &supervisor, &stopping, windowless](int) {
         if (stopping) {
             return;
         }
         stopping = true;
-        operations.LetGoEverything([] {
-            if (FrmCommLoaded()) {
+        operations.LetGoEverything([&supervisor, windowless] {
+            if (windowless) {
+                supervisor.Close();
+            } else if (FrmCommLoaded()) {
                 UnloadFrmComm();
             }
             host::EndProgram();
         });
     });
-    // The connection: the port, the timers and the watches; it tells the
-    // user of a loss in a box that does not stop it.
-    connection::Supervisor supervisor(comm());
+    // A panel tells the user of a loss in a box that does not stop the link.
     host::LoneMessage connectionMessage;
     PanelRefresh panel;
-    WireLayers(panel, supervisor, connectionMessage, operations);
+    if (windowless) {
+        WireWindowless(supervisor, operations);
+    } else {
+        WireLayers(panel, supervisor, connectionMessage, operations);
+    }
     // The mixer on the session bus from the start, so that callers and a
     // second start find the program while it makes the first contact.
-    const automation::Automation automation(operations, &RaisePanel);
-    Main();
+    const automation::Automation automation(operations,
+                                            windowless ? std::function<void()>() : &RaisePanel);
+    Main(windowless ? &supervisor : nullptr);
     int status = 0;
     if (!host::ProgramEnding()) {
-        status = QApplication::exec();
+        status = QCoreApplication::exec();
     }
     // Windows unloaded on the way out are deleted once control is back here.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -17,12 +17,16 @@ const QCommandLineOption
                    QStringLiteral("Read this settings file instead of looking for Initial.vqp."),
                    QStringLiteral("FILE"));
 
+const QCommandLineOption
+    headlessOption(QStringLiteral("headless"),
+                   QStringLiteral("Run without a window: the mixer on the session bus only."));
+
 } // namespace
 
 ProgramOptions ParseProgramOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    parser.addOptions({helpOption, versionOption, portOption, settingsOption});
+    parser.addOptions({helpOption, versionOption, portOption, settingsOption, headlessOption});
     ProgramOptions options;
     if (!parser.parse(QStringList{QStringLiteral("ardenix")} + arguments)) {
         options.action = ProgramOptions::Action::UsageError;
@@ -36,6 +40,7 @@ ProgramOptions ParseProgramOptions(const QStringList& arguments) {
     }
     options.port = parser.value(portOption);
     options.settings = parser.value(settingsOption);
+    options.headless = parser.isSet(headlessOption);
     options.words = parser.positionalArguments();
     if (parser.isSet(portOption) && options.port.isEmpty()) {
         options.action = ProgramOptions::Action::UsageError;
@@ -64,6 +69,9 @@ QString HelpText() {
         "                     ARDENIX_PORT).\n"
         "  --settings <FILE>  Read this settings file instead of looking for\n"
         "                     Initial.vqp.\n"
+        "  --headless         Run without a window and without a display: the mixer\n"
+        "                     is offered on the session bus (ardenixctl), messages\n"
+        "                     go to standard error.\n"
         "\n"
         "Words:\n"
         "  (none)             Normal start.\n"
@@ -75,5 +83,6 @@ QString HelpText() {
         "Initial.vqp is looked up in $XDG_CONFIG_HOME/ardenix (~/.config/ardenix),\n"
         "in ardenix/ under each of $XDG_CONFIG_DIRS (/etc/xdg), then in the program's\n"
         "folder; the first found is read, and nothing is ever written to it.\n"
-        "A second start brings the running panel to the front and exits.\n");
+        "A second start brings the running panel to the front and exits.\n"
+        "Without --headless a display is needed (DISPLAY or WAYLAND_DISPLAY).\n");
 }

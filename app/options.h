@@ -1,5 +1,6 @@
 // The program's command line, GNU style, around the design's words: options
-// start with "-" (-h/--help, -V/--version, --port PATH, --settings FILE); the
+// start with "-" (-h/--help, -V/--version, --port PATH, --settings FILE,
+// --headless); the
 // other words keep their meaning (d, D, 1d, 1D; two or more words show the
 // fader notice). Parsed before any window system is touched.
 #pragma once
@@ -10,10 +11,11 @@
 struct ProgramOptions {
     enum class Action { Run, Help, Version, UsageError };
     Action action = Action::Run;
-    QString port;      // --port: the device to open instead of the converter found
-    QString settings;  // --settings: the settings file to read
-    QStringList words; // the words that are no options, in order
-    QString error;     // for UsageError: one line saying what is wrong
+    QString port;          // --port: the device to open instead of the converter found
+    QString settings;      // --settings: the settings file to read
+    bool headless = false; // --headless: the engine and the bus service, no window
+    QStringList words;     // the words that are no options, in order
+    QString error;         // for UsageError: one line saying what is wrong
 };
 
 // `arguments` are the program's arguments without its own name.

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "connection/supervisor.h"
 #include "core/commandline.h"
 #include "core/hostfacts.h"
 #include "core/settings.h"
@@ -15,9 +16,6 @@
 
 #include <QDir>
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace {
 QString givenSettingsFile; // --settings
 } // namespace
@@ -31,13 +29,6 @@ QString GivenSettingsFileProblem(const QString& path) {
 }
 
 void SetSettingsFileOption(const QString& path) {
-    if (!path.isEmpty()) {
-        const QString problem = GivenSettingsFileProblem(path);
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "ardenix: %s\n", problem.toLocal8Bit().constData());
-            std::exit(1);
-        }
-    }
     givenSettingsFile = path;
 }
 
@@ -54,7 +45,7 @@ void ReadSettingsFile(const QString& fileName) {
     }
 }
 
-void Main() {
+void Main(connection::Supervisor* windowless) {
     // 1. A second instance ends at once, without a message.
     if (host::PreviousInstanceRunning()) {
         host::EndProgram();
@@ -93,10 +84,19 @@ void Main() {
     FindConverterPort();
 
     // 9. The panel's picture list (touching the panel loads it).
-    FillPanelImageList();
+    if (windowless == nullptr) {
+        FillPanelImageList();
+    }
 
     // 10. The reply tables.
     InitProtocolTables();
+
+    // Without a window the supervisor itself opens the port and reads the
+    // mixer; the boxes are lines on standard error.
+    if (windowless != nullptr) {
+        windowless->Start();
+        return;
+    }
 
     // 11. The communication window: it opens the port, reads the mixer and
     // shows the panel. A stop while its load shows message 1 unloads it

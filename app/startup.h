@@ -3,12 +3,18 @@
 
 #include <QString>
 
+namespace connection {
+class Supervisor; // connection/supervisor.h
+}
+
 // Runs start-up: refuses a second instance, reads the command line and the
 // settings file, gives the shared state its first values, finds the
 // converter's port, prepares the panel, fills the protocol tables and shows the
 // communication window (and the debug window in debug mode). Returns when this
 // is done; the program then runs on the events of its windows.
-void Main();
+// Without a window (`windowless`, the program's supervisor), no window is
+// loaded: the supervisor opens the port and makes the first contact itself.
+void Main(connection::Supervisor* windowless = nullptr);
 
 // Reads the settings file `fileName` into the shared state: the file given on
 // the command line, or the first found of the user's, the system's and the
@@ -17,12 +23,10 @@ void Main();
 // description); start-up then goes on.
 void ReadSettingsFile(const QString& fileName);
 // The settings file given on the command line (--settings); empty for none.
-// Called before any window exists: a file named there that cannot be read
-// (missing, unreadable, not a regular file) ends the program at once with
-// status 1 and one line on standard error naming the file and the reason
-// (GivenSettingsFileProblem), without a window.
+// The program checks such a file first (GivenSettingsFileProblem): one that
+// cannot be read ends it with status 1 and one line on standard error.
 void SetSettingsFileOption(const QString& path);
-// The line SetSettingsFileOption prints for a file named on the command line
-// that cannot be read, without "ardenix: " and the line's end; empty when it
-// can be read.
+// Why a file named on the command line cannot be read (missing, unreadable,
+// not a regular file), naming it, without "ardenix: " and the line's end;
+// empty when it can be read.
 QString GivenSettingsFileProblem(const QString& path);

@@ -11,6 +11,31 @@
 #include "windows/frmdebug.h"
 #include "windows/windows.h"
 
+#include <array>
+#include <cstdio>
+
+namespace {
+
+void WireOperations(engine::MixerOperations& operations) {
+    Subscribe(operations);
+    engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
+}
+
+void SayOnStandardError(const QString& line) {
+    const QByteArray bytes = (QStringLiteral("ardenix: ") + line + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+// A box's text as one line: its line breaks become blanks.
+QString OneLine(QString text) {
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+} // namespace
+
 void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
                 host::LoneMessage& connectionMessage, engine::MixerOperations& operations) {
     SetLinkEvents({[&supervisor] { supervisor.LinkLostWhileSending(); }, &LogFrame});
@@ -23,7 +48,32 @@ void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
     SetDebugWindowLoader([] { frmDebug(); });
     SetPanelUnloadHandler(&UnloadFrmComm);
     Subscribe(panel);
-    Subscribe(operations);
-    engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
+    WireOperations(operations);
     SetPanelOperations(&operations);
+}
+
+void WireWindowless(connection::Supervisor& supervisor, engine::MixerOperations& operations) {
+    SetLinkEvents({[&supervisor] { supervisor.LinkLostWhileSending(); }, &LogFrame});
+    host::SetMsgBoxHandler([](const QString& text, int, const QString&) {
+        SayOnStandardError(OneLine(text));
+        return host::mbOk;
+    });
+    supervisor.SetFrontEnd({
+        [](MessageKind kind) { SayOnStandardError(OneLine(MessageText(kind))); },
+        {},
+        {},
+    });
+    // The debug window's lists are kept without a window; in debug mode
+    // what they get goes to standard error as well.
+    SetDebugWindowLoader([] {});
+    static constexpr std::array<const char*, 4> listNames{"sent", "sent text", "received",
+                                                          "received text"};
+    for (std::size_t i = 0; i < debugLists.size(); ++i) {
+        debugLists[i].SetView([i](ListBox::Change change, const QString& line) {
+            if (change != ListBox::Change::Cleared && debugMode == flagTrue) {
+                SayOnStandardError(QStringLiteral("%1: %2").arg(QLatin1String(listNames[i]), line));
+            }
+        });
+    }
+    WireOperations(operations);
 }

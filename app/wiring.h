@@ -26,3 +26,9 @@ class LoneMessage; // host/host.h
 // as long as the program runs (or wires anew).
 void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
                 host::LoneMessage& connectionMessage, engine::MixerOperations& operations);
+
+// The same for a program without a window: the supervisor's events and the
+// operations as above; every message a panel would show in a box is one line
+// on standard error ("ardenix: " and the text), once per loss; in debug mode
+// the debug window's lines go to standard error too. No window is ever loaded.
+void WireWindowless(connection::Supervisor& supervisor, engine::MixerOperations& operations);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QLockFile>
@@ -123,9 +124,26 @@ const std::array<QString (*)(), 3> lockFolders = {
 
 } // namespace
 
+namespace {
+// Whether the process `pid` was started without a window: its command line
+// holds --headless.
+bool RunsWindowless(qint64 pid) {
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!commandLine.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QList<QByteArray> words = commandLine.readAll().split('\0');
+    return words.contains(QByteArrayLiteral("--headless"));
+}
+} // namespace
+
 bool PreviousInstanceRunning() {
+    return TakeInstanceLock().has_value();
+}
+
+std::optional<OtherInstance> TakeInstanceLock() {
     if (instanceLock) {
-        return false; // this process holds it already
+        return std::nullopt; // this process holds it already
     }
     // The lock is only trusted in a folder that no other user can write to:
     // elsewhere anyone could plant a lock that keeps the program from starting.
@@ -139,17 +157,23 @@ bool PreviousInstanceRunning() {
         lock->setStaleLockTime(0); // only a dead owner makes a lock stale, never its age
         if (lock->tryLock(0)) {
             instanceLock = std::move(lock);
-            return false;
+            return std::nullopt;
         }
         // tryLock removes a lock whose owner died and retries; a live owner remains.
         if (lock->error() == QLockFile::LockFailedError) {
-            return true;
+            OtherInstance other;
+            QString host;
+            QString application;
+            if (lock->getLockInfo(&other.pid, &host, &application)) {
+                other.windowless = RunsWindowless(other.pid);
+            }
+            return other;
         }
         // The folder does not take the lock file: try the next one.
     }
     Warn(QStringLiteral("no private folder for the single-instance lock; a second start is not "
                         "refused"));
-    return false;
+    return std::nullopt;
 }
 
 void ReleaseInstanceLock() {

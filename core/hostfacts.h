@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 #include <functional>
 
 namespace host {
@@ -35,6 +37,14 @@ QString FindFileNoCase(const QString& directory, const QString& name);
 // user can write to is never used. Otherwise this process takes the lock and
 // keeps it until it ends; a lock left by a dead process is taken over.
 bool PreviousInstanceRunning();
+// The same, telling of the other instance when one holds the lock: its
+// process and whether it runs without a window (started with --headless);
+// empty when this process holds the lock now (or no private folder takes it).
+struct OtherInstance {
+    qint64 pid = 0;
+    bool windowless = false;
+};
+std::optional<OtherInstance> TakeInstanceLock();
 // Lets go of the single-instance lock (its file is removed) before the
 // process ends, for a caller that removes the lock's folder itself.
 void ReleaseInstanceLock();

@@ -252,6 +252,12 @@ class TestPackaging : public QObject {
         QVERIFY(rule.contains("\n#ACTION==\"add\", SUBSYSTEM==\"usb-serial\""));
         QVERIFY(rule.contains("ATTR{latency_timer}=\"1\""));
 
+        // The user service: the program without a window, started again on failure.
+        const QByteArray service =
+            ReadAll(usr.filePath(QStringLiteral("lib/systemd/user/ardenix.service")));
+        QVERIFY(service.contains("\nExecStart=ardenix --headless\n"));
+        QVERIFY(service.contains("\nRestart=on-failure\n"));
+
         // The copyright file.
         const QByteArray copyright =
             ReadAll(usr.filePath(QStringLiteral("share/doc/ardenix/copyright")));
@@ -450,7 +456,9 @@ private slots:
         QVERIFY2(panelPage == panelOptions, qPrintable("page: " + Describe(panelPage) +
                                                        "\nprogram: " + Describe(panelOptions)));
         // Other programs' options the page quotes.
-        const QSet<QString> foreign{QStringLiteral("reload")}; // udevadm control --reload
+        // udevadm control --reload; systemctl --user enable --now ardenix
+        const QSet<QString> foreign{QStringLiteral("reload"), QStringLiteral("user"),
+                                    QStringLiteral("now")};
         for (const QString& name : mentioned) {
             QVERIFY2(panelOptions.count(name) == 1 || foreign.contains(name),
                      qPrintable("--" + name));

@@ -533,8 +533,8 @@ private slots:
         panelState.masters[0].muted = flagTrue;
         panelState.masters[0].lamps = {flagTrue, flagFalse};
         panelState.masters[1].lamps = {flagFalse, flagTrue};
-        RefreshPanel();
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceFullReadCompleted();
+        AnnounceReplyApplied(RequestKind::Status);
 
         auto state = [](QObject& object) {
             return QAccessible::queryAccessibleInterface(&object)->state();
@@ -575,7 +575,7 @@ private slots:
         panelState.recall = 52;
         panelState.masters[0].muted = flagFalse;
         panelState.masters[1].lamps = {flagTrue, flagTrue};
-        RefreshFromStatus(Value(RequestKind::Status));
+        AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(!state(form.SSCommand1[2]).checked && state(form.SSCommand1[4]).checked);
         QVERIFY(!state(form.SSCommand5[1]).checked && state(form.SSCommand5[3]).checked);
         QVERIFY(!state(form.SSCommand3[0]).checked && !state(form.SSCommand3[0]).pressed);
@@ -606,7 +606,7 @@ private slots:
         }
         sceneNames.fill(Text8());
         panelState.recall = 0;
-        RefreshPanel();
+        AnnounceFullReadCompleted();
     }
 
     // While the link is not online the face's free strip says so and the

@@ -957,6 +957,23 @@ private slots:
         QCOMPARE(SimState()[QLatin1String("selectedInput")].toInt(), panelState.selectedInput + 1);
     }
 
+    // A caller asking for the recall of the scene that is lit means it: the
+    // recall goes to the mixer (the panel's own lit button sends nothing).
+    void recallOfTheLitSceneIsSent() {
+        StartOnline();
+        ExpectReply(client->Call(QStringLiteral("RecallScene"), {QStringLiteral("A")}));
+        WaitForPolls();
+        QCOMPARE(client->Property(QStringLiteral("RecalledScene")).toString(), QStringLiteral("A"));
+        const qsizetype from = sim->Log().size();
+        ExpectReply(client->Call(QStringLiteral("RecallScene"), {QStringLiteral("A")}));
+        WaitUntilAcknowledged();
+        QCOMPARE(sim->Codes(from).count(QStringLiteral("CRCL")), 1);
+        const qsizetype pressed = sim->Log().size();
+        frmControl().SSCommand5_MouseDown(0, button, shift, x, y);
+        QTest::qWait(900);
+        QCOMPARE(sim->Codes(pressed).count(QStringLiteral("CRCL")), 0);
+    }
+
     // What a caller holds dies with it: a caller that leaves the bus with a
     // level button and a transport key held lets them go, and the controls
     // are free for the next caller.
