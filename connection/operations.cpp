@@ -306,34 +306,28 @@ CommandResult MixerOperations::ReleaseLevel(const Caller& caller, int master) {
     return CommandResult::Done;
 }
 
-// A press starts the level motion of the master, up or down; the release stops it.
+// A press starts the level motion of the master, up or down; the release
+// stops it. Either counts a step asked for and marks its command.
 void MixerOperations::PressLevelButton(int master, bool down) {
     panelState.masters[0].pendingSteps = 0;
     panelState.masters[1].pendingSteps = 0;
-    MasterSection& section = Master(master);
-    if (!down) {
-        if (section.level <= topLevel && section.pendingSteps <= maxPendingSteps) {
-            ++section.pendingSteps;
-            MarkChange(CommandKind::LevelUp);
-        }
-    } else if (section.level >= 0 && section.pendingSteps >= -maxPendingSteps) {
-        --section.pendingSteps;
-        MarkChange(CommandKind::LevelDown);
-    }
-    Transmit();
-    comm().Timer2.SetEnabled(true);
+    StepLevelButton(master, down, CommandKind::LevelUp, CommandKind::LevelDown);
 }
 
 void MixerOperations::ReleaseLevelButton(int master, bool down) {
+    StepLevelButton(master, down, CommandKind::LevelStop, CommandKind::LevelStop);
+}
+
+void MixerOperations::StepLevelButton(int master, bool down, CommandKind up, CommandKind downKind) {
     MasterSection& section = Master(master);
     if (!down) {
         if (section.level <= topLevel && section.pendingSteps <= maxPendingSteps) {
             ++section.pendingSteps;
-            MarkChange(CommandKind::LevelStop);
+            MarkChange(up);
         }
     } else if (section.level >= 0 && section.pendingSteps >= -maxPendingSteps) {
         --section.pendingSteps;
-        MarkChange(CommandKind::LevelStop);
+        MarkChange(downKind);
     }
     Transmit();
     comm().Timer2.SetEnabled(true);

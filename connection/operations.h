@@ -143,6 +143,7 @@ private:
     bool WireFree() const;
     void PressLevelButton(int master, bool down);
     void ReleaseLevelButton(int master, bool down);
+    void StepLevelButton(int master, bool down, CommandKind up, CommandKind downKind);
     void EndRecallWait();
     void StartMotion();
     void ReleaseMotion();
