@@ -687,17 +687,19 @@ void OscServer::Dispatch(Peer& peer, const Message& message) {
                 return;
             }
             command();
-            // One step: a level motion to the step beside the level shown now.
-            const int current = ReadCurrentMixerView(operations_).masterLevels.value(m);
-            const int step = current + (parts[5] == "up" ? 1 : -1);
-            if (step < LevelMotion::lowestStep || step > LevelMotion::highestStep) {
-                Instant(peer, address, CommandResult::Done); // at the end already
-                return;
+            // One step: the level button pressed and let go within the mixer's
+            // repeat time (it moves one step at the press, and one more every
+            // 100 ms while held).
+            const bool down = parts[5] == "down";
+            const CommandResult pressed = operations_.PressLevel(caller, m, down);
+            Instant(peer, address, pressed);
+            if (pressed == CommandResult::Done) {
+                const std::uint64_t holder = peer.holder;
+                QTimer::singleShot(settings_.levelTapMs, this, [this, holder, m] {
+                    operations_.ReleaseLevel(engine::Caller{engine::Caller::Kind::Remote, holder},
+                                             m);
+                });
             }
-            const auto later = Later(peer, address);
-            Instant(peer, address,
-                    operations_.SetLevel(caller, m, step,
-                                         [later](CommandResult result, int) { later(result); }));
             return;
         }
         if (control == "mute" && count == 5) {

@@ -43,7 +43,8 @@ struct OscSettings {
     int subscriptionLeaseMs = 60000; // /ardenix/subscribe lasts this long without a message
     int maxSubscribers = 16;
     int maxCommandsPerSecond = 200; // a sender's excess is dropped
-    int tapMs = 100; // a transport key tapped (sent without a value) is held this long
+    int tapMs = 100;     // a transport key tapped (sent without a value) is held this long
+    int levelTapMs = 50; // a level button pressed for one step is held this long
 
     static QList<Subnet> DefaultAllowList();
     // "CIDR[,CIDR...]"; nullopt (and `error` says why) when one is no range.
