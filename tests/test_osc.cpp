@@ -330,7 +330,7 @@ private slots:
     // for its lease; a held key is let go when that ends.
     void subscriptionsAndLeases() {
         osc::OscSettings settings;
-        settings.senderLeaseMs = 600;
+        settings.senderLeaseMs = 1500;
         StartOnline(settings);
         SimCommand(QStringLiteral("set mute A off"));
         SimCommand(QStringLiteral("set input 2"));
@@ -361,8 +361,8 @@ private slots:
         deck.Send(port, Msg("/ardenix/transport/stop", {I(1)}));
         QTRY_COMPARE_WITH_TIMEOUT(SimKey(), 2, 3000);
         QTRY_VERIFY_WITH_TIMEOUT(deck.Heard(Msg("/ardenix/transport/stop", {I(1)})), 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(SimKey(), -1, 3000);
-        QVERIFY(listener.Heard(Msg("/ardenix/transport/stop", {I(0)})));
+        QTRY_COMPARE_WITH_TIMEOUT(SimKey(), -1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(listener.Heard(Msg("/ardenix/transport/stop", {I(0)})), 3000);
         QCOMPARE(server->SubscriberCount(), 1);
         deck.heard.clear();
         SimCommand(QStringLiteral("set mute A off"));
