@@ -1,5 +1,6 @@
 #include "service/mixerservice.h"
 
+#include "connection/controlnames.h"
 #include "core/hostfacts.h"
 #include "core/state.h"
 #include "serial/serial.h"
@@ -23,29 +24,14 @@ const QString notConnectedText = QStringLiteral("the mixer is not connected");
 const QString linkLostText = QStringLiteral("the link to the mixer was lost");
 const QString endingText = QStringLiteral("ardenix is ending");
 
-constexpr std::array<const char*, 2> masterNames{"A", "B"};
-constexpr std::array<const char*, 4> sceneButtonNames{"A", "B", "C", "D"};
-// The transport keys in the panel's row, left to right.
-constexpr std::array<const char*, 7> transportKeyNames{"prev", "next",    "stop", "rewind",
-                                                       "play", "forward", "pause"};
-
-// The index of `name` in `names`, -1 when it is none of them.
-template <std::size_t N> int IndexOf(const std::array<const char*, N>& names, const QString& name) {
-    const auto found = std::find_if(names.begin(), names.end(),
-                                    [&name](const char* n) { return name == QLatin1String(n); });
-    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
-}
-
-template <std::size_t N> QString ListOf(const std::array<const char*, N>& names) {
-    QStringList list;
-    for (const char* name : names) {
-        list.append(QString::fromLatin1(name));
-    }
-    return list.join(QStringLiteral(", "));
-}
+using controlnames::IndexOf;
+using controlnames::ListOf;
+constexpr const auto& masterNames = controlnames::masters;
+constexpr const auto& sceneButtonNames = controlnames::sceneButtons;
+constexpr const auto& transportKeyNames = controlnames::transportKeys;
 
 QString MasterName(int master) {
-    return QString::fromLatin1(masterNames.at(static_cast<std::size_t>(master)));
+    return controlnames::NameOf(masterNames, master);
 }
 
 QString TransportText(CommandResult result) {
