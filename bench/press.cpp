@@ -11,6 +11,7 @@
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/panelwiring.h"
 #include "tests/support/ptypeer.h"
 
 #include <QApplication>
@@ -73,8 +74,10 @@ int Run(int presses) {
         return 1;
     }
     systemState.deviceResponding = flagTrue;
-    // The connection answers the link's events, as in the program.
+    // The connection answers the link's events, and the buttons act through
+    // the operations, as in the program.
     const connection::Supervisor supervisor(comm());
+    PanelWiring wiring;
 
     Series mute{"mute (SSCommand3(0))", {}};
     Series input{"inputs (SSCommand1)", {}};
