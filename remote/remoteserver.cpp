@@ -264,12 +264,11 @@ private:
         close_ = head.http10 || head.Header("connection").toLower() == "close";
         const QByteArray& path = head.path;
         if (path == "/" || path == "/index.html") {
-            if (head.method != "GET" && head.method != "HEAD") {
+            if (head.method != "GET") {
                 NotAllowed("GET");
                 return;
             }
-            Send(200, "text/html; charset=utf-8",
-                 head.method == "HEAD" ? QByteArray() : PageText());
+            Send(200, "text/html; charset=utf-8", PageText());
             return;
         }
         if (!path.startsWith(apiPrefix)) {

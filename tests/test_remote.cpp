@@ -238,6 +238,38 @@ private slots:
         QVERIFY2(error.contains(QStringLiteral("link")), qPrintable(error));
     }
 
+    // The [remote] group of ardenix.conf over the defaults; values that do
+    // not parse keep theirs and are told.
+    void settingsGroup() {
+        QVERIFY(QDir(configDir.path()).mkpath(QStringLiteral("ardenix")));
+        const QString path = configDir.filePath(QStringLiteral("ardenix/ardenix.conf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[other]\nport=1\n[remote]\nenabled=true\nbind=0.0.0.0\nport=8080\n"
+                   "osc-port=9000\nosc-allow=10.0.0.0/8, 192.168.1.0/24\n");
+        file.close();
+        QStringList problems;
+        RemoteSettings read = ReadRemoteSettingsFile(path, &problems);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        QVERIFY(read.enabled);
+        QCOMPARE(read.bindAddress, QStringLiteral("0.0.0.0"));
+        QCOMPARE(read.httpPort, quint16{8080});
+        QCOMPARE(read.oscPort, quint16{9000});
+        QCOMPARE(read.oscAllow,
+                 (QStringList{QStringLiteral("10.0.0.0/8"), QStringLiteral("192.168.1.0/24")}));
+        QCOMPARE(ReadRemoteSettings(QString()).httpPort, quint16{8080}); // found in XDG_CONFIG_HOME
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[remote]\nenabled=maybe\nbind=nowhere\nport=70000\nosc-allow=10.0.0.0/99\n");
+        file.close();
+        problems.clear();
+        read = ReadRemoteSettingsFile(path, &problems);
+        QCOMPARE(problems.size(), 4);
+        QVERIFY(!read.enabled);
+        QCOMPARE(read.bindAddress, QStringLiteral("127.0.0.1"));
+        QCOMPARE(read.httpPort, quint16{9470});
+        QCOMPARE(read.oscAllow, RemoteSettings().oscAllow);
+    }
+
     // Missing, wrong, Bearer and ?token; more than ten wrong tokens block
     // that address a minute, and only that one.
     void tokenRules() {
@@ -492,6 +524,26 @@ private slots:
         huge.socket.sendTextMessage(QString(70000, QLatin1Char('x')));
         QTRY_VERIFY_WITH_TIMEOUT(huge.closed, 5000);
         QCOMPARE(huge.socket.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
+
+        // A client calling faster than 200 times a second is slowed; the
+        // others are not.
+        WsClient fast(WsUrl());
+        QTRY_COMPARE_WITH_TIMEOUT(fast.messages.size(), 1, 5000);
+        for (int i = 0; i < 300; ++i) {
+            fast.socket.sendTextMessage(
+                QStringLiteral(R"({"op":"call","id":%1,"method":"Nothing","params":{}})").arg(i));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(fast.messages.size(), 301, 10000);
+        const auto busyCount =
+            std::count_if(fast.messages.begin(), fast.messages.end(), [](const QJsonObject& m) {
+                return m.value(QStringLiteral("error")).toString() == QLatin1String("Busy");
+            });
+        QVERIFY2(busyCount >= 50 && busyCount <= 100, qPrintable(QString::number(busyCount)));
+        QCOMPARE(fast.messages.at(1).value(QStringLiteral("error")).toString(),
+                 QStringLiteral("UnknownMethod"));
+        QCOMPARE(Call("SelectInput", {{QStringLiteral("input"), 5}}).status, 200);
+        fast.socket.close();
+        QTRY_VERIFY_WITH_TIMEOUT(fast.closed, 5000);
 
         // Up to 32 clients; the next is refused and the others go on.
         std::vector<std::unique_ptr<WsClient>> more;
