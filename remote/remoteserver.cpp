@@ -21,6 +21,10 @@ namespace remote {
 
 namespace {
 
+// What is read ahead of a request being answered: a head and a body.
+constexpr qint64 readBuffer = http::longestHead + largestBody + 4096;
+// A WebSocket client with this much unsent is dropped.
+constexpr qint64 droppedAbove = 16 * unsentLimit;
 // A connection that says nothing for this long is closed.
 constexpr int idleMs = 30000;
 // Holders of the remote's callers start here, apart from the bus's.
@@ -104,8 +108,13 @@ class HttpConnection : public QObject {
 public:
     HttpConnection(RemoteServer& server, QTcpSocket* socket) : server_(server), socket_(socket) {
         socket_->setParent(this);
+        // What a client sends ahead waits in the system's buffers, not here.
+        socket_->setReadBufferSize(readBuffer);
         peer_ = socket_->peerAddress();
         connect(socket_, &QTcpSocket::readyRead, this, &HttpConnection::Read);
+        // A client that does not read its answers is not answered further
+        // until it does.
+        connect(socket_, &QTcpSocket::bytesWritten, this, &HttpConnection::Read);
         connect(socket_, &QTcpSocket::disconnected, this, [this] { End(); });
         idle_.setSingleShot(true);
         idle_.setInterval(idleMs);
@@ -118,7 +127,8 @@ public:
 
     void Read() {
         idle_.start();
-        while (!answering_ && !ended_ && socket_->bytesAvailable() > 0) {
+        while (!answering_ && !ended_ && socket_->bytesAvailable() > 0 &&
+               socket_->bytesToWrite() <= unsentLimit) {
             if (!head_) {
                 if (!ReadHead()) {
                     return;
@@ -254,6 +264,7 @@ private:
         idle_.stop();
         socket_->disconnect(this);
         socket_->setParent(nullptr);
+        socket_->setReadBufferSize(0); // the WebSocket limits its messages itself
         QTcpSocket* socket = std::exchange(socket_, nullptr);
         ended_ = true;
         server_.Upgrade(socket);
@@ -420,6 +431,11 @@ public:
 
 private:
     void Send(const QJsonObject& message) {
+        if (wire_ && wire_->bytesToWrite() > droppedAbove) {
+            // It has not read for long, yet goes on calling: it is dropped.
+            socket_->abort();
+            return;
+        }
         socket_->sendTextMessage(QString::fromUtf8(Compact(message)));
     }
 

@@ -345,6 +345,14 @@ private slots:
             Raw("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX: " + QByteArray(20000, 'x') + "\r\n\r\n")
                 .status,
             431);
+        // Requests one after another on one connection are answered in turn.
+        const QByteArray keptOpen = "GET /api/v1/state?token=" + token +
+                                    " HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n\r\n";
+        const Answer both = Raw(keptOpen + "POST /api/v1/Nothing?token=" + token +
+                                " HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                                "\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}");
+        QCOMPARE(both.status, 200);
+        QVERIFY2(both.body.contains("\r\n\r\n{\"error\":\"UnknownMethod\""), both.body);
         // The server still answers.
         QCOMPARE(get("Host: 127.0.0.1:" + port + "\r\n").status, 200);
     }
