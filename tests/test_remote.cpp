@@ -353,6 +353,22 @@ private slots:
                                 "\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}");
         QCOMPARE(both.status, 200);
         QVERIFY2(both.body.contains("\r\n\r\n{\"error\":\"UnknownMethod\""), both.body);
+        // More than 200 calls a second from one address: the excess is slowed.
+        QByteArray burst;
+        for (int i = 0; i < 300; ++i) {
+            burst += "POST /api/v1/SelectInput HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                     "\r\nAuthorization: Bearer " + token + "\r\nContent-Length: 2\r\n" +
+                     (i == 299 ? "Connection: close\r\n" : "") + "\r\n{}";
+        }
+        const Answer burstAnswers = Raw(burst);
+        const QByteArray all = burstAnswers.head + "\r\n\r\n" + burstAnswers.body;
+        QCOMPARE(all.count("HTTP/1.1 "), 300);
+        const qsizetype slowed = all.count("HTTP/1.1 429");
+        QVERIFY2(slowed >= 50 && slowed <= 100, qPrintable(QString::number(slowed)));
+        QCOMPARE(all.count("HTTP/1.1 400"), 300 - slowed);
+        QCOMPARE(Request("GET", "/api/v1/state?token=" + token, {}, {}, QStringLiteral("127.0.0.2"))
+                     .status,
+                 200);
         // The server still answers.
         QCOMPARE(get("Host: 127.0.0.1:" + port + "\r\n").status, 200);
     }
