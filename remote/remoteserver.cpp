@@ -25,7 +25,9 @@ namespace {
 constexpr qint64 readBuffer = http::longestHead + largestBody + 4096;
 // A WebSocket client with this much unsent is dropped.
 constexpr qint64 droppedAbove = 16 * unsentLimit;
-// A connection that says nothing for this long is closed.
+// A connection is closed when a request takes longer than this to arrive
+// (counted from the connection, or from the last request), however slowly
+// its bytes trickle in.
 constexpr int idleMs = 30000;
 // Holders of the remote's callers start here, apart from the bus's.
 constexpr std::uint64_t firstHolder = std::uint64_t{1} << 40;
@@ -126,7 +128,6 @@ public:
     }
 
     void Read() {
-        idle_.start();
         while (!answering_ && !ended_ && socket_->bytesAvailable() > 0 &&
                socket_->bytesToWrite() <= unsentLimit) {
             if (!head_) {
@@ -140,6 +141,7 @@ public:
                 }
                 const QByteArray body = socket_->read(head_->bodyLength);
                 const http::RequestHead head = std::exchange(head_, std::nullopt).value();
+                idle_.start(); // the next request has its own time
                 Route(head, body);
             }
         }
