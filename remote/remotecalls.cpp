@@ -180,7 +180,10 @@ void Run(engine::MixerOperations& operations, const engine::Caller& caller,
     Arguments args(*method, params);
     const QString name = QLatin1String(method->name);
     const QString keyList = QStringLiteral("the keys are ") + controlnames::TransportKeyList();
-    const QPointer<QObject> alive(context);
+    // Whether the caller is still there to hear a late answer (no context: always).
+    const auto there = [alive = QPointer<QObject>(context), watched = context != nullptr] {
+        return !watched || !alive.isNull();
+    };
 
     if (name == QLatin1String("SelectInput")) {
         const auto input =
@@ -208,8 +211,8 @@ void Run(engine::MixerOperations& operations, const engine::Caller& caller,
         }
         const QString scene = controlnames::SceneButtonName(*button);
         const CommandResult result =
-            operations.RecallScene(caller, *button, [alive, answer, scene](CommandResult done) {
-                if (alive) {
+            operations.RecallScene(caller, *button, [there, answer, scene](CommandResult done) {
+                if (there()) {
                     answer(OutcomeOf(done, scene));
                 }
             });
@@ -231,9 +234,12 @@ void Run(engine::MixerOperations& operations, const engine::Caller& caller,
             Instant(pressed, controlnames::TransportText(pressed), answer);
             return;
         }
-        QTimer::singleShot(tapMs, context, [&operations, caller, answer] {
+        // The key is let go even when the caller has gone meanwhile.
+        QTimer::singleShot(tapMs, &operations, [&operations, caller, answer, there] {
             const CommandResult released = operations.ReleaseTransport(caller);
-            answer(OutcomeOf(released, controlnames::TransportText(released)));
+            if (there()) {
+                answer(OutcomeOf(released, controlnames::TransportText(released)));
+            }
         });
     } else if (name == QLatin1String("ReleaseTransport")) {
         if (args.Failed()) {
@@ -269,8 +275,8 @@ void Run(engine::MixerOperations& operations, const engine::Caller& caller,
         }
         const QString masterName = controlnames::MasterName(*master);
         const CommandResult result = operations.SetLevel(
-            caller, *master, *level, [alive, answer, masterName](CommandResult done, int reached) {
-                if (!alive) {
+            caller, *master, *level, [there, answer, masterName](CommandResult done, int reached) {
+                if (!there()) {
                     return;
                 }
                 if (done == CommandResult::Done) {

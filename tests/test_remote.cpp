@@ -416,6 +416,20 @@ private slots:
                  level.body);
         QCOMPARE(sim->Codes().filter(QStringLiteral("CLV")).isEmpty(), false);
 
+        // A caller that leaves during a tap: the key is let go all the same.
+        {
+            QTcpSocket leaving;
+            leaving.connectToHost(QHostAddress::LocalHost, server->HttpPort());
+            const QByteArray body = R"({"key":"play"})";
+            leaving.write("POST /api/v1/TapTransport HTTP/1.1\r\nHost: " + HostHeader() +
+                          "\r\nAuthorization: Bearer " + token + "\r\nContent-Length: " +
+                          QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            QTRY_COMPARE_WITH_TIMEOUT(operations.HeldTransportKey(), 4, 2000);
+            leaving.abort();
+        }
+        QTest::qWait(300);
+        QCOMPARE(operations.HeldTransportKey(), -1);
+
         // Arguments.
         const QByteArray bearer = "Authorization: Bearer " + token + "\r\n";
         QCOMPARE(Request("POST", "/api/v1/SelectInput", "not json", bearer).Error(),
