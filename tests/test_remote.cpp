@@ -459,6 +459,13 @@ private slots:
         QCOMPARE(locked.Error(), QStringLiteral("SceneLocked"));
         QCOMPARE(locked.Json().value(QStringLiteral("message")).toString(),
                  QStringLiteral("scene C is locked"));
+        const Integer onD = sceneSetup.sceneNumbers[3];
+        sceneSetup.sceneNumbers[3] = 0; // button D holds no scene
+        const Answer disabled =
+            Call("RecallScene", {{QStringLiteral("scene"), QStringLiteral("D")}});
+        sceneSetup.sceneNumbers[3] = onD;
+        QCOMPARE(disabled.status, 409);
+        QCOMPARE(disabled.Error(), QStringLiteral("Disabled"));
         SimCommand(QStringLiteral("set mute A on"));
         WaitForPolls();
         const Answer muted =
