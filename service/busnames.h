@@ -2,6 +2,8 @@
 // and programs outside the project rely on them: they never change.
 #pragma once
 
+#include "core/quoted.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -21,14 +23,9 @@ inline const QString mutedError = QStringLiteral("org.ardenix.Mixer1.Error.Muted
 inline const QString busyError = QStringLiteral("org.ardenix.Mixer1.Error.Busy");
 inline const QString disabledError = QStringLiteral("org.ardenix.Mixer1.Error.Disabled");
 
-// A caller's argument as an error text quotes it: at most the first 40
-// characters and "…" (an argument of a megabyte must not come back whole).
+// A caller's argument as an error text quotes it (at most 40 characters).
 inline QString Quoted(QStringView argument) {
-    constexpr qsizetype longest = 40;
-    if (argument.size() <= longest) {
-        return argument.toString();
-    }
-    return argument.left(longest).toString() + QChar(0x2026);
+    return QuotedArgument(argument);
 }
 
 } // namespace busnames

@@ -1,5 +1,6 @@
 #include "service/mixerservice.h"
 
+#include "connection/controlnames.h"
 #include "core/hostfacts.h"
 #include "core/state.h"
 #include "serial/serial.h"
@@ -19,57 +20,19 @@ using engine::CommandResult;
 // A tapped transport key is held this long.
 constexpr int tapMs = 100;
 
-const QString notConnectedText = QStringLiteral("the mixer is not connected");
-const QString linkLostText = QStringLiteral("the link to the mixer was lost");
-const QString endingText = QStringLiteral("ardenix is ending");
-
-constexpr std::array<const char*, 2> masterNames{"A", "B"};
-constexpr std::array<const char*, 4> sceneButtonNames{"A", "B", "C", "D"};
-// The transport keys in the panel's row, left to right.
-constexpr std::array<const char*, 7> transportKeyNames{"prev", "next",    "stop", "rewind",
-                                                       "play", "forward", "pause"};
-
-// The index of `name` in `names`, -1 when it is none of them.
-template <std::size_t N> int IndexOf(const std::array<const char*, N>& names, const QString& name) {
-    const auto found = std::find_if(names.begin(), names.end(),
-                                    [&name](const char* n) { return name == QLatin1String(n); });
-    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
-}
-
-template <std::size_t N> QString ListOf(const std::array<const char*, N>& names) {
-    QStringList list;
-    for (const char* name : names) {
-        list.append(QString::fromLatin1(name));
-    }
-    return list.join(QStringLiteral(", "));
-}
-
-QString MasterName(int master) {
-    return QString::fromLatin1(masterNames.at(static_cast<std::size_t>(master)));
-}
-
-QString TransportText(CommandResult result) {
-    return result == CommandResult::Busy
-               ? QStringLiteral("a transport key is held by another caller")
-               : QStringLiteral("the transport keys are disabled");
-}
-
-bool Online() {
-    return !host::ProgramEnding() && CurrentLinkState() == LinkState::Online;
-}
+using controlnames::MasterName;
+using controlnames::Online;
+using controlnames::TransportText;
 
 // The bus's name and text for a refused operation; `what` names the control.
 std::pair<QString, QString> ErrorOf(CommandResult result, const QString& what) {
     switch (result) {
     case CommandResult::NotConnected:
-        return {busnames::notConnectedError, host::ProgramEnding() ? endingText
-                                             : CurrentLinkState() == LinkState::Online
-                                                 ? linkLostText
-                                                 : notConnectedText};
+        return {busnames::notConnectedError, controlnames::NotConnectedText()};
     case CommandResult::SceneLocked:
-        return {busnames::sceneLockedError, QStringLiteral("scene %1 is locked").arg(what)};
+        return {busnames::sceneLockedError, controlnames::RefusalText(result, what)};
     case CommandResult::Muted:
-        return {busnames::mutedError, QStringLiteral("master %1 is muted").arg(what)};
+        return {busnames::mutedError, controlnames::RefusalText(result, what)};
     case CommandResult::Busy:
         return {busnames::busyError, what};
     case CommandResult::Disabled:
@@ -114,12 +77,7 @@ MixerView MixerService::View() const {
 
 // The text of a level operation's refusal: the master itself, or what holds it.
 QString MixerService::LevelText(CommandResult result, int master) const {
-    if (result != CommandResult::Busy) {
-        return MasterName(master);
-    }
-    const int held = operations_.HeldLevelMaster();
-    return held >= 0 ? QStringLiteral("the level button of master %1 is held").arg(MasterName(held))
-                     : QStringLiteral("a level motion is under way");
+    return controlnames::LevelText(operations_, result, master);
 }
 
 engine::Caller MixerService::CallerNow() {
@@ -161,8 +119,7 @@ void MixerService::Instant(const std::function<CommandResult()>& operation,
     underWay_.erase(found);
     if (result == CommandResult::Done && !Online()) {
         // Sending found the port dead: the link is down, and the caller hears it.
-        bus_.send(call.createErrorReply(busnames::notConnectedError,
-                                        host::ProgramEnding() ? endingText : linkLostText));
+        bus_.send(call.createErrorReply(busnames::notConnectedError, controlnames::LinkLostText()));
         return;
     }
     Reply(call, result, what(result));
@@ -190,7 +147,7 @@ void MixerService::RefuseArgumentTypes(const QString& expected) {
 }
 
 int MixerService::MasterArgument(const QString& master) {
-    const int m = IndexOf(masterNames, master);
+    const int m = controlnames::MasterIndex(master);
     if (m < 0) {
         FailArgument(QStringLiteral("no master \"%1\": the masters are A and B")
                          .arg(busnames::Quoted(master)));
@@ -199,10 +156,10 @@ int MixerService::MasterArgument(const QString& master) {
 }
 
 int MixerService::TransportKeyArgument(const QString& key) {
-    const int k = IndexOf(transportKeyNames, key);
+    const int k = controlnames::TransportKeyIndex(key);
     if (k < 0) {
         FailArgument(QStringLiteral("no transport key \"%1\": the keys are %2")
-                         .arg(busnames::Quoted(key), ListOf(transportKeyNames)));
+                         .arg(busnames::Quoted(key), controlnames::TransportKeyList()));
     }
     return k;
 }
@@ -232,13 +189,13 @@ void MixerService::SetMute(const QString& master, bool muted) {
 // --- Scenes ------------------------------------------------------------------
 
 void MixerService::RecallScene(const QString& button) {
-    const int k = IndexOf(sceneButtonNames, button);
+    const int k = controlnames::SceneButtonIndex(button);
     if (k < 0) {
         FailArgument(QStringLiteral("no scene button \"%1\": the buttons are A, B, C and D")
                          .arg(busnames::Quoted(button)));
         return;
     }
-    const QString name = QString::fromLatin1(sceneButtonNames.at(static_cast<std::size_t>(k)));
+    const QString name = controlnames::SceneButtonName(k);
     const QDBusMessage call = message();
     const QPointer<MixerService> self(this);
     const CommandResult result =
@@ -385,8 +342,7 @@ void MixerService::LinkStateChanged(LinkState state) {
     // The instant calls under way hear it at once, even while the user is
     // still being told of the loss.
     for (const auto& [number, call] : std::exchange(underWay_, {})) {
-        bus_.send(call.createErrorReply(busnames::notConnectedError,
-                                        host::ProgramEnding() ? endingText : linkLostText));
+        bus_.send(call.createErrorReply(busnames::notConnectedError, controlnames::LinkLostText()));
     }
 }
 
