@@ -1,11 +1,10 @@
 #include "core/remotetoken.h"
 
-#include "core/settings.h"
-
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSettings>
-#include <QUrl>
+#include <QStandardPaths>
 
 #include <array>
 #include <cerrno>
@@ -15,247 +14,165 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace remote {
+namespace remotetoken {
 
 namespace {
 
-constexpr int tokenBytes = 32;
-constexpr int shortestToken = 22; // 128 bits as URL-safe text
-constexpr qint64 longestTokenFile = 4096;
+constexpr qsizetype longestToken = 1024;
 
-QString SystemError(const QString& what, const QString& path, int error) {
-    return QStringLiteral("%1 %2: %3")
-        .arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
-}
-
-// A file descriptor that closes itself.
-class FileDescriptor {
+// A file descriptor closed when it goes.
+class Descriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
         if (fd_ >= 0) {
             ::close(fd_);
         }
     }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
 
 private:
     int fd_;
 };
 
-bool UrlSafe(const QByteArray& text) {
-    if (text.size() < shortestToken) {
+QString ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QByteArray NewToken() {
+    std::array<quint32, 6> words{};
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    const QByteArray bytes(reinterpret_cast<const char*>(words.data()),
+                           static_cast<qsizetype>(sizeof(words)));
+    return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+// Reads the token from an existing file; nothing when it is missing (errno
+// ENOENT) or not to be trusted (`problem` says why).
+std::optional<QByteArray> ReadExisting(const QString& path, QString* problem, bool* missing) {
+    *missing = false;
+    const QByteArray name = QFile::encodeName(path);
+    const Descriptor file(::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            *missing = true;
+        } else if (error == ELOOP) {
+            *problem = QStringLiteral("%1 is a symbolic link; a link is not followed").arg(path);
+        } else {
+            *problem = QStringLiteral("%1: %2").arg(path, ErrorText(error));
+        }
+        return std::nullopt;
+    }
+    struct stat facts {};
+    if (::fstat(file.get(), &facts) != 0) {
+        *problem = QStringLiteral("%1: %2").arg(path, ErrorText(errno));
+        return std::nullopt;
+    }
+    if (!S_ISREG(facts.st_mode)) {
+        *problem = QStringLiteral("%1 is not a regular file").arg(path);
+        return std::nullopt;
+    }
+    if ((facts.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        *problem = QStringLiteral("%1 may be read by other users (mode %2); chmod 600 it")
+                       .arg(path)
+                       .arg(facts.st_mode & 0777, 3, 8, QLatin1Char('0'));
+        return std::nullopt;
+    }
+    if (facts.st_uid != ::getuid()) {
+        *problem = QStringLiteral("%1 belongs to another user").arg(path);
+        return std::nullopt;
+    }
+    QByteArray text(longestToken + 1, '\0');
+    const ssize_t got = ::read(file.get(), text.data(), static_cast<size_t>(text.size()));
+    if (got < 0) {
+        *problem = QStringLiteral("%1: %2").arg(path, ErrorText(errno));
+        return std::nullopt;
+    }
+    text.truncate(got);
+    text = text.trimmed();
+    if (text.isEmpty() || text.size() > longestToken) {
+        *problem = QStringLiteral("%1 holds no token; remove it to have a new one made").arg(path);
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Writes a new token to a file of its own beside `path` and links it there:
+// the token file appears whole, or not at all when another made it first.
+bool Create(const QString& path, QString* problem) {
+    const QString directory = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(directory)) {
+        *problem = QStringLiteral("cannot make the folder %1").arg(directory);
         return false;
     }
-    for (const char c : text) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                        (c >= '0' && c <= '9') || c == '-' || c == '_';
-        if (!ok) {
+    const QByteArray token = NewToken() + '\n';
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray draft =
+        target + ".new-" + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+    {
+        const Descriptor file(
+            ::open(draft.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (file.get() < 0) {
+            *problem = QStringLiteral("cannot create %1: %2").arg(path, ErrorText(errno));
             return false;
         }
+        if (::write(file.get(), token.constData(), static_cast<size_t>(token.size())) !=
+                token.size() ||
+            ::fsync(file.get()) != 0) {
+            *problem = QStringLiteral("cannot write %1: %2").arg(path, ErrorText(errno));
+            ::unlink(draft.constData());
+            return false;
+        }
+    }
+    const bool linked = ::link(draft.constData(), target.constData()) == 0;
+    const int error = errno;
+    ::unlink(draft.constData());
+    if (!linked && error != EEXIST) {
+        *problem = QStringLiteral("cannot create %1: %2").arg(path, ErrorText(error));
+        return false;
     }
     return true;
 }
 
-QByteArray NewToken() {
-    std::array<quint32, tokenBytes / 4> words{};
-    QRandomGenerator::system()->fillRange(words.data(), words.size());
-    const QByteArray bytes(reinterpret_cast<const char*>(words.data()), tokenBytes);
-    return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-}
-
-enum class ReadOutcome { Read, Missing, Failed };
-
-struct ReadAttempt {
-    ReadOutcome outcome = ReadOutcome::Failed;
-    QByteArray token;
-    QString error;
-};
-
-ReadAttempt ReadTokenFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    FileDescriptor fd(::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) {
-        const int error = errno;
-        if (error == ENOENT) {
-            return {ReadOutcome::Missing, {}, {}};
-        }
-        if (error == ELOOP) {
-            return {
-                ReadOutcome::Failed, {}, QStringLiteral("the token file %1 is a link").arg(path)};
-        }
-        return {ReadOutcome::Failed, {}, SystemError(QStringLiteral("cannot read"), path, error)};
-    }
-    struct stat facts {};
-    if (::fstat(fd.get(), &facts) != 0) {
-        return {ReadOutcome::Failed, {}, SystemError(QStringLiteral("cannot read"), path, errno)};
-    }
-    if (!S_ISREG(facts.st_mode) || facts.st_uid != ::geteuid()) {
-        return {ReadOutcome::Failed,
-                {},
-                QStringLiteral("the token file %1 is not a regular file of this user").arg(path)};
-    }
-    if ((facts.st_mode & (S_IRWXG | S_IRWXO)) != 0 && ::fchmod(fd.get(), S_IRUSR | S_IWUSR) != 0) {
-        return {ReadOutcome::Failed,
-                {},
-                SystemError(QStringLiteral("cannot make private"), path, errno)};
-    }
-    if (facts.st_size > longestTokenFile) {
-        return {ReadOutcome::Failed, {}, QStringLiteral("the token file %1 is too long").arg(path)};
-    }
-    QByteArray content(static_cast<qsizetype>(facts.st_size), '\0');
-    qsizetype got = 0;
-    while (got < content.size()) {
-        const ssize_t n =
-            ::read(fd.get(), content.data() + got, static_cast<std::size_t>(content.size() - got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return {
-                ReadOutcome::Failed, {}, SystemError(QStringLiteral("cannot read"), path, errno)};
-        }
-        if (n == 0) {
-            break;
-        }
-        got += n;
-    }
-    content.truncate(got);
-    const QByteArray token = content.trimmed();
-    if (!UrlSafe(token)) {
-        return {ReadOutcome::Failed,
-                {},
-                QStringLiteral("the token file %1 holds no usable token (at least %2 characters of "
-                               "A-Z, a-z, 0-9, - and _); remove it to have a new one made")
-                    .arg(path)
-                    .arg(shortestToken)};
-    }
-    return {ReadOutcome::Read, token, {}};
-}
-
-// Writes a new token into a private temporary file beside `path`, then gives
-// it the name unless another program got there first.
-ReadAttempt CreateTokenFile(const QString& path) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        return {ReadOutcome::Failed, {}, QStringLiteral("cannot make the folder %1").arg(folder)};
-    }
-    QByteArray pattern = QFile::encodeName(path) + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC)); // mode 0600
-    if (fd.get() < 0) {
-        return {
-            ReadOutcome::Failed, {}, SystemError(QStringLiteral("cannot write"), folder, errno)};
-    }
-    const QByteArray token = NewToken();
-    const QByteArray line = token + '\n';
-    qsizetype put = 0;
-    while (put < line.size()) {
-        const ssize_t n =
-            ::write(fd.get(), line.constData() + put, static_cast<std::size_t>(line.size() - put));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            const int error = errno;
-            ::unlink(pattern.constData());
-            return {
-                ReadOutcome::Failed, {}, SystemError(QStringLiteral("cannot write"), path, error)};
-        }
-        put += n;
-    }
-    if (::fsync(fd.get()) != 0) {
-        const int error = errno;
-        ::unlink(pattern.constData());
-        return {ReadOutcome::Failed, {}, SystemError(QStringLiteral("cannot write"), path, error)};
-    }
-    const int linked = ::link(pattern.constData(), QFile::encodeName(path).constData());
-    const int error = errno;
-    ::unlink(pattern.constData());
-    if (linked == 0) {
-        return {ReadOutcome::Read, token, {}};
-    }
-    if (error == EEXIST) {
-        return ReadTokenFile(path); // made by another program meanwhile
-    }
-    return {ReadOutcome::Failed, {}, SystemError(QStringLiteral("cannot write"), path, error)};
-}
-
 } // namespace
 
-QString TokenFilePath() {
-    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString folder = QDir::isAbsolutePath(configHome)
-                               ? configHome
-                               : QDir::homePath() + QStringLiteral("/.config");
-    return QDir(folder).filePath(QStringLiteral("ardenix/remote-token"));
+QString TokenPath() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config)) {
+        config = QDir::homePath() + QStringLiteral("/.config");
+    }
+    return config + QStringLiteral("/ardenix/remote-token");
 }
 
-TokenResult CurrentToken() {
-    const QString given = qEnvironmentVariable("ARDENIX_REMOTE_TOKEN");
+std::optional<QByteArray> Load(QString* problem) {
+    const QByteArray given = qgetenv("ARDENIX_REMOTE_TOKEN").trimmed();
     if (!given.isEmpty()) {
-        return {given, {}};
+        return given;
     }
-    return LoadOrCreateToken(TokenFilePath());
+    const QString path = TokenPath();
+    bool missing = false;
+    if (auto token = ReadExisting(path, problem, &missing)) {
+        return token;
+    }
+    if (!missing || !Create(path, problem)) {
+        return std::nullopt;
+    }
+    return ReadExisting(path, problem, &missing);
 }
 
-TokenResult LoadOrCreateToken(const QString& path) {
-    ReadAttempt attempt = ReadTokenFile(path);
-    if (attempt.outcome == ReadOutcome::Missing) {
-        attempt = CreateTokenFile(path);
+bool Matches(const QByteArray& given, const QByteArray& token) {
+    // Every byte of the given text is looked at, whatever the token's length.
+    unsigned difference = given.size() == token.size() ? 0U : 1U;
+    const qsizetype length = token.size();
+    for (qsizetype i = 0; i < given.size(); ++i) {
+        const char expected = length > 0 ? token.at(i % length) : '\0';
+        difference |= static_cast<unsigned>(static_cast<unsigned char>(given.at(i)) ^
+                                            static_cast<unsigned char>(expected));
     }
-    if (attempt.outcome != ReadOutcome::Read) {
-        return {{}, attempt.error};
-    }
-    return {QString::fromLatin1(attempt.token), {}};
+    return difference == 0 && length > 0;
 }
 
-bool SameToken(QByteArrayView given, QByteArrayView expected) {
-    // Every byte of the expected token is looked at whatever the given one holds.
-    unsigned difference = given.size() == expected.size() ? 0U : 1U;
-    for (qsizetype i = 0; i < expected.size(); ++i) {
-        const auto mine = static_cast<unsigned char>(expected[i]);
-        const auto theirs = i < given.size() ? static_cast<unsigned char>(given[i])
-                                             : static_cast<unsigned char>(~mine);
-        difference |= static_cast<unsigned>(mine ^ theirs);
-    }
-    return difference == 0U && !expected.isEmpty();
-}
-
-RemotePlace ReadRemotePlace(const QString& programDirectory) {
-    RemotePlace place;
-    const settings::SettingsLocation location =
-        settings::FindSettingsFile(QStringLiteral("ardenix.conf"), programDirectory, {});
-    if (!QFileInfo(location.path).isFile()) {
-        return place;
-    }
-    QSettings file(location.path, QSettings::IniFormat);
-    file.beginGroup(QStringLiteral("remote"));
-    const QString bind = file.value(QStringLiteral("remote-bind")).toString().trimmed();
-    if (!bind.isEmpty()) {
-        place.bind = bind;
-    }
-    bool ok = false;
-    const uint port = file.value(QStringLiteral("remote-port")).toString().trimmed().toUInt(&ok);
-    if (ok && port <= 65535) {
-        place.port = static_cast<quint16>(port);
-    }
-    return place;
-}
-
-QString PageAddress(const RemotePlace& place, const QString& token, const QString& hostName) {
-    QString host = place.bind;
-    if (host == QLatin1String("0.0.0.0") || host == QLatin1String("::") ||
-        host == QLatin1String("[::]") || host == QLatin1String("*")) {
-        host = hostName;
-    } else if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('['))) {
-        host = QLatin1Char('[') + host + QLatin1Char(']');
-    }
-    return QStringLiteral("http://%1:%2/#token=%3")
-        .arg(host)
-        .arg(place.port)
-        .arg(QString::fromLatin1(QUrl::toPercentEncoding(token)));
-}
-
-} // namespace remote
+} // namespace remotetoken

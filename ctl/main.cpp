@@ -1,5 +1,6 @@
 // ardenixctl: operates and watches the Dorvane mixer through the running
 // ardenix panel, over the session bus.
+#include "core/remoteaddress.h"
 #include "core/remotetoken.h"
 #include "core/stopsignals.h"
 #include "ctl/commandline.h"
@@ -219,13 +220,14 @@ private:
 // The page's address with the token, and where qrencode is installed and the
 // address goes to a terminal, its QR code below it.
 int Remote() {
-    const remote::TokenResult token = remote::CurrentToken();
-    if (!token.error.isEmpty()) {
-        return Failure(token.error);
+    QString problem;
+    const std::optional<QByteArray> token = remotetoken::Load(&problem);
+    if (!token) {
+        return Failure(problem);
     }
     const QString address =
-        remote::PageAddress(remote::ReadRemotePlace(QCoreApplication::applicationDirPath()),
-                            token.token, QSysInfo::machineHostName());
+        remoteaddress::PageAddress(remoteaddress::ReadPlace(QCoreApplication::applicationDirPath()),
+                                   QString::fromUtf8(*token), QSysInfo::machineHostName());
     Print(address + QLatin1Char('\n'));
     const QString qrencode = QStandardPaths::findExecutable(QStringLiteral("qrencode"));
     if (qrencode.isEmpty() || ::isatty(STDOUT_FILENO) == 0) {
