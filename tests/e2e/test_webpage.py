@@ -134,7 +134,7 @@ class TestWebPage(unittest.TestCase):
             os.makedirs(runtime, mode=0o700)
 
             bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                                   stdout=subprocess.PIPE)
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             cls.children.append(bus)
             bus_address = bus.stdout.readline().decode().strip()
 
