@@ -44,13 +44,14 @@ std::optional<Command> CommandNamed(const QString& name) {
         const char* name;
         Command command;
     };
-    constexpr std::array<Entry, 7> commands{{{"status", Command::Status},
+    constexpr std::array<Entry, 8> commands{{{"status", Command::Status},
                                              {"input", Command::Input},
                                              {"mute", Command::Mute},
                                              {"recall", Command::Recall},
                                              {"level", Command::Level},
                                              {"transport", Command::Transport},
-                                             {"watch", Command::Watch}}};
+                                             {"watch", Command::Watch},
+                                             {"remote", Command::Remote}}};
     for (const Entry& entry : commands) {
         if (name == QLatin1String(entry.name)) {
             return entry.command;
@@ -65,9 +66,12 @@ Parsed Complete(Request request, const QStringList& words) {
     switch (request.command) {
     case Command::Status:
     case Command::Watch:
+    case Command::Remote:
         if (!expect(0)) {
             return Error(QStringLiteral("%1 takes no arguments")
-                             .arg(request.command == Command::Status ? "status" : "watch"));
+                             .arg(request.command == Command::Status  ? "status"
+                                  : request.command == Command::Watch ? "watch"
+                                                                      : "remote"));
         }
         break;
     case Command::Input: {
@@ -219,6 +223,10 @@ QString HelpText() {
         "                           the current values, then one line for each change\n"
         "                           until interrupted; waits for the panel to start\n"
         "                           when it is not running\n"
+        "  remote                   the address of the remote control's web page with\n"
+        "                           its access token (and a QR code for a phone when\n"
+        "                           qrencode is installed and the output is a terminal);\n"
+        "                           makes the token when there is none yet\n"
         "\n"
         "Options:\n"
         "  --json                   status, watch: JSON, one object per line\n"

@@ -8,7 +8,7 @@
 
 namespace ctl {
 
-enum class Command { Help, Version, Status, Input, Mute, Recall, Level, Transport, Watch };
+enum class Command { Help, Version, Status, Input, Mute, Recall, Level, Transport, Watch, Remote };
 enum class MuteAction { On, Off, Toggle };
 
 struct Request {

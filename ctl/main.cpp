@@ -1,5 +1,7 @@
 // ardenixctl: operates and watches the Dorvane mixer through the running
 // ardenix panel, over the session bus.
+#include "core/remoteaddress.h"
+#include "core/remotetoken.h"
 #include "core/stopsignals.h"
 #include "ctl/commandline.h"
 #include "ctl/mixerclient.h"
@@ -12,9 +14,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -210,7 +217,36 @@ private:
     int status_ = success;
 };
 
+// The page's address with the token, and where qrencode is installed and the
+// address goes to a terminal, its QR code below it.
+int Remote() {
+    QString problem;
+    const std::optional<QByteArray> token = remotetoken::Load(&problem);
+    if (!token) {
+        return Failure(problem);
+    }
+    const QString address =
+        remoteaddress::PageAddress(remoteaddress::ReadPlace(QCoreApplication::applicationDirPath()),
+                                   QString::fromUtf8(*token), QSysInfo::machineHostName());
+    Print(address + QLatin1Char('\n'));
+    const QString qrencode = QStandardPaths::findExecutable(QStringLiteral("qrencode"));
+    if (qrencode.isEmpty() || ::isatty(STDOUT_FILENO) == 0) {
+        return success;
+    }
+    QProcess drawing;
+    drawing.start(qrencode, {QStringLiteral("-t"), QStringLiteral("UTF8"), QStringLiteral("-o"),
+                             QStringLiteral("-"), address});
+    if (drawing.waitForFinished(callTimeoutMs) && drawing.exitStatus() == QProcess::NormalExit &&
+        drawing.exitCode() == 0) {
+        Print(QString::fromUtf8(drawing.readAllStandardOutput()));
+    }
+    return success;
+}
+
 int Run(const Request& request) {
+    if (request.command == Command::Remote) {
+        return Remote(); // needs no bus
+    }
     MixerClient client;
     switch (request.command) {
     case Command::Help:
@@ -238,6 +274,8 @@ int Run(const Request& request) {
         Watcher watcher(client, request);
         return watcher.Run();
     }
+    case Command::Remote:
+        break;
     }
     return usageError;
 }

@@ -22,6 +22,7 @@
 
 #include <QFont>
 #include <QPixmap>
+#include <QPointer>
 
 #include <array>
 
@@ -88,6 +89,8 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    // The window's menu: "Remote…" (panel/remote.cpp).
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void PlaceControls();
@@ -105,6 +108,8 @@ private:
     static constexpr char storedMugenPicture[] = "mugen_off.bmp";
 
     KeyHolds keyHolds_; // the buttons the panel's keys hold
+    // The "Remote…" window, made on first use; a child of the panel.
+    QPointer<class RemoteDialog> remoteDialog_;
 
     QPixmap face_;
     bool placedOnScreen_ = false;

@@ -22,6 +22,14 @@ class MixerOperations; // connection/operations.h
 // program's wiring before the panel is shown.
 void SetPanelOperations(engine::MixerOperations* operations);
 
+// Where the remote control's web page is, with its token
+// (http://HOST:PORT/#token=T); empty while the remote control is off. The
+// panel's context menu offers "Remote…" to show it. Set by the program's
+// wiring; none set reads as off.
+void SetRemoteAddressProvider(std::function<QString()> provider);
+// The text of the context menu's entry when the remote control is off.
+inline constexpr char remoteOffText[] = "Remote control is off (start with --remote)";
+
 // The main panel, loaded on first touch (its load handler runs then).
 FrmControl& frmControl();
 bool FrmControlLoaded();

@@ -4,7 +4,7 @@
 #include "core/quoted.h"
 #include "remote/httprequest.h"
 #include "remote/remotecalls.h"
-#include "remote/token.h"
+#include "core/remotetoken.h"
 
 #include <QFile>
 #include <QHostInfo>

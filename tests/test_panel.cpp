@@ -3,12 +3,15 @@
 #include "core/state.h"
 #include "host/host.h"
 #include "panel/frmcontrol.h"
+#include "panel/remotedialog.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
 #include "tests/support/panelsetup.h"
 #include "tests/support/panelwiring.h"
 #include "tests/support/ptypeer.h"
 
+#include <QMenu>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <stdexcept>
@@ -568,6 +571,57 @@ private slots:
         QCOMPARE(timer2Ticks, Integer(32767));
         timer2Ticks = 0;
         form.hide();
+    }
+
+    // The context menu's "Remote…" shows the address given by the wiring in a
+    // window beside the panel (with its QR code where qrencode is installed);
+    // without an address the entry says the remote control is off.
+    void remoteEntryShowsTheAddress() {
+        FrmControl& form = frmControl();
+        const auto openMenu = [&form]() -> QMenu* {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                                    form.mapToGlobal(QPoint(10, 10)));
+            QApplication::sendEvent(&form, &event);
+            for (QMenu* menu : form.findChildren<QMenu*>()) {
+                if (menu->isVisible()) {
+                    return menu;
+                }
+            }
+            return nullptr;
+        };
+        const QString address = QStringLiteral("http://127.0.0.1:9470/#token=panel-test-token");
+        SetRemoteAddressProvider([address] { return address; });
+        QMenu* menu = openMenu();
+        QVERIFY(menu != nullptr);
+        QCOMPARE(menu->actions().size(), 1);
+        QAction* remote = menu->actions().first();
+        QCOMPARE(remote->text(), QStringLiteral("Remote\u2026"));
+        QVERIFY(remote->isEnabled());
+        remote->trigger();
+        menu->close();
+        auto* dialog = form.findChild<RemoteDialog*>();
+        QVERIFY(dialog != nullptr);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!dialog->isModal());
+        QCOMPARE(dialog->Address(), address);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->CodeSettled(), 10000);
+        if (!QStandardPaths::findExecutable(QStringLiteral("qrencode")).isEmpty()) {
+            // A QR code is square, with a quiet zone of white around it.
+            const QImage code = dialog->Code().toImage();
+            QVERIFY(!code.isNull());
+            QCOMPARE(code.width(), code.height());
+            QVERIFY(code.width() >= 21 * 6);
+            QCOMPARE(QColor(code.pixel(1, 1)), QColor(Qt::white));
+        }
+        dialog->close();
+
+        SetRemoteAddressProvider({});
+        menu = openMenu();
+        QVERIFY(menu != nullptr);
+        QCOMPARE(menu->actions().first()->text(),
+                 QStringLiteral("Remote control is off (start with --remote)"));
+        QVERIFY(!menu->actions().first()->isEnabled());
+        menu->close();
     }
 };
 

@@ -14,7 +14,7 @@
 #include "host/host.h"
 #include "panel/panel.h"
 #include "remote/remoteserver.h"
-#include "remote/token.h"
+#include "core/remotetoken.h"
 #include "serial/serial.h"
 #include "tests/support/casechildren.h"
 #include "tests/support/simprocess.h"

@@ -13,6 +13,7 @@ packages=(
     fonts-liberation fonts-ipafont-gothic fontconfig
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file lintian
+    chromium chromium-driver python3-selenium qrencode
 )
 
 missing=()

@@ -1,4 +1,4 @@
-#include "remote/token.h"
+#include "core/remotetoken.h"
 
 #include <QDir>
 #include <QFile>
