@@ -1,5 +1,6 @@
 // ardenix: the Dorvane remote-control panel, or (--headless) the same engine
 // and its session-bus service without a window.
+#include "app/networkremote.h"
 #include "app/options.h"
 #include "app/startup.h"
 #include "app/wiring.h"
@@ -132,6 +133,12 @@ int main(int argc, char* argv[]) {
     // second start find the program while it makes the first contact.
     const automation::Automation automation(operations,
                                             windowless ? std::function<void()>() : &RaisePanel);
+    // The network remote, when it is switched on; the panel shows its address.
+    const std::unique_ptr<NetworkRemote> network = NetworkRemote::Start(operations, options, &Say);
+    if (!windowless) {
+        SetRemoteAddressProvider(
+            [&network] { return network ? network->PageAddress() : QString(); });
+    }
     Main(windowless ? &supervisor : nullptr);
     int status = 0;
     if (!host::ProgramEnding()) {

@@ -75,8 +75,8 @@ ProgramOptions ParseProgramOptions(const QStringList& arguments) {
     if (parser.isSet(oscAllowOption)) {
         options.oscAllow = parser.value(oscAllowOption);
     }
-    for (const auto& [option, target] :
-         {std::pair{&remotePortOption, &options.remotePort}, std::pair{&oscPortOption, &options.oscPort}}) {
+    for (const auto& [option, target] : {std::pair{&remotePortOption, &options.remotePort},
+                                         std::pair{&oscPortOption, &options.oscPort}}) {
         if (!parser.isSet(*option)) {
             continue;
         }
@@ -84,8 +84,7 @@ ProgramOptions ParseProgramOptions(const QStringList& arguments) {
         if (!*target) {
             options.action = ProgramOptions::Action::UsageError;
             options.error = QStringLiteral("--%1 needs a port number 0..65535, not \"%2\".")
-                                .arg(option->names().constFirst(),
-                                     parser.value(*option).left(40));
+                                .arg(option->names().constFirst(), parser.value(*option).left(40));
             return options;
         }
     }

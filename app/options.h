@@ -19,13 +19,13 @@ struct ProgramOptions {
     bool headless = false; // --headless: the engine and the bus service, no window
     // The network remote: each set only when given (the [remote] group of
     // ardenix.conf gives the rest).
-    bool remote = false;                    // --remote
-    std::optional<QString> remoteBind;      // --remote-bind ADDR
-    std::optional<quint16> remotePort;      // --remote-port N
-    std::optional<quint16> oscPort;         // --osc-port N
-    std::optional<QString> oscAllow;        // --osc-allow CIDR[,CIDR...]
-    QStringList words;     // the words that are no options, in order
-    QString error;         // for UsageError: one line saying what is wrong
+    bool remote = false;               // --remote
+    std::optional<QString> remoteBind; // --remote-bind ADDR
+    std::optional<quint16> remotePort; // --remote-port N
+    std::optional<quint16> oscPort;    // --osc-port N
+    std::optional<QString> oscAllow;   // --osc-allow CIDR[,CIDR...]
+    QStringList words;                 // the words that are no options, in order
+    QString error;                     // for UsageError: one line saying what is wrong
 };
 
 // `arguments` are the program's arguments without its own name.

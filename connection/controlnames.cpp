@@ -9,7 +9,6 @@
 
 namespace controlnames {
 
-
 int MasterIndex(QStringView name) {
     return IndexOf(masters, name.toString());
 }

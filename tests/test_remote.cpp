@@ -10,14 +10,15 @@
 #include "app/wiring.h"
 #include "connection/supervisor.h"
 #include "core/observers.h"
+#include "core/remotetoken.h"
 #include "core/state.h"
 #include "host/host.h"
 #include "panel/panel.h"
 #include "remote/remoteserver.h"
-#include "core/remotetoken.h"
 #include "serial/serial.h"
 #include "tests/support/casechildren.h"
 #include "tests/support/simprocess.h"
+#include "tests/support/statuscounter.h"
 #include "windows/windows.h"
 
 #include <QFile>
@@ -63,17 +64,6 @@ public:
     bool closed = false;
 };
 
-// Counts the status replies applied to the mirrored state.
-class StatusCounter : public StateObserver {
-public:
-    int applied = 0;
-    void ReplyApplied(RequestKind kind) override {
-        if (kind == RequestKind::Status) {
-            ++applied;
-        }
-    }
-};
-
 } // namespace
 
 class TestRemote : public QObject {
@@ -83,6 +73,7 @@ class TestRemote : public QObject {
     host::LoneMessage connectionMessage;
     engine::MixerOperations operations;
     QTemporaryDir configDir;
+    QTemporaryDir runtimeDir; // the single-instance lock of this process alone
     StatusCounter polls;
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<remote::RemoteServer> server;
@@ -183,6 +174,7 @@ private slots:
         supervisor = std::make_unique<connection::Supervisor>(comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         qputenv("ARDENIX_REMOTE_TOKEN", token);
         host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });
         Subscribe(polls);
@@ -376,6 +368,9 @@ private slots:
     // Every method sends its frames; the refusals have their names and statuses.
     void methodsAndErrors() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         const auto firstCode = [this](const QByteArray& method, const QJsonObject& params,
                                       int status = 200) {
             QString code;
@@ -501,6 +496,9 @@ private slots:
     // refused and a wrong token refused before any state.
     void webSocket() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         SimCommand(QStringLiteral("set input 1"));
         WaitForPolls();
         WsClient first(WsUrl());

@@ -23,6 +23,7 @@
 #include "tests/support/casechildren.h"
 #include "tests/support/privatebus.h"
 #include "tests/support/simprocess.h"
+#include "tests/support/statuscounter.h"
 #include "windows/windows.h"
 
 #include <QApplication>
@@ -124,17 +125,6 @@ QStringList PanelLook() {
     }
     return look;
 }
-
-// Counts the status replies applied to the mirrored state.
-class StatusCounter : public StateObserver {
-public:
-    int applied = 0;
-    void ReplyApplied(RequestKind kind) override {
-        if (kind == RequestKind::Status) {
-            ++applied;
-        }
-    }
-};
 
 } // namespace
 
@@ -273,6 +263,9 @@ private slots:
     // The live introspection names exactly what the interface file says.
     void introspectionMatchesTheInterfaceFile() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         QFile file(QStringLiteral(ARDENIX_SOURCE_DIR "/service/org.ardenix.Mixer1.xml"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList interfaces{QStringLiteral("org.ardenix.Mixer1"),
@@ -385,6 +378,9 @@ private slots:
 
     void methodsSendThePanelsFrames() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         FrmControl& panel = frmControl();
         const auto baseline = [this](const QStringList& commands) {
             return [this, commands] {
@@ -494,6 +490,9 @@ private slots:
     // status polls of the change.
     void mixerChangesAreAnnouncedOnce() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         SimCommand(QStringLiteral("set mute B off"));
         SimCommand(QStringLiteral("set level A 5"));
         SimCommand(QStringLiteral("set input 1"));
@@ -534,6 +533,9 @@ private slots:
 
     void nothingIsAnnouncedWhileNothingChanges() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         WaitForPolls(2);
         QTest::qWait(100);
         client->announcements.clear();
@@ -547,6 +549,9 @@ private slots:
     // NotConnected and sends nothing; a level motion under way ends so too.
     void notConnectedWhileTheMixerIsSilent() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         SimCommand(QStringLiteral("set mute A off"));
         SimCommand(QStringLiteral("set level A 0"));
         WaitForPolls();
@@ -602,6 +607,9 @@ private slots:
     // waits for the message to be closed, but the call has its answer at once.
     void linkLostByAPressIsAnsweredAtOnce() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         comm().Timer2.SetEnabled(false); // no poll finds the loss first: the press does
         QTest::qWait(300);
         SimCommand(QStringLiteral("unplug"));
@@ -627,6 +635,9 @@ private slots:
 
     void lockedScenesAndMutedMasters() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         // The settings file locks the scene on button C.
         const Integer code = sceneSetup.sceneNumbers[2];
         QVERIFY(code >= firstSceneCode && code <= lastSceneCode);
@@ -656,6 +667,9 @@ private slots:
 
     void badArgumentsAreRefused() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         const qsizetype from = sim->Log().size();
         const QList<std::pair<QString, QVariantList>> calls{
             {QStringLiteral("SelectInput"), {0}},
@@ -720,6 +734,9 @@ private slots:
     // running SetLevel with the step it reached.
     void longCallsRunAlone() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         SimCommand(QStringLiteral("set mute A off"));
         SimCommand(QStringLiteral("set level A 2"));
         SimCommand(QStringLiteral("set input 1"));
@@ -852,6 +869,9 @@ private slots:
 
     void activateRaisesThePanel() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         FrmControl& panel = frmControl();
         panel.showMinimized();
         QTRY_VERIFY(panel.isMinimized());
@@ -865,6 +885,9 @@ private slots:
     // A second start asks the first to come to the front and ends silently.
     void secondStartRaisesTheFirst() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         FrmControl& panel = frmControl();
         panel.showMinimized();
         QTRY_VERIFY(panel.isMinimized());
@@ -897,6 +920,9 @@ private slots:
     // poll keeps its turn, the link stays up and every call is answered.
     void parallelCallersShareTheLine() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         std::vector<std::unique_ptr<BusClient>> callers;
         for (int c = 0; c < 4; ++c) {
             callers.push_back(std::make_unique<BusClient>(bus.Address()));
@@ -961,6 +987,9 @@ private slots:
     // recall goes to the mixer (the panel's own lit button sends nothing).
     void recallOfTheLitSceneIsSent() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         ExpectReply(client->Call(QStringLiteral("RecallScene"), {QStringLiteral("A")}));
         WaitForPolls();
         QCOMPARE(client->Property(QStringLiteral("RecalledScene")).toString(), QStringLiteral("A"));
@@ -979,6 +1008,9 @@ private slots:
     // are free for the next caller.
     void aCallerThatLeavesLetsGo() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         SimCommand(QStringLiteral("set mute A off"));
         SimCommand(QStringLiteral("set level A 3"));
         SimCommand(QStringLiteral("set input 1"));
@@ -1008,6 +1040,9 @@ private slots:
 
     void serviceLeavesTheBusWithTheProgram() {
         StartOnline();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         QVERIFY(client->NameOwned());
         UnloadFrmComm(); // closing the panel ends the program
         QVERIFY(host::ProgramEnding());
