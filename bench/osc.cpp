@@ -15,6 +15,7 @@
 #include "bench/procstats.h"
 #include "bench/stats.h"
 #include "connection/supervisor.h"
+#include "core/hostfacts.h"
 #include "core/observers.h"
 #include "core/state.h"
 #include "host/host.h"
@@ -266,5 +267,7 @@ int main(int argc, char* argv[]) {
                     idleRast, streamRast);
     }
     host::EndProgram();
+    // The lock goes before its runtime folder does.
+    host::ReleaseInstanceLock();
     return 0;
 }
