@@ -8,6 +8,9 @@
 // 2. HTTP: from writing a POST /api/v1/SelectInput to the frame's arrival at
 //    mixer's side of the line (a relay between the engine and the simulator
 //    notes each frame's carriage return).
+// 3. OSC: from sending a datagram (/ardenix/master/b/mute) to its frame at the
+//    mixer's side of the line; once alone, once with 32 WebSocket clients
+//    connected and master A's level moving up and down meanwhile.
 //
 // Each measure is a function of its own taking the running setup; further
 // front-ends add theirs to the list in main().
@@ -22,6 +25,8 @@
 #include "core/state.h"
 #include "host/host.h"
 #include "panel/panel.h"
+#include "osc/osccodec.h"
+#include "osc/oscserver.h"
 #include "remote/remoteserver.h"
 #include "serial/serial.h"
 #include "windows/windows.h"
@@ -32,6 +37,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
+#include <QTimer>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QWebSocket>
 
 #include <cstdio>
@@ -72,6 +80,7 @@ struct Setup {
     bench::Relay relay;
     LevelProbe probe;
     std::unique_ptr<remote::RemoteServer> server;
+    std::unique_ptr<osc::OscServer> oscServer;
     QByteArray token = "bench-token-0123456789abcdef";
 
     bool Start() {
@@ -107,6 +116,14 @@ struct Setup {
             std::fprintf(stderr, "bench-remote: %s\n", qPrintable(error));
             return false;
         }
+        osc::OscSettings oscSettings;
+        oscSettings.port = 0;
+        oscSettings.maxCommandsPerSecond = 1 << 30; // one sender sends every measured command
+        oscServer = std::make_unique<osc::OscServer>(operations, oscSettings);
+        if (!oscServer->Listen(&error)) {
+            std::fprintf(stderr, "bench-remote: %s\n", qPrintable(error));
+            return false;
+        }
         return true;
     }
     QUrl WsUrl() const {
@@ -124,7 +141,8 @@ struct Listener {
     qint64 atUs = -1;
 };
 
-void MeasureFanOut(Setup& setup, int changes) {
+// Connects the most WebSocket clients the server takes; empty when they did not connect.
+std::vector<std::unique_ptr<Listener>> ConnectListeners(Setup& setup) {
     std::vector<std::unique_ptr<Listener>> clients;
     for (int i = 0; i < remote::mostWebSocketClients; ++i) {
         auto client = std::make_unique<Listener>();
@@ -151,6 +169,14 @@ void MeasureFanOut(Setup& setup, int changes) {
             },
             10000)) {
         std::fprintf(stderr, "bench-remote: the WebSocket clients did not connect\n");
+        return {};
+    }
+    return clients;
+}
+
+void MeasureFanOut(Setup& setup, int changes) {
+    const std::vector<std::unique_ptr<Listener>> clients = ConnectListeners(setup);
+    if (clients.empty()) {
         return;
     }
     setup.sim.Command(QStringLiteral("set mute B off"));
@@ -214,6 +240,57 @@ void MeasureHttpToFrame(Setup& setup, int calls) {
     Print("HTTP POST -> frame at the mixer", ms);
 }
 
+void MeasureOscToFrame(Setup& setup, int commands, const char* name) {
+    QUdpSocket sender;
+    sender.bind(QHostAddress::LocalHost, 0);
+    QObject::connect(&sender, &QUdpSocket::readyRead, [&sender] {
+        while (sender.hasPendingDatagrams()) {
+            sender.receiveDatagram(); // the feedback a command's sender hears
+        }
+    });
+    std::vector<double> ms;
+    bool on = true;
+    for (int k = 0; k < commands; ++k) {
+        PumpUntil([] { return !anyChangePending && exchange[sendRecord].busy != flagTrue; }, 2000,
+                  1);
+        const QByteArray packet = osc::EncodeMessage(
+            osc::Message{"/ardenix/master/b/mute", {osc::Argument::Int(on ? 1 : 0)}});
+        const bench::Clock::time_point sentAt = bench::Clock::now();
+        sender.writeDatagram(packet, QHostAddress::LocalHost, setup.oscServer->Port());
+        std::optional<bench::Clock::time_point> at;
+        PumpUntil([&] { return (at = setup.relay.CodeAfter("CMUT", sentAt)).has_value(); }, 1000,
+                  1);
+        if (at) {
+            ms.push_back(std::chrono::duration<double, std::milli>(*at - sentAt).count());
+        }
+        on = !on;
+    }
+    Print(name, ms);
+}
+
+// The same with 32 WebSocket clients connected and master A's level moving:
+// its level button held up and down in turn by a caller of its own.
+void MeasureOscUnderLoad(Setup& setup, int commands) {
+    const std::vector<std::unique_ptr<Listener>> clients = ConnectListeners(setup);
+    if (clients.empty()) {
+        return;
+    }
+    setup.sim.Command(QStringLiteral("set mute A off"));
+    const engine::Caller mover{engine::Caller::Kind::Remote, 7};
+    bool up = true;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        setup.operations.ReleaseLevel(mover, 0);
+        setup.operations.PressLevel(mover, 0, !up);
+        up = !up;
+    });
+    setup.operations.PressLevel(mover, 0, false);
+    turn.start(1500);
+    MeasureOscToFrame(setup, commands, "OSC -> frame, 32 WS + level moving");
+    turn.stop();
+    setup.operations.LetGo(mover.holder);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -239,8 +316,11 @@ int main(int argc, char* argv[]) {
         if (setup.Start()) {
             MeasureFanOut(setup, count);
             MeasureHttpToFrame(setup, count);
+            MeasureOscToFrame(setup, count, "OSC datagram -> frame at the mixer");
+            MeasureOscUnderLoad(setup, count);
             status = 0;
         }
+        setup.oscServer.reset();
         setup.server.reset();
         Unsubscribe(setup.probe);
         std::fflush(stdout);
