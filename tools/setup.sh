@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     cmake g++ ninja-build pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-websockets-dev qt6-httpserver-dev libgl-dev
+    qt6-base-dev qt6-serialport-dev qt6-websockets-dev libgl-dev
     xvfb xauth xdotool x11-utils imagemagick libxcb1-dev
     dbus-daemon dbus-bin
     fonts-liberation fonts-ipafont-gothic fontconfig
