@@ -180,16 +180,6 @@ void ReleaseInstanceLock() {
     instanceLock.reset();
 }
 
-void ProcessPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
-void WaitUntil(const std::function<bool()>& done) {
-    while (!done()) {
-        ProcessPendingEvents();
-    }
-}
-
 namespace {
 bool ending = false;
 } // namespace

@@ -8,8 +8,6 @@
 
 #include <optional>
 
-#include <functional>
-
 namespace host {
 
 // The program's arguments joined with single blanks, in order. Tests may set it.
@@ -49,15 +47,7 @@ std::optional<OtherInstance> TakeInstanceLock();
 // process ends, for a caller that removes the lock's folder itself.
 void ReleaseInstanceLock();
 
-// Runs the handlers of events already queued, blocking in the event loop until
-// at least one event came (so a waiting loop never burns a core).
-void ProcessPendingEvents();
-
-// Processes events until `done` holds. Every wait of the program goes through
-// here.
-void WaitUntil(const std::function<bool()>& done);
-
-// True once the program is ending: every wait ends, nothing more is shown.
+// True once the program is ending: nothing more is shown or started.
 bool ProgramEnding();
 // Marks the program as ending (the host layer's EndProgram does, with the
 // windows closed).
