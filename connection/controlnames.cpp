@@ -49,10 +49,6 @@ QString LevelText(const engine::MixerOperations& operations, engine::CommandResu
                      : QStringLiteral("a level motion is under way");
 }
 
-bool Online() {
-    return !host::ProgramEnding() && CurrentLinkState() == LinkState::Online;
-}
-
 QString LinkLostText() {
     return host::ProgramEnding() ? QStringLiteral("ardenix is ending")
                                  : QStringLiteral("the link to the mixer was lost");

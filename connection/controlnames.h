@@ -64,8 +64,6 @@ QString TransportText(engine::CommandResult result);
 QString LevelText(const engine::MixerOperations& operations, engine::CommandResult result,
                   int master);
 
-// The link is online and the program is not ending.
-bool Online();
 // The text of NotConnected: the program ends, the link was lost, or it is not
 // connected.
 QString NotConnectedText();

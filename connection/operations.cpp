@@ -35,16 +35,16 @@ bool IsSceneCode(Integer code) {
     return code >= firstSceneCode && code <= lastSceneCode;
 }
 
-bool Online() {
-    return !host::ProgramEnding() && CurrentLinkState() == LinkState::Online;
-}
-
 bool AnyChangeMarked() {
     return std::any_of(kindFlags.begin(), kindFlags.end(),
                        [](const KindFlags& f) { return f.changePending == flagTrue; });
 }
 
 } // namespace
+
+bool LinkOnline() {
+    return !host::ProgramEnding() && CurrentLinkState() == LinkState::Online;
+}
 
 QString ResultName(CommandResult result) {
     switch (result) {
@@ -102,7 +102,7 @@ MixerOperations::MixerOperations() {
 MixerOperations::~MixerOperations() = default;
 
 CommandResult MixerOperations::Refusal(const Caller& caller) const {
-    if (caller.kind == Caller::Kind::Remote && !Online()) {
+    if (caller.kind == Caller::Kind::Remote && !LinkOnline()) {
         return CommandResult::NotConnected;
     }
     return CommandResult::Done;
@@ -138,7 +138,7 @@ void MixerOperations::ExchangeEnded() {
 void MixerOperations::SendOwed(bool statusJustEnded) {
     while (owed_ && WireFree() && !sequenceRunning) {
         // A stream of changes must not starve the poll: it keeps its turn.
-        const bool pollDue = !statusJustEnded && Online() && comm().Timer2.Enabled() &&
+        const bool pollDue = !statusJustEnded && LinkOnline() && comm().Timer2.Enabled() &&
                              !fullStatusNeeded && clock_.elapsed() - lastStatusAt_ >= pollPeriodMs;
         if (pollDue) {
             if (BuildRequest(RequestKind::Status, 0, {0, 0})) {
@@ -368,7 +368,7 @@ CommandResult MixerOperations::RecallScene(const Caller& caller, int button, Com
     connect(&recallTimer_, &QTimer::timeout, this, [this, remote, done = std::move(done)] {
         EndRecallWait();
         if (done) {
-            done(remote && !Online() ? CommandResult::NotConnected : CommandResult::Done);
+            done(remote && !LinkOnline() ? CommandResult::NotConnected : CommandResult::Done);
         }
     });
     recallTimer_.start();
@@ -410,7 +410,7 @@ void MixerOperations::StartMotion() {
     if (!motion_ || motion_->phase != MotionPhase::Reading) {
         return;
     }
-    if (!Online()) {
+    if (!LinkOnline()) {
         EndMotion(CommandResult::NotConnected);
         return;
     }
@@ -571,7 +571,7 @@ void MixerOperations::LinkStateChanged(LinkState state) {
     }
     if (motion_) {
         QTimer::singleShot(0, this, [this] {
-            if (!Online()) {
+            if (!LinkOnline()) {
                 EndMotion(CommandResult::NotConnected);
             }
         });

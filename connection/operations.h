@@ -42,6 +42,9 @@ enum class CommandResult {
 // A short name of a result, for messages.
 QString ResultName(CommandResult result);
 
+// The link is online and the program is not ending: a remote caller may act.
+bool LinkOnline();
+
 // Who asks. The panel acts as the design has its buttons act (whatever the
 // link's state; the lit scene's button sends nothing); any other caller is a
 // remote one: it needs the link online, and its recall is always sent.

@@ -84,10 +84,6 @@ std::optional<int> WholeNumber(const Value& value) {
     return static_cast<int>(*value.number);
 }
 
-bool Online() {
-    return !host::ProgramEnding() && CurrentLinkState() == LinkState::Online;
-}
-
 } // namespace
 
 // --- Settings ----------------------------------------------------------------
@@ -510,7 +506,7 @@ OscServer::Peer* OscServer::PeerOf(std::uint64_t holder) {
 // An operation's answer: a refusal goes back to the sender; an operation
 // that found the link dead while sending is refused as the bus refuses it.
 void OscServer::Instant(Peer& peer, const QByteArray& address, CommandResult result) {
-    if (result == CommandResult::Done && !Online()) {
+    if (result == CommandResult::Done && !engine::LinkOnline()) {
         result = CommandResult::NotConnected;
     }
     if (result != CommandResult::Done) {

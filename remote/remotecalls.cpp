@@ -155,7 +155,7 @@ const QString masterList = QStringLiteral("the masters are A and B");
 // Runs an operation that answers at once: done, unless sending found the
 // line dead (the link went down with it).
 void Instant(CommandResult result, const QString& what, const Answer& answer) {
-    if (result == CommandResult::Done && !controlnames::Online()) {
+    if (result == CommandResult::Done && !engine::LinkOnline()) {
         answer(Outcome{
             engine::ResultName(CommandResult::NotConnected), controlnames::LinkLostText(), {}});
         return;
@@ -282,10 +282,10 @@ void Run(engine::MixerOperations& operations, const engine::Caller& caller,
                 if (done == CommandResult::Done) {
                     answer(Success(QJsonObject{{QStringLiteral("reached"), reached}}));
                 } else {
-                    answer(OutcomeOf(done,
-                                     done == CommandResult::NotConnected && controlnames::Online()
-                                         ? QStringLiteral("the mixer did not report the level")
-                                         : masterName));
+                    answer(
+                        OutcomeOf(done, done == CommandResult::NotConnected && engine::LinkOnline()
+                                            ? QStringLiteral("the mixer did not report the level")
+                                            : masterName));
                 }
             });
         if (result != CommandResult::Done) {

@@ -21,8 +21,8 @@ using engine::CommandResult;
 constexpr int tapMs = 100;
 
 using controlnames::MasterName;
-using controlnames::Online;
 using controlnames::TransportText;
+using engine::LinkOnline;
 
 // The bus's name and text for a refused operation; `what` names the control.
 std::pair<QString, QString> ErrorOf(CommandResult result, const QString& what) {
@@ -117,7 +117,7 @@ void MixerService::Instant(const std::function<CommandResult()>& operation,
         return; // answered when the link went down
     }
     underWay_.erase(found);
-    if (result == CommandResult::Done && !Online()) {
+    if (result == CommandResult::Done && !LinkOnline()) {
         // Sending found the port dead: the link is down, and the caller hears it.
         bus_.send(call.createErrorReply(busnames::notConnectedError, controlnames::LinkLostText()));
         return;
@@ -299,7 +299,7 @@ int MixerService::SetLevel(const QString& master, int step) {
         CallerNow(), m, step, [self, call, name](CommandResult done, int reached) {
             if (self) {
                 self->Reply(call, done,
-                            done == CommandResult::NotConnected && Online()
+                            done == CommandResult::NotConnected && LinkOnline()
                                 ? QStringLiteral("the mixer did not report the level")
                                 : name,
                             reached);
