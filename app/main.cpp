@@ -8,6 +8,7 @@
 #include "connection/supervisor.h"
 #include "core/hostfacts.h"
 #include "core/stopsignals.h"
+#include "core/warn.h"
 #include "host/host.h"
 #include "panel/panel.h"
 #include "serial/serial.h"
@@ -21,11 +22,6 @@
 #include <memory>
 
 namespace {
-
-void Say(const QString& line) {
-    std::fprintf(stderr, "ardenix: %s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
 
 // A window needs a display; without one Qt would abort with a riddle.
 bool DisplayMissing() {
@@ -60,15 +56,15 @@ int main(int argc, char* argv[]) {
     }
     const bool windowless = options.headless;
     if (!windowless && DisplayMissing()) {
-        Say(QStringLiteral("cannot open a display (DISPLAY and WAYLAND_DISPLAY are unset); use "
-                           "--headless to run without one"));
+        Warn(QStringLiteral("cannot open a display (DISPLAY and WAYLAND_DISPLAY are unset); use "
+                            "--headless to run without one"));
         return 1;
     }
     // A settings file named on the command line must be there to be read.
     if (!options.settings.isEmpty()) {
         const QString problem = GivenSettingsFileProblem(options.settings);
         if (!problem.isEmpty()) {
-            Say(problem);
+            Warn(problem);
             return 1;
         }
     }
@@ -88,8 +84,8 @@ int main(int argc, char* argv[]) {
     // bring its panel to the front; one that runs without a window says so.
     if (const std::optional<host::OtherInstance> other = host::TakeInstanceLock()) {
         if (other->windowless) {
-            Say(QStringLiteral("already running without a window (pid %1); use ardenixctl")
-                    .arg(other->pid));
+            Warn(QStringLiteral("already running without a window (pid %1); use ardenixctl")
+                     .arg(other->pid));
         } else if (!windowless) {
             automation::ActivateRunningInstance();
         }
@@ -134,7 +130,7 @@ int main(int argc, char* argv[]) {
     const automation::Automation automation(operations,
                                             windowless ? std::function<void()>() : &RaisePanel);
     // The network remote, when it is switched on; the panel shows its address.
-    const std::unique_ptr<NetworkRemote> network = NetworkRemote::Start(operations, options, &Say);
+    const std::unique_ptr<NetworkRemote> network = NetworkRemote::Start(operations, options, &Warn);
     if (!windowless) {
         SetRemoteAddressProvider(
             [&network] { return network ? network->PageAddress() : QString(); });

@@ -3,6 +3,7 @@
 #include "connection/supervisor.h"
 #include "core/observers.h"
 #include "core/state.h"
+#include "core/warn.h"
 #include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
@@ -12,19 +13,12 @@
 #include "windows/windows.h"
 
 #include <array>
-#include <cstdio>
 
 namespace {
 
 void WireOperations(engine::MixerOperations& operations) {
     Subscribe(operations);
     engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
-}
-
-void SayOnStandardError(const QString& line) {
-    const QByteArray bytes = (QStringLiteral("ardenix: ") + line + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
 }
 
 // A box's text as one line: its line breaks become blanks.
@@ -55,11 +49,11 @@ void WireLayers(PanelRefresh& panel, connection::Supervisor& supervisor,
 void WireWindowless(connection::Supervisor& supervisor, engine::MixerOperations& operations) {
     SetLinkEvents({[&supervisor] { supervisor.LinkLostWhileSending(); }, &LogFrame});
     host::SetMsgBoxHandler([](const QString& text, int, const QString&) {
-        SayOnStandardError(OneLine(text));
+        Warn(OneLine(text));
         return host::mbOk;
     });
     supervisor.SetFrontEnd({
-        [](MessageKind kind) { SayOnStandardError(OneLine(MessageText(kind))); },
+        [](MessageKind kind) { Warn(OneLine(MessageText(kind))); },
         {},
         {},
     });
@@ -71,7 +65,7 @@ void WireWindowless(connection::Supervisor& supervisor, engine::MixerOperations&
     for (std::size_t i = 0; i < debugLists.size(); ++i) {
         debugLists[i].SetView([i](ListBox::Change change, const QString& line) {
             if (change != ListBox::Change::Cleared && debugMode == flagTrue) {
-                SayOnStandardError(QStringLiteral("%1: %2").arg(QLatin1String(listNames[i]), line));
+                Warn(QStringLiteral("%1: %2").arg(QLatin1String(listNames[i]), line));
             }
         });
     }
