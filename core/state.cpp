@@ -113,6 +113,4 @@ void SetFirstPanelValues() {
     panelState.masters[0].name = Text8("MASTER A");
     panelState.masters[1].name = Text8("MASTER B");
     sceneNames.fill(Text8(""));
-    // Nothing of the first values is to be sent: the mixer's report replaces them.
-    syncedPanelState = panelState;
 }
