@@ -35,7 +35,7 @@ void SetSettingsFileOption(const QString& path) {
 void ReadSettingsFile(const QString& fileName) {
     const settings::SettingsLocation where =
         settings::FindSettingsFile(fileName, host::ProgramDirectory(), givenSettingsFile);
-    if (debugMode == flagTrue) {
+    if (programSetup.debugMode == flagTrue) {
         Warn(QStringLiteral("settings file: %1").arg(where.path));
     }
     const settings::ReadResult result = settings::LoadSettingsFile(where.path, where.access);
@@ -55,9 +55,9 @@ void Main(connection::Supervisor* windowless) {
     // 2. The command line: one debug word, or the fader notice for two words or more.
     const Integer words = SplitCommandLine();
     if (words == 0) {
-        debugMode = flagFalse;
+        programSetup.debugMode = flagFalse;
     } else if (words == 1) {
-        debugMode = ToFlag(IsDebugWord(commandArgs[0]));
+        programSetup.debugMode = ToFlag(IsDebugWord(programSetup.commandArgs[0]));
     } else {
         ShowMessage(MessageKind::FaderNotice);
     }
@@ -77,8 +77,8 @@ void Main(connection::Supervisor* windowless) {
     SetFirstPanelValues();
 
     // 6, 7. Locale and label font.
-    systemState.localeCode = GetLocaleCode();
-    labelFont = LabelFontFor(systemState.localeCode);
+    programSetup.systemState.localeCode = GetLocaleCode();
+    programSetup.labelFont = LabelFontFor(programSetup.systemState.localeCode);
 
     // 8. The converter's port.
     FindConverterPort();
@@ -107,7 +107,7 @@ void Main(connection::Supervisor* windowless) {
     }
 
     // 12. The debug window, in debug mode.
-    if (debugMode == flagTrue) {
+    if (programSetup.debugMode == flagTrue) {
         frmDebug().Show();
     }
 

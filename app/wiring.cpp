@@ -62,9 +62,9 @@ void WireWindowless(connection::Supervisor& supervisor, engine::MixerOperations&
     SetDebugWindowLoader([] {});
     static constexpr std::array<const char*, 4> listNames{"sent", "sent text", "received",
                                                           "received text"};
-    for (std::size_t i = 0; i < debugLists.size(); ++i) {
-        debugLists[i].SetView([i](ListBox::Change change, const QString& line) {
-            if (change != ListBox::Change::Cleared && debugMode == flagTrue) {
+    for (std::size_t i = 0; i < trafficLists.debug.size(); ++i) {
+        trafficLists.debug[i].SetView([i](ListBox::Change change, const QString& line) {
+            if (change != ListBox::Change::Cleared && programSetup.debugMode == flagTrue) {
                 Warn(QStringLiteral("%1: %2").arg(QLatin1String(listNames[i]), line));
             }
         });

@@ -64,7 +64,7 @@ class MuteWatch : public StateObserver {
 public:
     double changedAt = -1;
     void ReplyApplied(RequestKind) override {
-        const bool now = panelState.masters[0].muted == flagTrue;
+        const bool now = mirror.panel.masters[0].muted == flagTrue;
         if (now != last_) {
             last_ = now;
             changedAt = NowPreciseMs();
@@ -72,7 +72,7 @@ public:
     }
 
 private:
-    bool last_ = panelState.masters[0].muted == flagTrue;
+    bool last_ = mirror.panel.masters[0].muted == flagTrue;
 };
 
 int CountRast(const SimProcess& sim, qsizetype from) {
@@ -132,7 +132,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     sim.Command(QStringLiteral("set mute A off"));
-    PumpUntil([] { return panelState.masters[0].muted != flagTrue; }, 3000);
+    PumpUntil([] { return mirror.panel.masters[0].muted != flagTrue; }, 3000);
     MuteWatch muteWatch;
     Subscribe(muteWatch);
     osc::OscSettings settings;
@@ -159,8 +159,12 @@ int main(int argc, char* argv[]) {
         std::vector<double> ms;
         bool on = true;
         for (int k = 0; k < commands; ++k) {
-            PumpUntil([] { return !anyChangePending && exchange[sendRecord].busy != flagTrue; },
-                      2000, 1);
+            PumpUntil(
+                [] {
+                    return !linkRecord.anyChangePending &&
+                           linkRecord.exchange[sendRecord].busy != flagTrue;
+                },
+                2000, 1);
             const qsizetype from = sim.Log().size();
             const double sent = NowPreciseMs();
             sender.writeDatagram(Packet("/ardenix/master/b/mute", {osc::Argument::Int(on ? 1 : 0)}),

@@ -31,10 +31,10 @@ using bench::Quantile;
 bool WaitForAcknowledgement() {
     QElapsedTimer clock;
     clock.start();
-    while (exchange[replyRecord].busy == flagTrue && clock.elapsed() < 2000) {
+    while (linkRecord.exchange[replyRecord].busy == flagTrue && clock.elapsed() < 2000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    return exchange[replyRecord].busy != flagTrue;
+    return linkRecord.exchange[replyRecord].busy != flagTrue;
 }
 
 struct Series {
@@ -55,8 +55,8 @@ int Run(int presses) {
         return 1;
     });
     ResetSharedState();
-    systemState.localeCode = 1;
-    labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+    programSetup.systemState.localeCode = 1;
+    programSetup.labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
     InitProtocolTables();
     FrmControl& form = frmControl();
     form.show();
@@ -68,12 +68,12 @@ int Run(int presses) {
         return 1;
     }
     qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
-    systemState.portIsOpen = ToFlag(OpenPort(comm()));
-    if (systemState.portIsOpen != flagTrue) {
+    programSetup.systemState.portIsOpen = ToFlag(OpenPort(comm()));
+    if (programSetup.systemState.portIsOpen != flagTrue) {
         std::fprintf(stderr, "bench-press: the port did not open\n");
         return 1;
     }
-    systemState.deviceResponding = flagTrue;
+    programSetup.systemState.deviceResponding = flagTrue;
     // The connection answers the link's events, and the buttons act through
     // the operations, as in the program.
     const connection::Supervisor supervisor(comm());
@@ -120,7 +120,7 @@ int Run(int presses) {
     const double p99 = Quantile(all.ms, 0.99);
     std::printf("target p99 < 2 ms: %s\n", p99 < 2.0 ? "met" : "NOT met");
     ClosePort(comm());
-    systemState.portIsOpen = flagFalse;
+    programSetup.systemState.portIsOpen = flagFalse;
     return 0;
 }
 

@@ -24,9 +24,9 @@
 #include "core/observers.h"
 #include "core/state.h"
 #include "host/host.h"
-#include "panel/panel.h"
 #include "osc/osccodec.h"
 #include "osc/oscserver.h"
+#include "panel/panel.h"
 #include "remote/remoteserver.h"
 #include "serial/serial.h"
 #include "windows/windows.h"
@@ -36,9 +36,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <QWebSocket>
 
@@ -62,8 +62,8 @@ public:
     qint64 changedAtUs = -1;
     int level = -1;
     void ReplyApplied(RequestKind) override {
-        if (panelState.masters[1].level != level) {
-            level = panelState.masters[1].level;
+        if (mirror.panel.masters[1].level != level) {
+            level = mirror.panel.masters[1].level;
             changedAtUs = clock.nsecsElapsed() / 1000;
         }
     }
@@ -231,8 +231,12 @@ void MeasureHttpToFrame(Setup& setup, int calls) {
         PumpUntil([&] { return (at = setup.relay.CodeAfter("CSEL", sentAt)).has_value(); }, 1000,
                   1);
         PumpUntil([&] { return answers.contains("\r\n\r\n"); }, 2000, 1);
-        PumpUntil([] { return !anyChangePending && exchange[sendRecord].busy != flagTrue; }, 2000,
-                  1);
+        PumpUntil(
+            [] {
+                return !linkRecord.anyChangePending &&
+                       linkRecord.exchange[sendRecord].busy != flagTrue;
+            },
+            2000, 1);
         if (at) {
             ms.push_back(std::chrono::duration<double, std::milli>(*at - sentAt).count());
         }
@@ -251,8 +255,12 @@ void MeasureOscToFrame(Setup& setup, int commands, const char* name) {
     std::vector<double> ms;
     bool on = true;
     for (int k = 0; k < commands; ++k) {
-        PumpUntil([] { return !anyChangePending && exchange[sendRecord].busy != flagTrue; }, 2000,
-                  1);
+        PumpUntil(
+            [] {
+                return !linkRecord.anyChangePending &&
+                       linkRecord.exchange[sendRecord].busy != flagTrue;
+            },
+            2000, 1);
         const QByteArray packet = osc::EncodeMessage(
             osc::Message{"/ardenix/master/b/mute", {osc::Argument::Int(on ? 1 : 0)}});
         const bench::Clock::time_point sentAt = bench::Clock::now();

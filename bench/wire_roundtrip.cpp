@@ -25,7 +25,7 @@ void Print(const char* label, const QByteArray& bytes) {
 double WaitForReply() {
     QElapsedTimer clock;
     clock.start();
-    while (exchange[replyRecord].busy == flagTrue && clock.elapsed() < 2000) {
+    while (linkRecord.exchange[replyRecord].busy == flagTrue && clock.elapsed() < 2000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
@@ -38,10 +38,10 @@ int Run() {
         return 1;
     }
     qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
-    systemState.portIsOpen = ToFlag(OpenPort(comm()));
+    programSetup.systemState.portIsOpen = ToFlag(OpenPort(comm()));
     std::printf("port %s opened: %s\n", qPrintable(mixer.SlavePath()),
-                systemState.portIsOpen == flagTrue ? "yes" : "no");
-    if (systemState.portIsOpen != flagTrue) {
+                programSetup.systemState.portIsOpen == flagTrue ? "yes" : "no");
+    if (programSetup.systemState.portIsOpen != flagTrue) {
         return 1;
     }
     InitProtocolTables();
@@ -49,7 +49,7 @@ int Run() {
     const connection::Supervisor supervisor(comm());
 
     // MASTER A muted: the panel's muting button.
-    panelState.masters[0].muted = flagTrue;
+    mirror.panel.masters[0].muted = flagTrue;
     MarkChange(CommandKind::Mute);
     SendPendingChange();
     Print("CMUT on the line:", mixer.Read(7));
@@ -57,8 +57,8 @@ int Run() {
     Print("mixer answers:", "A\r");
     double ms = WaitForReply();
     std::printf("reply status %d, data bytes %d, frame still waiting: %s (%.2f ms)\n",
-                exchange[replyRecord].status, exchange[replyRecord].length,
-                exchange[sendRecord].busy == flagTrue ? "yes" : "no", ms);
+                linkRecord.exchange[replyRecord].status, linkRecord.exchange[replyRecord].length,
+                linkRecord.exchange[sendRecord].busy == flagTrue ? "yes" : "no", ms);
 
     // The status poll.
     if (!BuildRequest(RequestKind::Status, 0, {0, 0})) {
@@ -72,13 +72,16 @@ int Run() {
     mixer.Write("A" + status + "\r");
     std::printf("mixer answers:         \"A\" + 74 data bytes + CR (76 bytes)\n");
     ms = WaitForReply();
-    std::printf("reply status %d, data bytes %d, replyBuffer(0..9) \"%s\" (%.2f ms)\n",
-                exchange[replyRecord].status, exchange[replyRecord].length,
-                QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 10).constData(), ms);
-    const bool intact = QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 74) == status;
+    std::printf(
+        "reply status %d, data bytes %d, linkRecord.replyBuffer(0..9) \"%s\" (%.2f ms)\n",
+        linkRecord.exchange[replyRecord].status, linkRecord.exchange[replyRecord].length,
+        QByteArray(reinterpret_cast<const char*>(linkRecord.replyBuffer.data()), 10).constData(),
+        ms);
+    const bool intact =
+        QByteArray(reinterpret_cast<const char*>(linkRecord.replyBuffer.data()), 74) == status;
     std::printf("reply data intact: %s\n", intact ? "yes" : "no");
     ClosePort(comm());
-    return exchange[replyRecord].status == Value(LinkResult::Accepted) && intact ? 0 : 1;
+    return linkRecord.exchange[replyRecord].status == Value(LinkResult::Accepted) && intact ? 0 : 1;
 }
 
 } // namespace

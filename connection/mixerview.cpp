@@ -16,16 +16,17 @@ bool IsSceneCode(Integer code) {
 
 bool SceneIsLocked(Integer code) {
     return IsSceneCode(code) &&
-           sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] != flagFalse;
+           programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] !=
+               flagFalse;
 }
 
 // The button the panel lights: the first whose scene is the one recalled.
 QString RecalledButton() {
-    if (!IsSceneCode(panelState.recall)) {
+    if (!IsSceneCode(mirror.panel.recall)) {
         return {};
     }
-    for (std::size_t k = 0; k < sceneSetup.sceneNumbers.size(); ++k) {
-        if (sceneSetup.sceneNumbers[k] == panelState.recall) {
+    for (std::size_t k = 0; k < programSetup.sceneSetup.sceneNumbers.size(); ++k) {
+        if (programSetup.sceneSetup.sceneNumbers[k] == mirror.panel.recall) {
             return QString::fromLatin1(buttonLetters.at(k));
         }
     }
@@ -87,24 +88,24 @@ MixerView ReadMixerView(LinkState link, const QString& port, bool lampsReported)
     MixerView view;
     view.connection = ConnectionName(link);
     view.port = port;
-    const Integer selected = panelState.selectedInput;
-    view.selectedInput = selected >= 0 && selected < static_cast<Integer>(panelState.inputs.size())
-                             ? selected + 1
-                             : 0;
-    for (const InputEntry& input : panelState.inputs) {
+    const Integer selected = mirror.panel.selectedInput;
+    view.selectedInput =
+        selected >= 0 && selected < static_cast<Integer>(mirror.panel.inputs.size()) ? selected + 1
+                                                                                     : 0;
+    for (const InputEntry& input : mirror.panel.inputs) {
         view.inputNames.append(input.name.Trimmed());
         view.inputStatus.append(input.status);
     }
-    for (const MasterSection& master : panelState.masters) {
+    for (const MasterSection& master : mirror.panel.masters) {
         view.masterNames.append(master.name.Trimmed());
         view.masterLevels.append(master.level);
         view.masterMuted.append(master.muted != flagFalse);
         view.overGain.append(lampsReported && master.lamps[overGain] == flagTrue);
         view.mugen.append(lampsReported && master.lamps[mugen] == flagTrue);
     }
-    for (std::size_t k = 0; k < sceneNames.size(); ++k) {
-        const Integer code = sceneSetup.sceneNumbers[k];
-        view.sceneNames.append(sceneNames[k].Trimmed());
+    for (std::size_t k = 0; k < mirror.sceneNames.size(); ++k) {
+        const Integer code = programSetup.sceneSetup.sceneNumbers[k];
+        view.sceneNames.append(mirror.sceneNames[k].Trimmed());
         view.sceneCodes.append(code);
         view.sceneLocked.append(SceneIsLocked(code));
     }

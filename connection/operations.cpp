@@ -28,7 +28,7 @@ constexpr int settleLimitMs = 2000;
 std::function<void()> exchangeEndedHandler;
 
 MasterSection& Master(int master) {
-    return panelState.masters.at(static_cast<std::size_t>(master));
+    return mirror.panel.masters.at(static_cast<std::size_t>(master));
 }
 
 bool IsSceneCode(Integer code) {
@@ -36,7 +36,7 @@ bool IsSceneCode(Integer code) {
 }
 
 bool AnyChangeMarked() {
-    return std::any_of(kindFlags.begin(), kindFlags.end(),
+    return std::any_of(linkRecord.kindFlags.begin(), linkRecord.kindFlags.end(),
                        [](const KindFlags& f) { return f.changePending == flagTrue; });
 }
 
@@ -109,7 +109,8 @@ CommandResult MixerOperations::Refusal(const Caller& caller) const {
 }
 
 bool MixerOperations::WireFree() const {
-    return exchange[sendRecord].busy != flagTrue && exchange[replyRecord].busy != flagTrue;
+    return linkRecord.exchange[sendRecord].busy != flagTrue &&
+           linkRecord.exchange[replyRecord].busy != flagTrue;
 }
 
 // A change goes on the line at once when nothing else is there; otherwise it
@@ -117,7 +118,7 @@ bool MixerOperations::WireFree() const {
 // and goes when the exchange on the line ends. While the full read runs, its
 // requests keep the line: the change goes once the link is online.
 void MixerOperations::Transmit() {
-    if (WireFree() && !sequenceRunning) {
+    if (WireFree() && !linkRecord.sequenceRunning) {
         SendPendingChange();
     } else {
         owed_ = true;
@@ -125,7 +126,7 @@ void MixerOperations::Transmit() {
 }
 
 void MixerOperations::ExchangeEnded() {
-    const bool statusEnded = exchange[replyRecord].kind == Value(RequestKind::Status);
+    const bool statusEnded = linkRecord.exchange[replyRecord].kind == Value(RequestKind::Status);
     if (statusEnded) {
         lastStatusAt_ = clock_.elapsed();
     }
@@ -136,10 +137,11 @@ void MixerOperations::ExchangeEnded() {
 }
 
 void MixerOperations::SendOwed(bool statusJustEnded) {
-    while (owed_ && WireFree() && !sequenceRunning) {
+    while (owed_ && WireFree() && !linkRecord.sequenceRunning) {
         // A stream of changes must not starve the poll: it keeps its turn.
         const bool pollDue = !statusJustEnded && LinkOnline() && comm().Timer2.Enabled() &&
-                             !fullStatusNeeded && clock_.elapsed() - lastStatusAt_ >= pollPeriodMs;
+                             !linkRecord.fullStatusNeeded &&
+                             clock_.elapsed() - lastStatusAt_ >= pollPeriodMs;
         if (pollDue) {
             if (BuildRequest(RequestKind::Status, 0, {0, 0})) {
                 TransmitPending();
@@ -162,8 +164,8 @@ CommandResult MixerOperations::SelectInput(const Caller& caller, int input) {
     }
     SelectedInputShown(input);
     AnnounceControlOperated(OperatedControl::Input, input);
-    if (input != panelState.selectedInput) {
-        panelState.selectedInput = input;
+    if (input != mirror.panel.selectedInput) {
+        mirror.panel.selectedInput = input;
         MarkChange(CommandKind::Select);
         Transmit();
     }
@@ -172,11 +174,11 @@ CommandResult MixerOperations::SelectInput(const Caller& caller, int input) {
 
 // The transport keys act for an input the mixer reported, or with none selected.
 void MixerOperations::SelectedInputShown(Integer index) {
-    if (systemState.deviceResponding != flagTrue) {
+    if (programSetup.systemState.deviceResponding != flagTrue) {
         return;
     }
     transportEnabled_ = index < 0 || index >= inputCount ||
-                        panelState.inputs[static_cast<std::size_t>(index)].status != -1;
+                        mirror.panel.inputs[static_cast<std::size_t>(index)].status != -1;
 }
 
 CommandResult MixerOperations::SetMute(const Caller& caller, int master, bool muted) {
@@ -227,7 +229,7 @@ CommandResult MixerOperations::PressTransport(const Caller& caller, int key) {
         return CommandResult::Busy;
     }
     transport_ = TransportHold{caller.holder, key};
-    panelState.transportKey = key;
+    mirror.panel.transportKey = key;
     MarkChange(CommandKind::Transport);
     Transmit();
     return CommandResult::Done;
@@ -246,7 +248,7 @@ CommandResult MixerOperations::ReleaseTransport(const Caller& caller) {
         return CommandResult::Done;
     }
     transport_.reset();
-    panelState.transportKey = -1;
+    mirror.panel.transportKey = -1;
     MarkChange(CommandKind::Transport);
     Transmit();
     return CommandResult::Done;
@@ -309,8 +311,8 @@ CommandResult MixerOperations::ReleaseLevel(const Caller& caller, int master) {
 // A press starts the level motion of the master, up or down; the release
 // stops it. Either counts a step asked for and marks its command.
 void MixerOperations::PressLevelButton(int master, bool down) {
-    panelState.masters[0].pendingSteps = 0;
-    panelState.masters[1].pendingSteps = 0;
+    mirror.panel.masters[0].pendingSteps = 0;
+    mirror.panel.masters[1].pendingSteps = 0;
     StepLevelButton(master, down, CommandKind::LevelUp, CommandKind::LevelDown);
 }
 
@@ -345,19 +347,20 @@ CommandResult MixerOperations::RecallScene(const Caller& caller, int button, Com
     if (recallWaiting_) {
         return CommandResult::Busy;
     }
-    const Integer code = sceneSetup.sceneNumbers.at(static_cast<std::size_t>(button));
+    const Integer code = programSetup.sceneSetup.sceneNumbers.at(static_cast<std::size_t>(button));
     if (!IsSceneCode(code)) {
         return CommandResult::Disabled;
     }
-    if (sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] != 0) {
+    if (programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] !=
+        0) {
         return CommandResult::SceneLocked;
     }
-    panelState.recall = code;
+    mirror.panel.recall = code;
     AnnounceControlOperated(OperatedControl::Scene, button);
     if (caller.kind == Caller::Kind::Remote) {
         // A caller asking for a recall means it, to set the mixer back to the
         // scene: the recall is sent even when the scene is the one lit.
-        syncedPanelState.recall = 0;
+        linkRecord.synced.recall = 0;
     }
     comm().Timer2.SetEnabled(false);
     MarkChange(CommandKind::Recall);
@@ -483,7 +486,7 @@ void MixerOperations::LetGo(std::uint64_t holder) {
     }
     if (transport_ && transport_->holder == holder) {
         transport_.reset();
-        panelState.transportKey = -1;
+        mirror.panel.transportKey = -1;
         MarkChange(CommandKind::Transport);
         Transmit();
     }
@@ -526,13 +529,13 @@ void MixerOperations::ReplyApplied(RequestKind kind) {
     }
     statusReported_ = true;
     // What the mixer reports is what it has: nothing of it needs sending.
-    for (std::size_t i = 0; i < panelState.masters.size(); ++i) {
-        syncedPanelState.masters[i].lamps = panelState.masters[i].lamps;
-        syncedPanelState.masters[i].muted = panelState.masters[i].muted;
+    for (std::size_t i = 0; i < mirror.panel.masters.size(); ++i) {
+        linkRecord.synced.masters[i].lamps = mirror.panel.masters[i].lamps;
+        linkRecord.synced.masters[i].muted = mirror.panel.masters[i].muted;
     }
-    syncedPanelState.recall = panelState.recall;
-    syncedPanelState.selectedInput = panelState.selectedInput;
-    SelectedInputShown(panelState.selectedInput);
+    linkRecord.synced.recall = mirror.panel.recall;
+    linkRecord.synced.selectedInput = mirror.panel.selectedInput;
+    SelectedInputShown(mirror.panel.selectedInput);
     if (!motion_) {
         return;
     }
@@ -555,7 +558,7 @@ void MixerOperations::ReplyApplied(RequestKind kind) {
 
 void MixerOperations::FullReadCompleted() {
     CountStateAsSent();
-    SelectedInputShown(panelState.selectedInput);
+    SelectedInputShown(mirror.panel.selectedInput);
 }
 
 void MixerOperations::LinkStateChanged(LinkState state) {

@@ -1,7 +1,7 @@
 // The mixer's operations: the one way every front-end (the panel's buttons
 // and keys, the session bus, a network remote, a program without a window)
 // acts on the mixer. Each call takes plain values, changes what the panel
-// asks of the mixer (panelState) and hands the change to the change queue; it
+// asks of the mixer (mirror.panel) and hands the change to the change queue; it
 // answers at once with what became of it.
 //
 // One frame is on the line at a time: a change asked for while a frame waits

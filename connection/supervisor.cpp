@@ -105,18 +105,18 @@ void Supervisor::ReopenPort() {
     ClearTrafficLists();
     ResetLinkState();
     ClosePort(controls_);
-    systemState.deviceResponding = flagFalse;
-    systemState.portIsOpen = ToFlag(OpenPort(controls_));
+    programSetup.systemState.deviceResponding = flagFalse;
+    programSetup.systemState.portIsOpen = ToFlag(OpenPort(controls_));
 }
 
 // The reply awaited now was accepted or timed out; or nothing can end the
 // wait any more (the link was closed or suspended meanwhile), a port
 // arrived, or the program is ending.
 bool Supervisor::ReplyWaitOver() const {
-    const Integer status = exchange[replyRecord].status;
+    const Integer status = linkRecord.exchange[replyRecord].status;
     return status == Value(LinkResult::Accepted) || status == Value(LinkResult::Timeout) ||
-           !IsTrue(systemState.portIsOpen) || linkSuspended != flagFalse || arrivalPending_ ||
-           host::ProgramEnding();
+           !IsTrue(programSetup.systemState.portIsOpen) || linkRecord.linkSuspended != flagFalse ||
+           arrivalPending_ || host::ProgramEnding();
 }
 
 // The first contact after the link was (re)opened: a status request; its
@@ -129,7 +129,7 @@ void Supervisor::BeginFirstContact(Purpose purpose) {
     // reply but before the full read would put a second request on the line
     // in the middle of the connection.
     controls_.Timer2.SetEnabled(false);
-    if (IsTrue(systemState.portIsOpen)) {
+    if (IsTrue(programSetup.systemState.portIsOpen)) {
         AnnounceLinkState(LinkState::FirstContact);
     }
     if (BuildStatusRequest()) {
@@ -147,7 +147,7 @@ void Supervisor::BeginFullRead() {
 // A port arrived: close the link, open it again and make the first contact.
 void Supervisor::Reconnect() {
     ReopenPort();
-    if (!IsTrue(systemState.portIsOpen)) {
+    if (!IsTrue(programSetup.systemState.portIsOpen)) {
         // The port did not open: the link is lost, quietly, and the reopen
         // timer keeps trying.
         TakeLinkDown(LinkDown::LostQuietly);
@@ -158,7 +158,7 @@ void Supervisor::Reconnect() {
     }
     // A reopened link is no longer suspended: otherwise nothing would be
     // sent or received on it and the first contact would never end.
-    linkSuspended = flagFalse;
+    linkRecord.linkSuspended = flagFalse;
     DiscardInput(controls_);
     BeginFirstContact(purpose_ == Purpose::Start ? Purpose::Start : Purpose::Arrival);
 }
@@ -192,12 +192,12 @@ void Supervisor::ContinueOnce() {
             if (!ReplyWaitOver()) {
                 return;
             }
-            if (arrivalPending_ || !IsTrue(systemState.deviceResponding)) {
+            if (arrivalPending_ || !IsTrue(programSetup.systemState.deviceResponding)) {
                 StepsOver();
                 return;
             }
-            fullStatusNeeded = true;
-            sequenceRunning = true;
+            linkRecord.fullStatusNeeded = true;
+            linkRecord.sequenceRunning = true;
             BeginFullRead();
             break;
         case Stage::Reading:
@@ -233,7 +233,7 @@ void Supervisor::ContinueOnce() {
                 return;
             }
             if (!arrivalPending_) {
-                exchange[replyRecord].status = 0;
+                linkRecord.exchange[replyRecord].status = 0;
             }
             StepsOver();
             return;
@@ -292,7 +292,7 @@ void Supervisor::Start() {
 void Supervisor::Open() {
     WatchDevicesAndPower();
     ReopenPort();
-    if (!IsTrue(systemState.portIsOpen)) {
+    if (!IsTrue(programSetup.systemState.portIsOpen)) {
         TellUser(MessageKind::Connection);
     }
     DiscardInput(controls_);
@@ -315,14 +315,14 @@ void Supervisor::ReadFullStatus() {
 }
 
 void Supervisor::ReceiveStep(Integer commEvent) {
-    if (linkSuspended != flagFalse || commEvent != SerialPort::comEvReceive) {
+    if (linkRecord.linkSuspended != flagFalse || commEvent != SerialPort::comEvReceive) {
         return;
     }
-    ExchangeRecord& reply = exchange[replyRecord];
+    ExchangeRecord& reply = linkRecord.exchange[replyRecord];
     if (!IsTrue(reply.busy)) {
         return; // the bytes wait in the buffer until the next send clears it
     }
-    const LinkResult r = ReceiveReply(controls_, replyBuffer, reply.length);
+    const LinkResult r = ReceiveReply(controls_, linkRecord.replyBuffer, reply.length);
     if (r == LinkResult::Dead || r == LinkResult::Refused) {
         reply.status = Value(r);
         reply.busy = flagFalse;
@@ -330,7 +330,7 @@ void Supervisor::ReceiveStep(Integer commEvent) {
         if (CheckReply(reply.kind, reply.length, reply.index)) {
             reply.status = Value(LinkResult::Accepted);
             reply.ticks = 0;
-            systemState.deviceResponding = flagTrue;
+            programSetup.systemState.deviceResponding = flagTrue;
             if (ApplyReply(reply.kind, reply.index)) {
                 reply.busy = flagFalse;
             }
@@ -358,17 +358,17 @@ void Supervisor::ReplyTimerTick() {
         Continue();
         return;
     }
-    if (linkSuspended != flagFalse) {
+    if (linkRecord.linkSuspended != flagFalse) {
         return;
     }
-    ExchangeRecord& reply = exchange[replyRecord];
+    ExchangeRecord& reply = linkRecord.exchange[replyRecord];
     ++reply.ticks;
     if (reply.ticks < 3) {
         // Retransmission of the frame still in the send buffer; the reply
         // is read afresh (discarding the input forgets what was read of it).
         DiscardInput(controls_);
         reply.busy = flagFalse;
-        exchange[sendRecord].busy = flagTrue;
+        linkRecord.exchange[sendRecord].busy = flagTrue;
         TransmitPending();
         return;
     }
@@ -377,23 +377,24 @@ void Supervisor::ReplyTimerTick() {
     reply.ticks = 0;
     DiscardInput(controls_);
     reply.busy = flagFalse;
-    exchange[sendRecord].busy = flagFalse;
+    linkRecord.exchange[sendRecord].busy = flagFalse;
     ReportLoss(QStringLiteral("no valid reply to three transmissions"));
     ConnectionLost();
-    if (IsTrue(debugMode)) {
-        debugLists[0].InsertItem(timeoutErrorLine);
-        debugLists[1].InsertItem(timeoutErrorLine);
+    if (IsTrue(programSetup.debugMode)) {
+        trafficLists.debug[0].InsertItem(timeoutErrorLine);
+        trafficLists.debug[1].InsertItem(timeoutErrorLine);
     }
     Continue();
 }
 
 void Supervisor::PollTick() {
-    if (IsTrue(exchange[replyRecord].busy) || IsTrue(exchange[sendRecord].busy)) {
+    if (IsTrue(linkRecord.exchange[replyRecord].busy) ||
+        IsTrue(linkRecord.exchange[sendRecord].busy)) {
         return;
     }
-    if (fullStatusNeeded) {
+    if (linkRecord.fullStatusNeeded) {
         ReadFullStatus();
-    } else if (!sequenceRunning) {
+    } else if (!linkRecord.sequenceRunning) {
         if (BuildStatusRequest()) {
             TransmitPending();
         }
@@ -401,7 +402,7 @@ void Supervisor::PollTick() {
 }
 
 void Supervisor::ReopenTick() {
-    if (IsTrue(systemState.deviceResponding)) {
+    if (IsTrue(programSetup.systemState.deviceResponding)) {
         return;
     }
     // An open port cannot be opened again: the attempt fails like any other.
@@ -409,7 +410,7 @@ void Supervisor::ReopenTick() {
         return; // the next tick tries again
     }
     if (controls_.MSComm1.CommID() != -1) {
-        linkSuspended = flagFalse;
+        linkRecord.linkSuspended = flagFalse;
         controls_.Timer3.SetEnabled(false);
         DeviceArrival(portDeviceType);
     }
@@ -430,7 +431,7 @@ void Supervisor::DeviceArrival(Integer deviceType) {
 }
 
 void Supervisor::PowerSuspend() {
-    linkSuspended = flagTrue;
+    linkRecord.linkSuspended = flagTrue;
     TakeLinkDown(LinkDown::Suspended);
     ResetLinkState();
     Continue();
@@ -447,7 +448,7 @@ void Supervisor::Close() {
     power_.reset();
     controls_.Timer1.SetEnabled(false);
     controls_.Timer2.SetEnabled(false);
-    if (IsTrue(systemState.portIsOpen)) {
+    if (IsTrue(programSetup.systemState.portIsOpen)) {
         ClosePort(controls_);
     }
     controls_.Timer3.SetEnabled(false);
@@ -464,11 +465,11 @@ void Supervisor::ConnectionLost() {
 
 void Supervisor::TakeLinkDown(LinkDown why) {
     controls_.MSComm1.SetPortOpen(false);
-    ackSeen = flagFalse;
-    nakSeen = flagFalse;
-    systemState.deviceResponding = flagFalse;
-    if (systemState.portIsOpen != flagFalse) {
-        systemState.portIsOpen = flagFalse;
+    linkRecord.ackSeen = flagFalse;
+    linkRecord.nakSeen = flagFalse;
+    programSetup.systemState.deviceResponding = flagFalse;
+    if (programSetup.systemState.portIsOpen != flagFalse) {
+        programSetup.systemState.portIsOpen = flagFalse;
         ClosePort(controls_);
     }
     controls_.Timer1.SetEnabled(false);

@@ -49,7 +49,7 @@ QString DecodeShiftJisSingleBytes(std::string_view bytes) {
 } // namespace
 
 QString DecodeAnsiText(std::string_view bytes) {
-    if (systemState.localeCode != japaneseLocale) {
+    if (programSetup.systemState.localeCode != japaneseLocale) {
         return DecodeWindows1252(bytes);
     }
     QStringDecoder shiftJis("Shift_JIS");

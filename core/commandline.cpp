@@ -4,20 +4,23 @@
 #include "core/state.h"
 
 Integer SplitCommandLine() {
-    commandArgs.fill(QString());
+    programSetup.commandArgs.fill(QString());
     const QString text = host::CommandLineText();
     if (text.isEmpty()) {
         return 0;
     }
     const QStringList words = text.split(QLatin1Char(' '), Qt::KeepEmptyParts);
-    const qsizetype stored = std::min<qsizetype>(words.size(), static_cast<qsizetype>(commandArgs.size()));
+    const qsizetype stored =
+        std::min<qsizetype>(words.size(), static_cast<qsizetype>(programSetup.commandArgs.size()));
     for (qsizetype i = 0; i < stored; ++i) {
-        commandArgs[static_cast<std::size_t>(i)] = words[i];
+        programSetup.commandArgs[static_cast<std::size_t>(i)] = words[i];
     }
     return static_cast<Integer>(stored);
 }
 
-Integer GetLocaleCode() { return host::UserLocaleIsJapanese() ? 81 : 1; }
+Integer GetLocaleCode() {
+    return host::UserLocaleIsJapanese() ? 81 : 1;
+}
 
 FontSpec LabelFontFor(Integer localeCode) {
     if (localeCode == 81) {

@@ -3,7 +3,7 @@
 
 #include "core/types.h"
 
-// Splits the command-line text at every single blank into commandArgs (at most
+// Splits the command-line text at every single blank into programSetup.commandArgs (at most
 // 31 words; two blanks in a row give an empty word between them, an empty
 // command line no word at all) and returns the number of words stored.
 Integer SplitCommandLine();

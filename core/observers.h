@@ -32,14 +32,14 @@ public:
     StateObserver(const StateObserver&) = delete;
     StateObserver& operator=(const StateObserver&) = delete;
 
-    // A reply of this kind was applied to the mirrored state (panelState,
-    // sceneNames, sceneSetup.sceneNumbers); the kind says which part.
+    // A reply of this kind was applied to the mirrored state (mirror.panel,
+    // mirror.sceneNames, programSetup.sceneSetup.sceneNumbers); the kind says which part.
     virtual void ReplyApplied(RequestKind kind) { static_cast<void>(kind); }
     // The full status read is complete: any part may have changed.
     virtual void FullReadCompleted() {}
     // The connection entered `state`.
     virtual void LinkStateChanged(LinkState state) { static_cast<void>(state); }
-    // A caller operated a control; panelState holds what it asked for.
+    // A caller operated a control; mirror.panel holds what it asked for.
     virtual void ControlOperated(OperatedControl control, int index) {
         static_cast<void>(control);
         static_cast<void>(index);

@@ -119,28 +119,28 @@ int OpenSettings(const QByteArray& path) {
 ReadResult ReadBlocks(int fd);
 
 void StoreSystemBlock(const std::vector<Byte>& fixed, const std::vector<Byte>& text) {
-    systemState.localeCode = Int16At(fixed, 0);
-    systemState.deviceResponding = Int16At(fixed, 2);
-    systemState.portIsOpen = Int16At(fixed, 4);
-    systemState.reserved = Int16At(fixed, 6);
-    systemState.text =
+    programSetup.systemState.localeCode = Int16At(fixed, 0);
+    programSetup.systemState.deviceResponding = Int16At(fixed, 2);
+    programSetup.systemState.portIsOpen = Int16At(fixed, 4);
+    programSetup.systemState.reserved = Int16At(fixed, 6);
+    programSetup.systemState.text =
         QByteArray(reinterpret_cast<const char*>(text.data()), static_cast<qsizetype>(text.size()));
     // The text holds single-byte characters: whatever lies beyond the end of
     // the file stays zero and is not part of it.
-    const qsizetype nul = systemState.text.indexOf('\0');
+    const qsizetype nul = programSetup.systemState.text.indexOf('\0');
     if (nul >= 0) {
-        systemState.text.truncate(nul);
+        programSetup.systemState.text.truncate(nul);
     }
 }
 
 void StoreSceneSetup(const std::vector<Byte>& block) {
     for (int k = 0; k < sceneCount; ++k) {
-        sceneSetup.sceneBlocked[static_cast<std::size_t>(k)] =
+        programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(k)] =
             Int16At(block, static_cast<std::size_t>(sceneEntriesOffset + k * sceneEntryBytes +
                                                     sceneBlockedOffset));
     }
     for (int k = 0; k < 4; ++k) {
-        sceneSetup.sceneNumbers[static_cast<std::size_t>(k)] =
+        programSetup.sceneSetup.sceneNumbers[static_cast<std::size_t>(k)] =
             Int16At(block, static_cast<std::size_t>(sceneNumbersOffset + 2 * k));
     }
 }
@@ -261,7 +261,7 @@ ReadResult ReadBlocks(int rawFd) {
     if (!ReadAt(fd.get(), offset, block, setupBlockBytes)) {
         return Failure(errno);
     }
-    std::memcpy(setupBlock.data(), block.data(), setupBlockBytes);
+    std::memcpy(programSetup.setupBlock.data(), block.data(), setupBlockBytes);
     offset += setupBlockBytes;
 
     if (!ReadAt(fd.get(), offset, block, sceneSetupBytes)) {
@@ -274,7 +274,7 @@ ReadResult ReadBlocks(int rawFd) {
         if (!ReadAt(fd.get(), offset, block, sceneMemoryBytes)) {
             return Failure(errno);
         }
-        SceneData& scene = scenes[static_cast<std::size_t>(i)];
+        SceneData& scene = programSetup.scenes[static_cast<std::size_t>(i)];
         scene.masterLevel[0] = SingleAt(block, masterLevelOffsetA);
         scene.masterLevel[1] = SingleAt(block, masterLevelOffsetB);
         offset += sceneMemoryBytes;

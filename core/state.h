@@ -1,8 +1,7 @@
-// The shared state of the panel: plain process-wide records that every
-// subsystem reads and writes directly (the start-up, the settings file, the
-// reply decoder, the panel handlers, the change queue and the link).
-// Everything here lives from program start to program end and is touched only
-// from the GUI thread.
+// The engine's state: the records of the mixer's state, the exchange with
+// it, what the program was started with and the traffic lists. Everything
+// here lives from program start to program end and is touched only from the
+// GUI thread.
 #pragma once
 
 #include "core/kinds.h"
@@ -109,54 +108,84 @@ struct KindFlags {
 };
 
 // ---------------------------------------------------------------------------
-// The process-wide variables
+// The engine's state, in four records
 
-extern PanelState panelState;
-extern PanelState syncedPanelState;
-extern Integer radioPressed;
-extern Integer panelSelectedInput;
-extern std::array<Text8, 4> sceneNames;
-extern SystemState systemState;
-extern std::array<Byte, 236> setupBlock;
-extern SceneSetup sceneSetup;
-extern std::array<SceneData, sceneCount> scenes;
-extern FontSpec labelFont;
-extern std::array<QString, 31> commandArgs;
-extern Flag debugMode;
-extern Flag statusLogFilter;
-extern Flag panelTimerArmed;
-extern Integer timer2Ticks;
-extern std::array<Single, 61> levelTable;
-extern Integer comPortNumber;
+// The mirror of the mixer: what it reported of itself (names, levels, mutes,
+// lamps, inputs, the recalled scene) and what its operators asked of it that
+// has not been reported back yet. The reply decoders and the operations
+// write it; the front-ends only read it (ReadMirror).
+struct MixerMirror {
+    PanelState panel;
+    std::array<Text8, 4> sceneNames; // of the scenes on radio buttons A..D
+};
 
-// Protocol bookkeeping.
-extern std::array<Byte, buildBufferSize> buildBuffer;
-extern std::array<Byte, sendBufferSize> sendBuffer;
-extern std::array<Byte, replyBufferSize> replyBuffer;
-extern std::array<ExchangeRecord, 2> exchange;
-extern std::array<KindFlags, commandKindCount> kindFlags;
-// kindFlags by command kind (for changePending) and by request kind (for
-// requestOutstanding).
+// The exchange with the mixer: the frame buffers, the send and reply records,
+// the marked changes and outstanding requests, what the mixer was last sent,
+// and the link's flags. The link, the frame builders, the change queue, the
+// reply checks, the full read, the supervisor and the operations share it.
+struct LinkRecord {
+    std::array<Byte, buildBufferSize> buildBuffer{};
+    std::array<Byte, sendBufferSize> sendBuffer{};
+    std::array<Byte, replyBufferSize> replyBuffer{};
+    std::array<ExchangeRecord, 2> exchange{};
+    // By command kind (for changePending) and by request kind (for
+    // requestOutstanding); FlagsOf picks the entry.
+    std::array<KindFlags, commandKindCount> kindFlags{};
+    PanelState synced;              // the panel state as last sent to or reported by the mixer
+    bool anyChangePending = false;  // a change is marked and not yet acknowledged
+    bool fullStatusNeeded = false;  // a full status read is due
+    bool sequenceRunning = false;   // the full status read is running
+    Flag ackSeen = flagFalse;       // the current reply began with "A"
+    Flag nakSeen = flagFalse;       // the current reply was "N"
+    Flag linkSuspended = flagFalse; // the link was taken down by a power suspend
+    Integer receivedCount = 0;      // the receive buffer's count as last read for a reply
+};
+
+// What the program was started with: the settings file's blocks, the command
+// line's words, the converter's port number and the debug switches; and the
+// connection facts the file's first block carries (systemState).
+struct ProgramSetup {
+    SystemState systemState;
+    std::array<Byte, 236> setupBlock{};
+    SceneSetup sceneSetup;
+    std::array<SceneData, sceneCount> scenes{};
+    FontSpec labelFont;
+    std::array<QString, 31> commandArgs;
+    Integer comPortNumber = 0;
+    Flag debugMode = flagFalse;
+    Flag statusLogFilter = flagFalse;
+};
+
+// The traffic lists: List1(0..3) of the communication window (comm) and of
+// the debug window (debug). Item 2d holds hex lines, 2d + 1 text lines; d = 0
+// sent, d = 1 received. The windows show these lists; they exist whether a
+// window is loaded or not.
+struct TrafficLists {
+    std::array<ListBox, 4> comm;
+    std::array<ListBox, 4> debug;
+};
+
+// The one instance of each. They are process-wide because the design's
+// routines (SendFrame, ReadFullStatus, the Timer and OnComm handlers, the
+// panel's Show routines) are free functions that the serial control, the
+// timers and the windows call back with no context of their own; every one
+// of them runs on the GUI thread. Front-ends read the mirror through
+// ReadMirror; only the engine writes it.
+extern MixerMirror mirror;
+extern LinkRecord linkRecord;
+extern ProgramSetup programSetup;
+extern TrafficLists trafficLists;
+
+inline const MixerMirror& ReadMirror() {
+    return mirror;
+}
+
 inline KindFlags& FlagsOf(CommandKind kind) {
-    return kindFlags[static_cast<std::size_t>(kind)];
+    return linkRecord.kindFlags[static_cast<std::size_t>(kind)];
 }
 inline KindFlags& FlagsOf(RequestKind kind) {
-    return kindFlags[static_cast<std::size_t>(kind)];
+    return linkRecord.kindFlags[static_cast<std::size_t>(kind)];
 }
-extern bool anyChangePending; // a change is marked and not yet acknowledged
-extern bool fullStatusNeeded; // a full status read is due
-extern bool sequenceRunning;  // the full status read is running
-
-// Link flags.
-extern Flag ackSeen;       // the current reply began with "A"
-extern Flag nakSeen;       // the current reply was "N"
-extern Flag linkSuspended; // the link was taken down by a power suspend
-
-// The traffic lists: List1(0..3) of the communication window and of the debug
-// window. Item 2d holds hex lines, 2d + 1 text lines; d = 0 sent, d = 1 received.
-// The windows show these lists; they exist whether a window is loaded or not.
-extern std::array<ListBox, 4> commLists;
-extern std::array<ListBox, 4> debugLists;
 
 // Empties the traffic lists of both windows. The debug window's lists are
 // that window's controls: touching them loads the window when it is not
@@ -165,11 +194,11 @@ extern std::array<ListBox, 4> debugLists;
 void ClearTrafficLists();
 void SetDebugWindowLoader(std::function<void()> load);
 
-// Start-up's first values of panelState and sceneNames (after the settings
+// Start-up's first values of the mirror (after the settings
 // file was read): no scene recalled, no input, both masters named and at
 // their stored levels, rounded half to even.
 void SetFirstPanelValues();
 
-// Gives every variable above its value at program start (as a fresh process
-// has it). Tests use it to start each case from a clean state.
+// Gives the four records their values at program start (as a fresh process
+// has them). Tests use it to start each case from a clean state.
 void ResetSharedState();

@@ -30,7 +30,7 @@ constexpr Flag NotFlag(Flag value) {
 
 // Text in the mixer's character set: single bytes of the ANSI code page of
 // the user's locale, Windows-1252, or Shift-JIS (code page 932) for a
-// Japanese user (systemState.localeCode 81). Defined in core/codepage.cpp.
+// Japanese user (programSetup.systemState.localeCode 81). Defined in core/codepage.cpp.
 QString DecodeAnsiText(std::string_view bytes);
 
 // Fixed-length text of exactly 8 single-byte characters. Assigning a shorter

@@ -7,6 +7,7 @@
 #include "panel/describe.h"
 #include "panel/windowicon.h"
 #include "protocol/protocol.h"
+#include "protocol/replytables.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -136,8 +137,8 @@ FrmControl::FrmControl() : face_(QPixmap::fromImage(artwork::PanelFace(devicePix
     GiveProgramIcon(*this);
     // The buttons take the user's locale from here: with a Japanese one their
     // captions keep their own Japanese face.
-    setLocale(systemState.localeCode == 81 ? QLocale(QLocale::Japanese, QLocale::Japan)
-                                           : QLocale::c());
+    setLocale(programSetup.systemState.localeCode == 81 ? QLocale(QLocale::Japanese, QLocale::Japan)
+                                                        : QLocale::c());
     QFont windowFont(QStringLiteral("Arial"), 9);
     windowFont.setBold(true);
     setFont(windowFont);
@@ -249,11 +250,12 @@ void FrmControl::Form_Load() {
     // 1. One font object per label, copied from the label font.
     for (std::size_t slot = 0; slot < LabelArray::indices.size(); ++slot) {
         QFont& labelFontObject = labelFonts[slot];
-        labelFontObject = QFont(labelFont.name);
-        labelFontObject.setBold(labelFont.bold);
+        labelFontObject = QFont(programSetup.labelFont.name);
+        labelFontObject.setBold(programSetup.labelFont.bold);
         const int index = LabelArray::indices[slot];
         DesignItem* item = Control(Indexed("Label1", index));
-        item->fontSize = labelFont.pointSize > 0 ? labelFont.pointSize : 9.0;
+        item->fontSize =
+            programSetup.labelFont.pointSize > 0 ? programSetup.labelFont.pointSize : 9.0;
         Label1[index].setFont(labelFontObject);
         item->Apply();
     }
@@ -262,15 +264,15 @@ void FrmControl::Form_Load() {
     // 3. The picture list.
     FillImageList();
     // 4. The masters' first levels.
-    if (systemState.deviceResponding == flagTrue) {
+    if (programSetup.systemState.deviceResponding == flagTrue) {
         for (int i = 0; i < 2; ++i) {
-            MasterSection& master = panelState.masters[static_cast<std::size_t>(i)];
-            master.level = LevelFromCode(FindLevelStep(scenes[0].masterLevel[i]));
+            MasterSection& master = mirror.panel.masters[static_cast<std::size_t>(i)];
+            master.level = LevelFromCode(FindLevelStep(programSetup.scenes[0].masterLevel[i]));
             Ctlfader1[i].SetValue(master.level);
         }
     } else {
-        panelState.masters[0].level = 0;
-        panelState.masters[1].level = 0;
+        mirror.panel.masters[0].level = 0;
+        mirror.panel.masters[1].level = 0;
     }
     // 5. Everything else from the state, and the link's.
     RefreshPanel();

@@ -57,6 +57,15 @@ public:
     host::Timer Timer2{250};
     host::ImageList ImageList1;
 
+    // What the panel itself last drew, apart from the mixer's state: the input
+    // button shown selected (0..5, -1 none), the scene radio button last lit
+    // (its index + 1, 0 none), whether Timer1 has ticked once since it was
+    // armed, and the ticks of Timer2.
+    Integer panelSelectedInput = -1;
+    Integer radioPressed = 0;
+    Flag panelTimerArmed = flagFalse;
+    Integer timer2Ticks = 0;
+
     // The six label fonts, one font object per label (0, 1, 10..13 in order).
     std::array<QFont, 6> labelFonts;
 

@@ -26,10 +26,10 @@ constexpr int mugenOffImage = 39;
 constexpr int mugenOnImage = 40;
 
 MasterSection& Master(Integer i) {
-    return panelState.masters.at(static_cast<std::size_t>(i));
+    return mirror.panel.masters.at(static_cast<std::size_t>(i));
 }
 MasterSection& SyncedMaster(Integer i) {
-    return syncedPanelState.masters.at(static_cast<std::size_t>(i));
+    return linkRecord.synced.masters.at(static_cast<std::size_t>(i));
 }
 
 // The scene buttons' names, with "recalled" where the button is lit.
@@ -44,11 +44,11 @@ void DescribeScenes(FrmControl& form) {
 void RefreshPanel() {
     FrmControl& form = frmControl();
     for (std::size_t k = 0; k < 6; ++k) {
-        form.SSCommand1[k].SetCaption(panelState.inputs[k].name.Trimmed());
+        form.SSCommand1[k].SetCaption(mirror.panel.inputs[k].name.Trimmed());
     }
-    panelSelectedInput = -1;
-    if (panelState.selectedInput != -1) {
-        ShowSelectedInput(panelState.selectedInput);
+    form.panelSelectedInput = -1;
+    if (mirror.panel.selectedInput != -1) {
+        ShowSelectedInput(mirror.panel.selectedInput);
     }
     DescribeInputs(form);
     for (Integer i = 0; i < 2; ++i) {
@@ -57,11 +57,11 @@ void RefreshPanel() {
         ShowMuting(i);
     }
     for (int k = 0; k < 4; ++k) {
-        form.Label1[10 + k].setText(sceneNames[static_cast<std::size_t>(k)].ToQString());
+        form.Label1[10 + k].setText(mirror.sceneNames[static_cast<std::size_t>(k)].ToQString());
     }
-    radioPressed = 0;
-    if (panelState.recall != 0) {
-        ShowRadioButtons(static_cast<Integer>(panelState.recall - 1));
+    form.radioPressed = 0;
+    if (mirror.panel.recall != 0) {
+        ShowRadioButtons(static_cast<Integer>(mirror.panel.recall - 1));
     }
     DescribeScenes(form);
 }
@@ -78,17 +78,17 @@ void RefreshFromStatus(Integer kind) {
         ShowMugen(i);
         form.Ctlfader1[static_cast<std::size_t>(i)].SetValue(Master(i).level);
     }
-    if (panelState.recall != syncedPanelState.recall) {
-        Integer argument = radioPressed;
-        if (panelState.recall == 0) {
+    if (mirror.panel.recall != linkRecord.synced.recall) {
+        Integer argument = form.radioPressed;
+        if (mirror.panel.recall == 0) {
             argument = 4;
-        } else if (panelState.recall >= 1 && panelState.recall <= 20) {
-            argument = static_cast<Integer>(panelState.recall - 1);
+        } else if (mirror.panel.recall >= 1 && mirror.panel.recall <= 20) {
+            argument = static_cast<Integer>(mirror.panel.recall - 1);
         }
         ShowRadioButtons(argument);
     }
-    if (panelState.selectedInput != syncedPanelState.selectedInput) {
-        ShowSelectedInput(panelState.selectedInput);
+    if (mirror.panel.selectedInput != linkRecord.synced.selectedInput) {
+        ShowSelectedInput(mirror.panel.selectedInput);
     }
     for (Integer i = 0; i < 2; ++i) {
         if (Master(i).muted != SyncedMaster(i).muted) {
@@ -99,22 +99,22 @@ void RefreshFromStatus(Integer kind) {
 
 void ShowSelectedInput(Integer index) {
     FrmControl& form = frmControl();
-    if (panelSelectedInput >= 0 && panelSelectedInput <= 5) {
-        SSCommand& previous = form.SSCommand1[static_cast<std::size_t>(panelSelectedInput)];
+    if (form.panelSelectedInput >= 0 && form.panelSelectedInput <= 5) {
+        SSCommand& previous = form.SSCommand1[static_cast<std::size_t>(form.panelSelectedInput)];
         previous.SetPictureName(QStringLiteral("Button_off_off.bmp"));
         previous.SetForeColor(white);
     }
     bool transportEnabled = true;
     if (index < 0 || index > 5) {
-        panelSelectedInput = -1;
+        form.panelSelectedInput = -1;
     } else {
         SSCommand& selected = form.SSCommand1[static_cast<std::size_t>(index)];
         selected.SetPictureName(QStringLiteral("Button_on_press.bmp"));
         selected.SetForeColor(black);
-        panelSelectedInput = index;
-        transportEnabled = panelState.inputs[static_cast<std::size_t>(index)].status != -1;
+        form.panelSelectedInput = index;
+        transportEnabled = mirror.panel.inputs[static_cast<std::size_t>(index)].status != -1;
     }
-    if (systemState.deviceResponding == flagTrue) {
+    if (programSetup.systemState.deviceResponding == flagTrue) {
         for (SSCommand& key : form.SSCommand2) {
             key.SetEnabled(transportEnabled);
         }
@@ -151,14 +151,14 @@ void ShowMuting(Integer master) {
 }
 
 void ShowRadioButtons(Integer index) {
-    if (radioPressed == index + 1) {
-        radioPressed = 0;
+    FrmControl& form = frmControl();
+    if (form.radioPressed == index + 1) {
+        form.radioPressed = 0;
         return;
     }
-    radioPressed = static_cast<Integer>(index + 1);
-    FrmControl& form = frmControl();
+    form.radioPressed = static_cast<Integer>(index + 1);
     for (std::size_t k = 0; k < 4; ++k) {
-        const bool lit = sceneSetup.sceneNumbers[k] == panelState.recall;
+        const bool lit = programSetup.sceneSetup.sceneNumbers[k] == mirror.panel.recall;
         form.SSCommand5[k].SetPictureName(lit ? radioOnPictures[k] : radioOffPictures[k]);
     }
     DescribeScenes(form);

@@ -10,43 +10,43 @@
 namespace {
 
 Text8 NameAt(std::size_t position) {
-    return Text8::FromBytes(replyBuffer.data() + position);
+    return Text8::FromBytes(linkRecord.replyBuffer.data() + position);
 }
 
 // "RIL4": six names of eight bytes, input 0 first.
 void ApplyInputNames() {
     for (std::size_t k = 0; k < reply::inputNameCount; ++k) {
-        panelState.inputs[k].name = NameAt(Text8::size * k);
+        mirror.panel.inputs[k].name = NameAt(Text8::size * k);
     }
 }
 
 // "RSIO": the status digit of each input.
 void ApplyInputStatus() {
-    for (std::size_t k = 0; k < panelState.inputs.size(); ++k) {
+    for (std::size_t k = 0; k < mirror.panel.inputs.size(); ++k) {
         const Byte digit =
-            replyBuffer[reply::inputDigitFirstPosition + reply::inputDigitStride * k];
-        panelState.inputs[k].status = static_cast<Integer>(digit - reply::digitZero);
+            linkRecord.replyBuffer[reply::inputDigitFirstPosition + reply::inputDigitStride * k];
+        mirror.panel.inputs[k].status = static_cast<Integer>(digit - reply::digitZero);
     }
 }
 
 // "RGFA" / "RGFB": the name of master `index`; no other master exists.
 void ApplyMasterName(Integer index) {
-    if (index >= 0 && index < static_cast<Integer>(panelState.masters.size())) {
-        panelState.masters[static_cast<std::size_t>(index)].name = NameAt(0);
+    if (index >= 0 && index < static_cast<Integer>(mirror.panel.masters.size())) {
+        mirror.panel.masters[static_cast<std::size_t>(index)].name = NameAt(0);
     }
 }
 
 // "RSCI": the name of the scene on radio button `index` (A..D).
 void ApplySceneName(Integer index) {
-    if (index >= 0 && index < static_cast<Integer>(sceneNames.size())) {
-        sceneNames[static_cast<std::size_t>(index)] = NameAt(0);
+    if (index >= 0 && index < static_cast<Integer>(mirror.sceneNames.size())) {
+        mirror.sceneNames[static_cast<std::size_t>(index)] = NameAt(0);
     }
 }
 
 // "RRSA": the scene code of each radio button, unchanged.
 void ApplySceneSlots() {
-    for (std::size_t k = 0; k < sceneSetup.sceneNumbers.size(); ++k) {
-        sceneSetup.sceneNumbers[k] = replyBuffer[k];
+    for (std::size_t k = 0; k < programSetup.sceneSetup.sceneNumbers.size(); ++k) {
+        programSetup.sceneSetup.sceneNumbers[k] = linkRecord.replyBuffer[k];
     }
 }
 
@@ -54,22 +54,29 @@ void ApplySceneSlots() {
 
 // "RAST": lamps, muting, selected input, recalled scene and the two levels.
 void DecodeStatusReply() {
-    DecodeFlagByte(panelState, reply::overGainPosition, replyBuffer[reply::overGainPosition]);
-    DecodeFlagByte(panelState, reply::mugenPosition, replyBuffer[reply::mugenPosition]);
-    DecodeFlagByte(panelState, reply::mutedPosition, replyBuffer[reply::mutedPosition]);
-    DecodeCodeByte(panelState, reply::inputPosition, replyBuffer[reply::inputPosition]);
-    DecodeCodeByte(panelState, reply::recallPosition, replyBuffer[reply::recallPosition]);
-    DecodeLevelByte(panelState, reply::levelPositionA, replyBuffer[reply::levelPositionA]);
-    DecodeLevelByte(panelState, reply::levelPositionB, replyBuffer[reply::levelPositionB]);
+    DecodeFlagByte(mirror.panel, reply::overGainPosition,
+                   linkRecord.replyBuffer[reply::overGainPosition]);
+    DecodeFlagByte(mirror.panel, reply::mugenPosition,
+                   linkRecord.replyBuffer[reply::mugenPosition]);
+    DecodeFlagByte(mirror.panel, reply::mutedPosition,
+                   linkRecord.replyBuffer[reply::mutedPosition]);
+    DecodeCodeByte(mirror.panel, reply::inputPosition,
+                   linkRecord.replyBuffer[reply::inputPosition]);
+    DecodeCodeByte(mirror.panel, reply::recallPosition,
+                   linkRecord.replyBuffer[reply::recallPosition]);
+    DecodeLevelByte(mirror.panel, reply::levelPositionA,
+                    linkRecord.replyBuffer[reply::levelPositionA]);
+    DecodeLevelByte(mirror.panel, reply::levelPositionB,
+                    linkRecord.replyBuffer[reply::levelPositionB]);
 }
 
 bool ApplyReply(Integer kind, Integer index) {
-    if (kind < 0 || kind >= static_cast<Integer>(kindFlags.size())) {
+    if (kind < 0 || kind >= static_cast<Integer>(linkRecord.kindFlags.size())) {
         return false; // no such request: nothing is stored and the exchange goes on
     }
-    KindFlags& flags = kindFlags[static_cast<std::size_t>(kind)];
+    KindFlags& flags = linkRecord.kindFlags[static_cast<std::size_t>(kind)];
     if (kind == commandExchange) { // the answer to a command
-        if (exchange[replyRecord].length != 0) {
+        if (linkRecord.exchange[replyRecord].length != 0) {
             return false;
         }
         flags.requestOutstanding = flagFalse;
@@ -81,7 +88,7 @@ bool ApplyReply(Integer kind, Integer index) {
     case RequestKind::Status:
         // The status is not applied while a full read is due or a change is
         // unacknowledged: it would overwrite what the user just asked for.
-        if (fullStatusNeeded || anyChangePending) {
+        if (linkRecord.fullStatusNeeded || linkRecord.anyChangePending) {
             flags.requestOutstanding = flagFalse;
             return true;
         }

@@ -1,6 +1,6 @@
 // The mixer's frames: a four-letter code, up to two parameter bytes (the
-// carriage return is added on the line). Commands are built into buildBuffer,
-// requests into sendBuffer, where they wait for TransmitPending.
+// carriage return is added on the line). Commands are built into linkRecord.buildBuffer,
+// requests into linkRecord.sendBuffer, where they wait for TransmitPending.
 #include "protocol/protocol.h"
 
 #include <string>
@@ -98,7 +98,7 @@ Integer InputListReplyLength(std::string_view code) {
 } // namespace
 
 Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index) {
-    buildBuffer.fill(0);
+    linkRecord.buildBuffer.fill(0);
     if (kind < CommandKind::Recall || kind > CommandKind::LevelStop) {
         return 0;
     }
@@ -132,17 +132,17 @@ Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index) {
     default:
         break;
     }
-    WriteCode(buildBuffer, commandCodes[static_cast<std::size_t>(kind)]);
+    WriteCode(linkRecord.buildBuffer, commandCodes[static_cast<std::size_t>(kind)]);
     for (int i = 0; i < length - codeLength; ++i) {
-        buildBuffer[static_cast<std::size_t>(paramOffset + i)] =
+        linkRecord.buildBuffer[static_cast<std::size_t>(paramOffset + i)] =
             params[static_cast<std::size_t>(i)];
     }
-    exchange[replyRecord].length = commandReplyLength;
+    linkRecord.exchange[replyRecord].length = commandReplyLength;
     return length;
 }
 
 bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& param) {
-    if (exchange[sendRecord].busy == flagTrue) {
+    if (linkRecord.exchange[sendRecord].busy == flagTrue) {
         return false;
     }
     // Work out the frame first: a request that cannot be built changes nothing.
@@ -185,7 +185,8 @@ bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& pa
         }
         code = "RSCI";
         hasParam = true;
-        paramByte = ToByte(sceneSetup.sceneNumbers[static_cast<std::size_t>(index)], "scene code");
+        paramByte = ToByte(programSetup.sceneSetup.sceneNumbers[static_cast<std::size_t>(index)],
+                           "scene code");
         replyLength = sceneNameReplyLength;
         break;
     case RequestKind::SceneSlots:
@@ -196,21 +197,22 @@ bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& pa
         throw ProtocolError("request kind " + std::to_string(Value(kind)) + " does not exist");
     }
 
-    sendBuffer.fill(0);
-    WriteCode(sendBuffer, code);
+    linkRecord.sendBuffer.fill(0);
+    WriteCode(linkRecord.sendBuffer, code);
     if (hasParam) {
-        sendBuffer[paramOffset] = paramByte;
+        linkRecord.sendBuffer[paramOffset] = paramByte;
     }
-    exchange[sendRecord].length = static_cast<Integer>(codeLength + (hasParam ? 1 : 0));
+    linkRecord.exchange[sendRecord].length = static_cast<Integer>(codeLength + (hasParam ? 1 : 0));
     if (setsReplyLength) {
-        exchange[replyRecord].length = replyLength;
+        linkRecord.exchange[replyRecord].length = replyLength;
     }
     FlagsOf(kind).requestOutstanding = flagTrue;
-    exchange[sendRecord].kind = Value(kind);
-    exchange[sendRecord].index = index;
-    exchange[sendRecord].busy = flagTrue;
-    if (kind != RequestKind::Status && debugMode == flagTrue) {
-        LogFrame(TrafficDirection::Sent, static_cast<Integer>(exchange[sendRecord].length + 1));
+    linkRecord.exchange[sendRecord].kind = Value(kind);
+    linkRecord.exchange[sendRecord].index = index;
+    linkRecord.exchange[sendRecord].busy = flagTrue;
+    if (kind != RequestKind::Status && programSetup.debugMode == flagTrue) {
+        LogFrame(TrafficDirection::Sent,
+                 static_cast<Integer>(linkRecord.exchange[sendRecord].length + 1));
     }
     return true;
 }

@@ -53,15 +53,16 @@ Built TryBuildRequest(RequestKind kind, Integer index) {
 // request in the reply record, and its acknowledgement ends that exchange.
 // The request's reply can then never be applied, and no timer runs for it.
 bool TakenOver(RequestKind kind) {
-    return exchange[replyRecord].kind != Value(kind) && exchange[replyRecord].busy != flagTrue &&
-           exchange[sendRecord].busy != flagTrue;
+    return linkRecord.exchange[replyRecord].kind != Value(kind) &&
+           linkRecord.exchange[replyRecord].busy != flagTrue &&
+           linkRecord.exchange[sendRecord].busy != flagTrue;
 }
 
 } // namespace
 
 void FullStatusRead::Begin(CommControls& controls) {
     controls.Timer2.SetEnabled(false);
-    sequenceRunning = true;
+    linkRecord.sequenceRunning = true;
     running_ = true;
     awaiting_ = false;
     step_ = 0;
@@ -75,14 +76,15 @@ FullStatusRead::Progress FullStatusRead::Advance(CommControls& controls) {
     while (step_ < sequenceSteps.size()) {
         const RequestKind kind = sequenceSteps[step_].kind;
         if (awaiting_) {
-            const bool timedOut = exchange[replyRecord].status == Value(LinkResult::Timeout);
+            const bool timedOut =
+                linkRecord.exchange[replyRecord].status == Value(LinkResult::Timeout);
             if (FlagsOf(kind).requestOutstanding != flagFalse && !timedOut && !TakenOver(kind)) {
                 return Progress::Waiting;
             }
             awaiting_ = false;
             controls.Timer1.SetEnabled(false);
             if (timedOut) {
-                exchange[replyRecord].status = Value(LinkResult::Ok);
+                linkRecord.exchange[replyRecord].status = Value(LinkResult::Ok);
             } else if (FlagsOf(kind).requestOutstanding != flagFalse) {
                 continue; // taken over by a command: the same request again
             }
@@ -105,8 +107,8 @@ FullStatusRead::Progress FullStatusRead::Advance(CommControls& controls) {
         }
     }
     running_ = false;
-    sequenceRunning = false;
-    fullStatusNeeded = false;
+    linkRecord.sequenceRunning = false;
+    linkRecord.fullStatusNeeded = false;
     AnnounceFullReadCompleted();
     controls.Timer2.SetEnabled(true);
     return Progress::Done;
@@ -119,5 +121,5 @@ void FullStatusRead::Abandon(CommControls& controls) {
     running_ = false;
     awaiting_ = false;
     controls.Timer1.SetEnabled(false);
-    sequenceRunning = false;
+    linkRecord.sequenceRunning = false;
 }

@@ -19,7 +19,7 @@ public:
         Done,     // the series is complete and told to the observers
     };
 
-    // Starts the series: the poll stops, sequenceRunning is set.
+    // Starts the series: the poll stops, linkRecord.sequenceRunning is set.
     void Begin(CommControls& controls);
     // Goes on as far as the exchanges allow. After the last request the poll
     // runs again, the flags are cleared and the observers are told.

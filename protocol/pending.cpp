@@ -1,4 +1,4 @@
-// The change queue: a panel action changes panelState and marks the kind of
+// The change queue: a panel action changes mirror.panel and marks the kind of
 // command that carries the change to the mixer; the first marked kind becomes
 // one command frame, unless the mixer already has what it would say.
 #include "protocol/protocol.h"
@@ -15,7 +15,7 @@ constexpr Integer bottomLevel = 0;
 // The master whose level motion is meant: the first with steps not yet sent.
 Integer MovingMaster() {
     for (Integer m = 0; m < 2; ++m) {
-        if (panelState.masters[static_cast<std::size_t>(m)].pendingSteps != 0) {
+        if (mirror.panel.masters[static_cast<std::size_t>(m)].pendingSteps != 0) {
             return m;
         }
     }
@@ -26,34 +26,34 @@ Integer MovingMaster() {
 Integer MasterWithNewMuting() {
     for (Integer m = 0; m < 2; ++m) {
         const auto i = static_cast<std::size_t>(m);
-        if (panelState.masters[i].muted != syncedPanelState.masters[i].muted) {
+        if (mirror.panel.masters[i].muted != linkRecord.synced.masters[i].muted) {
             return m;
         }
     }
     return -1;
 }
 
-// After a frame is built the whole panelState counts as sent, except the
+// After a frame is built the whole mirror.panel counts as sent, except the
 // changes that this frame does not carry and that still wait for their own
-// frame: they stay different from syncedPanelState, so the call that sends
+// frame: they stay different from linkRecord.synced, so the call that sends
 // them still finds them. `mutedSent` is the master whose muting the frame
 // carried, -1 for a frame of another kind.
 void SynchroniseSentState(const PanelState& before, Integer mutedSent) {
-    syncedPanelState = panelState;
+    linkRecord.synced = mirror.panel;
     if (FlagsOf(CommandKind::Recall).changePending == flagTrue) {
-        syncedPanelState.recall = before.recall;
+        linkRecord.synced.recall = before.recall;
     }
     if (FlagsOf(CommandKind::Transport).changePending == flagTrue) {
-        syncedPanelState.transportKey = before.transportKey;
+        linkRecord.synced.transportKey = before.transportKey;
     }
     if (FlagsOf(CommandKind::Select).changePending == flagTrue) {
-        syncedPanelState.selectedInput = before.selectedInput;
+        linkRecord.synced.selectedInput = before.selectedInput;
     }
     if (mutedSent >= 0 || FlagsOf(CommandKind::Mute).changePending == flagTrue) {
         for (Integer m = 0; m < 2; ++m) {
             const auto i = static_cast<std::size_t>(m);
-            if (m != mutedSent && panelState.masters[i].muted != before.masters[i].muted) {
-                syncedPanelState.masters[i].muted = before.masters[i].muted;
+            if (m != mutedSent && mirror.panel.masters[i].muted != before.masters[i].muted) {
+                linkRecord.synced.masters[i].muted = before.masters[i].muted;
                 FlagsOf(CommandKind::Mute).changePending = flagTrue;
             }
         }
@@ -64,13 +64,13 @@ void SynchroniseSentState(const PanelState& before, Integer mutedSent) {
 // kind is still marked or a command still waits for its acknowledgement;
 // otherwise the status replies would be ignored until some later command.
 void SettleSuppressedChange() {
-    const bool marked = std::any_of(kindFlags.begin(), kindFlags.end(),
+    const bool marked = std::any_of(linkRecord.kindFlags.begin(), linkRecord.kindFlags.end(),
                                     [](const KindFlags& f) { return f.changePending == flagTrue; });
     const auto commandUnderWay = [](const ExchangeRecord& record) {
         return record.busy == flagTrue && record.kind == commandExchange;
     };
-    anyChangePending =
-        marked || commandUnderWay(exchange[sendRecord]) || commandUnderWay(exchange[replyRecord]);
+    linkRecord.anyChangePending = marked || commandUnderWay(linkRecord.exchange[sendRecord]) ||
+                                  commandUnderWay(linkRecord.exchange[replyRecord]);
 }
 
 // Builds the frame of the first marked kind; false when it needs none.
@@ -79,7 +79,7 @@ bool BuildMarkedCommand(CommandKind kind);
 } // namespace
 
 void CountStateAsSent() {
-    const PanelState before = syncedPanelState; // a copy: the call overwrites it
+    const PanelState before = linkRecord.synced; // a copy: the call overwrites it
     SynchroniseSentState(before, -1);
 }
 
@@ -88,7 +88,7 @@ void MarkChange(CommandKind kind) {
         throw ProtocolError("change kind " + std::to_string(Value(kind)) + " does not exist");
     }
     FlagsOf(kind).changePending = flagTrue;
-    anyChangePending = true;
+    linkRecord.anyChangePending = true;
 }
 
 void SendPendingChange() {
@@ -98,18 +98,18 @@ void SendPendingChange() {
 }
 
 bool BuildPendingCommand() {
-    const auto marked = std::find_if(kindFlags.begin(), kindFlags.end(), [](const KindFlags& f) {
-        return f.changePending == flagTrue;
-    });
-    if (marked == kindFlags.end()) {
+    const auto marked =
+        std::find_if(linkRecord.kindFlags.begin(), linkRecord.kindFlags.end(),
+                     [](const KindFlags& f) { return f.changePending == flagTrue; });
+    if (marked == linkRecord.kindFlags.end()) {
         return false;
     }
-    const auto kind = static_cast<CommandKind>(marked - kindFlags.begin());
+    const auto kind = static_cast<CommandKind>(marked - linkRecord.kindFlags.begin());
     marked->changePending = flagFalse;
     // Whatever the mixer sent unasked is of no use now, even when the change
     // turns out to need no frame.
     DiscardInput(comm());
-    exchange[replyRecord].ticks = 0;
+    linkRecord.exchange[replyRecord].ticks = 0;
     if (!BuildMarkedCommand(kind)) {
         SettleSuppressedChange();
         return false;
@@ -120,23 +120,23 @@ bool BuildPendingCommand() {
 namespace {
 
 bool BuildMarkedCommand(CommandKind kind) {
-    const PanelState before = syncedPanelState;
+    const PanelState before = linkRecord.synced;
     const Integer m = MovingMaster();
-    MasterSection& moving = panelState.masters[static_cast<std::size_t>(m)];
+    MasterSection& moving = mirror.panel.masters[static_cast<std::size_t>(m)];
     Integer length = 0;
     Integer mutedSent = -1;
     switch (kind) {
     case CommandKind::Recall:
-        if (panelState.recall == syncedPanelState.recall) {
+        if (mirror.panel.recall == linkRecord.synced.recall) {
             return false;
         }
-        length = BuildCommand(CommandKind::Recall, panelState, 0);
+        length = BuildCommand(CommandKind::Recall, mirror.panel, 0);
         break;
     case CommandKind::Transport:
-        if (panelState.transportKey == syncedPanelState.transportKey) {
+        if (mirror.panel.transportKey == linkRecord.synced.transportKey) {
             return false;
         }
-        length = BuildCommand(CommandKind::Transport, panelState, 0);
+        length = BuildCommand(CommandKind::Transport, mirror.panel, 0);
         break;
     case CommandKind::LevelUp:
         if (moving.level >= topLevel) {
@@ -144,7 +144,7 @@ bool BuildMarkedCommand(CommandKind kind) {
             return false;
         }
         --moving.pendingSteps;
-        length = BuildCommand(CommandKind::LevelUp, panelState, m);
+        length = BuildCommand(CommandKind::LevelUp, mirror.panel, m);
         break;
     case CommandKind::LevelDown:
         if (moving.level <= bottomLevel) {
@@ -152,34 +152,34 @@ bool BuildMarkedCommand(CommandKind kind) {
             return false;
         }
         ++moving.pendingSteps;
-        length = BuildCommand(CommandKind::LevelDown, panelState, m);
+        length = BuildCommand(CommandKind::LevelDown, mirror.panel, m);
         break;
     case CommandKind::Mute: {
         const Integer master = MasterWithNewMuting();
         if (master < 0) {
             return false;
         }
-        length = BuildCommand(CommandKind::Mute, panelState, master);
+        length = BuildCommand(CommandKind::Mute, mirror.panel, master);
         mutedSent = master;
         break;
     }
     case CommandKind::Select:
-        if (panelState.selectedInput == syncedPanelState.selectedInput) {
+        if (mirror.panel.selectedInput == linkRecord.synced.selectedInput) {
             return false;
         }
-        length = BuildCommand(CommandKind::Select, panelState, 0);
+        length = BuildCommand(CommandKind::Select, mirror.panel, 0);
         break;
     case CommandKind::LevelStop:
-        length = BuildCommand(CommandKind::LevelStop, panelState, m);
+        length = BuildCommand(CommandKind::LevelStop, mirror.panel, m);
         break;
     default:
         return false; // the reserved kind has no frame
     }
 
-    exchange[sendRecord].length = length;
-    std::copy_n(buildBuffer.begin(), length, sendBuffer.begin());
-    exchange[sendRecord].kind = commandExchange;
-    exchange[sendRecord].busy = flagTrue;
+    linkRecord.exchange[sendRecord].length = length;
+    std::copy_n(linkRecord.buildBuffer.begin(), length, linkRecord.sendBuffer.begin());
+    linkRecord.exchange[sendRecord].kind = commandExchange;
+    linkRecord.exchange[sendRecord].busy = flagTrue;
     SynchroniseSentState(before, mutedSent);
     return true;
 }
@@ -187,17 +187,18 @@ bool BuildMarkedCommand(CommandKind kind) {
 } // namespace
 
 void TransmitPending() {
-    if (exchange[sendRecord].busy != flagTrue) {
+    if (linkRecord.exchange[sendRecord].busy != flagTrue) {
         return;
     }
-    const LinkResult result = SendFrame(comm(), sendBuffer.data(), exchange[sendRecord].length);
-    exchange[sendRecord].status = Value(result);
+    const LinkResult result =
+        SendFrame(comm(), linkRecord.sendBuffer.data(), linkRecord.exchange[sendRecord].length);
+    linkRecord.exchange[sendRecord].status = Value(result);
     if (result != LinkResult::Ok) {
         return; // the frame stays marked; the loss of the link has been dealt with
     }
-    exchange[replyRecord].kind = exchange[sendRecord].kind;
-    exchange[replyRecord].index = exchange[sendRecord].index;
-    exchange[replyRecord].busy = flagTrue;
-    exchange[replyRecord].status = 0;
-    exchange[sendRecord].busy = flagFalse;
+    linkRecord.exchange[replyRecord].kind = linkRecord.exchange[sendRecord].kind;
+    linkRecord.exchange[replyRecord].index = linkRecord.exchange[sendRecord].index;
+    linkRecord.exchange[replyRecord].busy = flagTrue;
+    linkRecord.exchange[replyRecord].status = 0;
+    linkRecord.exchange[sendRecord].busy = flagFalse;
 }

@@ -19,16 +19,16 @@ public:
 };
 
 // --- Frames -----------------------------------------------------------------
-// Builds the command frame of `kind` into buildBuffer; returns its length (5
-// or 6), or 0 for a kind that has no frame. Sets exchange[replyRecord].length to 1.
+// Builds the command frame of `kind` into linkRecord.buildBuffer; returns its length (5
+// or 6), or 0 for a kind that has no frame. Sets linkRecord.exchange[replyRecord].length to 1.
 Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index);
-// Builds a request frame into sendBuffer and marks it ready; False when a
+// Builds a request frame into linkRecord.sendBuffer and marks it ready; False when a
 // frame is already waiting.
 bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& param);
 
 // --- Pending changes ----------------------------------------------------------
 void MarkChange(CommandKind kind);
-// The whole panelState counts as what the mixer has (after a full read),
+// The whole mirror.panel counts as what the mixer has (after a full read),
 // except the changes still marked for sending.
 void CountStateAsSent();
 void SendPendingChange();
@@ -36,16 +36,17 @@ bool BuildPendingCommand();
 void TransmitPending();
 
 // --- Replies -------------------------------------------------------------------
+// What was last sent to the mixer starts as the panel's first values.
 void InitProtocolTables();
 // `kind` and `index` are the reply record's: commandExchange or a request kind.
 bool CheckReply(Integer kind, Integer length, Integer index);
 bool ApplyReply(Integer kind, Integer index);
-// Decodes the status reply in replyBuffer into panelState (the part of
+// Decodes the status reply in linkRecord.replyBuffer into mirror.panel (the part of
 // ApplyReply that reads its bytes; no observer is told).
 void DecodeStatusReply();
 Integer LevelFromCode(Integer code);
 
 // --- Traffic log -------------------------------------------------------------
-// The frame in sendBuffer (sent) or replyBuffer (received), dumped in hex and
+// The frame in linkRecord.sendBuffer (sent) or linkRecord.replyBuffer (received), dumped in hex and
 // as text into the traffic lists, in debug mode.
 void LogFrame(TrafficDirection direction, Integer length);

@@ -11,8 +11,8 @@ const QString bigErrorLine = QStringLiteral("BIG ERROR");
 
 // The protocol's error lines go to the top of the debug window's first two lists.
 void AddErrorLine(const QString& line) {
-    debugLists[0].InsertItem(line);
-    debugLists[1].InsertItem(line);
+    trafficLists.debug[0].InsertItem(line);
+    trafficLists.debug[1].InsertItem(line);
 }
 
 // The check entry for a reply, or -1 when the reply has no range table.
@@ -36,7 +36,8 @@ int CheckEntryFor(RequestKind kind, Integer index) {
 // "RSIO": the odd positions 1..13 carry a value whose low three bits do not exceed 4.
 bool InputStatusLowBitsValid() {
     for (int k = 0; k < reply::lowBitsCount; ++k) {
-        const Byte value = replyBuffer[reply::lowBitsFirstPosition + reply::lowBitsStride * k];
+        const Byte value =
+            linkRecord.replyBuffer[reply::lowBitsFirstPosition + reply::lowBitsStride * k];
         if ((value & reply::lowBitsMask) > reply::lowBitsHighest) {
             return false;
         }
@@ -61,7 +62,7 @@ bool CheckReplyBytes(const ReplyCheck& check, Integer length) {
         return false;
     }
     for (Integer i = 0; i < length; ++i) {
-        const Byte value = replyBuffer[static_cast<std::size_t>(i)];
+        const Byte value = linkRecord.replyBuffer[static_cast<std::size_t>(i)];
         if (value < static_cast<Byte>(check.minBytes[i])) {
             AddErrorLine(smallErrorLine);
             return false;
@@ -82,7 +83,7 @@ bool CheckReply(Integer kind, Integer length, Integer index) {
         if (length != 0) {
             return false;
         }
-        anyChangePending = false;
+        linkRecord.anyChangePending = false;
         return true;
     }
     if (kind < Value(RequestKind::Status) || kind > Value(RequestKind::SceneSlots)) {

@@ -4,37 +4,10 @@
 
 #include <algorithm>
 
-std::array<ReplyCheck, replyCheckCount> replyChecks{};
-std::array<Byte, 8> bitMasks{};
-std::array<Integer, 32> levelThresholds{};
-
 namespace {
 
 constexpr Byte lowestByte = 0x00;
 constexpr Byte highestByte = 0xFF;
-
-// The level code at which each fader step 0..30 begins; the last entry ends step 30.
-constexpr std::array<Integer, 32> storedLevelThresholds = {
-    48, 49, 50, 52, 54, 56, 58, 59, 60, 61, 63, 66, 68, 69,  70,  71,
-    73, 76, 78, 79, 81, 82, 84, 86, 88, 89, 90, 91, 94, 100, 108, 119};
-
-// The fader levels in dB: a coarse start, then steps of 1 dB from -24 to -6,
-// steps of 0.5 dB from -5 to +9, and +10.
-void FillLevelTable() {
-    constexpr std::array<Single, 12> coarse = {-99.0f, -70.0f, -60.0f, -55.0f, -50.0f, -45.0f,
-                                               -40.0f, -35.0f, -32.5f, -30.0f, -27.5f, -25.0f};
-    std::size_t i = 0;
-    for (const Single level : coarse) {
-        levelTable[i++] = level;
-    }
-    for (int db = -24; db <= -6; ++db) {
-        levelTable[i++] = static_cast<Single>(db);
-    }
-    for (int halfDb = -10; halfDb <= 18; ++halfDb) {
-        levelTable[i++] = static_cast<Single>(halfDb) / 2.0f;
-    }
-    levelTable[i] = 10.0f;
-}
 
 // Overwrites up to `width` characters from `position` with `value`, never
 // past the end of the text.
@@ -77,13 +50,12 @@ void ExpandReplyChecks(std::array<ReplyCheck, replyCheckCount>& checks) {
     }
 }
 
+const std::array<ReplyCheck, replyCheckCount> replyChecks = [] {
+    std::array<ReplyCheck, replyCheckCount> checks = StoredReplyChecks();
+    ExpandReplyChecks(checks);
+    return checks;
+}();
+
 void InitProtocolTables() {
-    syncedPanelState = panelState;
-    for (std::size_t bit = 0; bit < bitMasks.size(); ++bit) {
-        bitMasks[bit] = static_cast<Byte>(1u << bit);
-    }
-    FillLevelTable();
-    replyChecks = StoredReplyChecks();
-    ExpandReplyChecks(replyChecks);
-    levelThresholds = storedLevelThresholds;
+    linkRecord.synced = mirror.panel;
 }

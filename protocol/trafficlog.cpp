@@ -35,7 +35,7 @@ void ClearWhenFull(ListBox& list) {
 } // namespace
 
 void LogFrame(TrafficDirection direction, Integer length) {
-    if (debugMode != flagTrue) {
+    if (programSetup.debugMode != flagTrue) {
         return;
     }
     if (direction != TrafficDirection::Sent && direction != TrafficDirection::Received) {
@@ -44,39 +44,39 @@ void LogFrame(TrafficDirection direction, Integer length) {
     // The frame is copied into the scratch buffer; the copy never runs past
     // the scratch buffer nor past the buffer it comes from.
     const bool received = direction == TrafficDirection::Received;
-    const Byte* source = received ? replyBuffer.data() : sendBuffer.data();
+    const Byte* source = received ? linkRecord.replyBuffer.data() : linkRecord.sendBuffer.data();
     const int sourceSize = received ? replyBufferSize : sendBufferSize;
     const int count =
         std::clamp(static_cast<int>(length), 0, std::min(sourceSize, buildBufferSize));
-    std::copy_n(source, count, buildBuffer.begin());
+    std::copy_n(source, count, linkRecord.buildBuffer.begin());
 
     const auto hexItem = static_cast<std::size_t>(2 * Value(direction));
     const std::size_t textItem = hexItem + 1;
-    const bool filtering = statusLogFilter == flagTrue;
+    const bool filtering = programSetup.statusLogFilter == flagTrue;
     for (int start = 0; start < count; start += bytesPerLine) {
         QString hex;
         QString text;
         const int end = std::min(start + bytesPerLine, count);
         for (int i = start; i < end; ++i) {
-            const Byte value = buildBuffer[static_cast<std::size_t>(i)];
+            const Byte value = linkRecord.buildBuffer[static_cast<std::size_t>(i)];
             hex += HexPair(value);
             text += TextChar(value);
         }
 
-        ClearWhenFull(commLists[hexItem]);
-        ClearWhenFull(commLists[textItem]);
-        commLists[hexItem].AddItem(hex);
-        commLists[textItem].AddItem(text);
+        ClearWhenFull(trafficLists.comm[hexItem]);
+        ClearWhenFull(trafficLists.comm[textItem]);
+        trafficLists.comm[hexItem].AddItem(hex);
+        trafficLists.comm[textItem].AddItem(text);
 
         // The periodic status request stays out of the debug window.
         if (filtering && text == statusRequestText) {
             return;
         }
-        ClearWhenFull(debugLists[hexItem]);
-        ClearWhenFull(debugLists[textItem]);
+        ClearWhenFull(trafficLists.debug[hexItem]);
+        ClearWhenFull(trafficLists.debug[textItem]);
         if (!filtering || length != statusReplyDataLength) {
-            debugLists[hexItem].InsertItem(hex + debugHexSuffix);
-            debugLists[textItem].InsertItem(text);
+            trafficLists.debug[hexItem].InsertItem(hex + debugHexSuffix);
+            trafficLists.debug[textItem].InsertItem(text);
         }
     }
 }

@@ -21,13 +21,10 @@ const QString lineSettings = QStringLiteral("38400,O,8,1");
 const QString testLineSettings = QStringLiteral("9600,O,8,1");
 const QString nakLine = QStringLiteral("NAK_NAK");
 
-// The receive buffer's count as last read while a reply was collected.
-Integer lastCount = 0;
-
 LinkEvents linkEvents;
 
 void LogFrame(TrafficDirection direction, Integer length) {
-    if (debugMode == flagTrue && linkEvents.frameLogged) {
+    if (programSetup.debugMode == flagTrue && linkEvents.frameLogged) {
         linkEvents.frameLogged(direction, length);
     }
 }
@@ -43,7 +40,7 @@ Integer WaitingCount(CommControls& form) {
 // link has then been taken down); a write that fails is skipped.
 enum class ByteOutcome { Written, Suspended, Dead };
 ByteOutcome SendOneByte(CommControls& form, Byte value) {
-    if (linkSuspended == flagTrue) {
+    if (linkRecord.linkSuspended == flagTrue) {
         return ByteOutcome::Suspended;
     }
     if (!IsPortAlive()) {
@@ -71,8 +68,8 @@ void SetLinkEvents(LinkEvents events) {
 bool OpenPort(CommControls& form) {
     SerialPort& port = form.MSComm1;
     const Integer words = SplitCommandLine();
-    const bool testPort = words == 1 && IsTestPortWord(commandArgs[0]);
-    port.SetCommPort(testPort ? testPortNumber : comPortNumber);
+    const bool testPort = words == 1 && IsTestPortWord(programSetup.commandArgs[0]);
+    port.SetCommPort(testPort ? testPortNumber : programSetup.comPortNumber);
     if (!port.SetSettings(testPort ? testLineSettings : lineSettings)) {
         return false;
     }
@@ -101,12 +98,12 @@ void DiscardInput(CommControls& form) {
     // reply is read from its first byte, so that an "A" left over from the
     // abandoned one does not make the next acknowledgement's "A" count as
     // data (its command would then go out again with the reply timer).
-    ackSeen = flagFalse;
-    nakSeen = flagFalse;
+    linkRecord.ackSeen = flagFalse;
+    linkRecord.nakSeen = flagFalse;
 }
 
 LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {
-    if (systemState.portIsOpen != flagTrue) {
+    if (programSetup.systemState.portIsOpen != flagTrue) {
         return LinkResult::Dead;
     }
     // Frames come from the send buffer: never read beyond it.
@@ -136,38 +133,38 @@ LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {
         }
         break;
     }
-    LogFrame(TrafficDirection::Sent, exchange[sendRecord].length);
+    LogFrame(TrafficDirection::Sent, linkRecord.exchange[sendRecord].length);
     return LinkResult::Ok;
 }
 
 LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& buffer,
                         Integer& expectedCount) {
-    if (systemState.portIsOpen != flagTrue) {
+    if (programSetup.systemState.portIsOpen != flagTrue) {
         return LinkResult::Dead;
     }
     LinkResult result = LinkResult::Ok;
-    if (ackSeen != flagTrue && nakSeen != flagTrue) {
+    if (linkRecord.ackSeen != flagTrue && linkRecord.nakSeen != flagTrue) {
         form.MSComm1.SetInputLen(bytesPerRead);
         const int first = ReadByte(form);
         if (first == ackByte) {
-            ackSeen = flagTrue;
+            linkRecord.ackSeen = flagTrue;
         } else if (first == nakByte) {
-            if (debugMode == flagTrue) {
-                debugLists[0].InsertItem(nakLine);
-                debugLists[1].InsertItem(nakLine);
+            if (programSetup.debugMode == flagTrue) {
+                trafficLists.debug[0].InsertItem(nakLine);
+                trafficLists.debug[1].InsertItem(nakLine);
             }
-            nakSeen = flagTrue;
+            linkRecord.nakSeen = flagTrue;
             result = LinkResult::Refused;
         }
         // Any other byte is dropped.
     }
-    if (ackSeen == flagTrue) {
+    if (linkRecord.ackSeen == flagTrue) {
         if (expectedCount != 0) {
-            lastCount = WaitingCount(form);
+            linkRecord.receivedCount = WaitingCount(form);
         } else {
             expectedCount = 1;
         }
-        if (lastCount != expectedCount) {
+        if (linkRecord.receivedCount != expectedCount) {
             return result;
         }
         // A count whose data would not fit the reply buffer never completes:
@@ -176,7 +173,7 @@ LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& b
             return result;
         }
         if (expectedCount == 1) {
-            exchange[sendRecord].busy = flagFalse;
+            linkRecord.exchange[sendRecord].busy = flagFalse;
         } else {
             for (int i = 0; i < expectedCount - 1; ++i) {
                 const int value = ReadByte(form);
@@ -190,21 +187,21 @@ LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& b
             DiscardInput(form);
             result = LinkResult::Accepted;
             --expectedCount;
-            exchange[replyRecord].ticks = 0;
-            LogFrame(TrafficDirection::Received, exchange[replyRecord].length);
+            linkRecord.exchange[replyRecord].ticks = 0;
+            LogFrame(TrafficDirection::Received, linkRecord.exchange[replyRecord].length);
         }
     }
     return result;
 }
 
 void ResetLinkState() {
-    anyChangePending = false;
-    fullStatusNeeded = false;
-    for (KindFlags& flags : kindFlags) {
+    linkRecord.anyChangePending = false;
+    linkRecord.fullStatusNeeded = false;
+    for (KindFlags& flags : linkRecord.kindFlags) {
         flags.changePending = flagFalse;
         flags.requestOutstanding = flagFalse;
     }
-    for (ExchangeRecord& record : exchange) {
+    for (ExchangeRecord& record : linkRecord.exchange) {
         record = ExchangeRecord{flagFalse, 0, 0, -1, 0, 0};
     }
 }

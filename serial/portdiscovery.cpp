@@ -1,6 +1,6 @@
 // Finding the mixer's converter: the first ttyUSB device, in ascending number,
 // that belongs to an FTDI USB device (vendor 0403) or is bound to the ftdi_sio
-// driver. Its number N gives comPortNumber N + 1.
+// driver. Its number N gives programSetup.comPortNumber N + 1.
 #include "core/state.h"
 #include "serial/serial.h"
 
@@ -134,9 +134,9 @@ Integer FindConverterPortIn(const QString& sysfsRoot) {
 
 void FindConverterPort() {
     const ConverterSurvey survey = SurveyConverters(QStringLiteral("/sys"));
-    comPortNumber = survey.converters.isEmpty()
-                        ? Integer(0)
-                        : static_cast<Integer>(survey.converters.first() + 1);
+    programSetup.comPortNumber = survey.converters.isEmpty()
+                                     ? Integer(0)
+                                     : static_cast<Integer>(survey.converters.first() + 1);
     // With a device named by the user, what was found here does not matter.
     if (qEnvironmentVariableIsEmpty("ARDENIX_PORT")) {
         for (const QString& note : DiscoveryNotes(survey, QStringLiteral("/dev"))) {

@@ -32,7 +32,7 @@ struct LinkEvents {
     // lost (the connection takes it down).
     std::function<void()> lost;
     // A frame went out, or a complete reply came in, in debug mode: its
-    // `length` bytes are in sendBuffer or replyBuffer (the traffic log).
+    // `length` bytes are in linkRecord.sendBuffer or linkRecord.replyBuffer (the traffic log).
     std::function<void(TrafficDirection direction, Integer length)> frameLogged;
 };
 void SetLinkEvents(LinkEvents events);
@@ -50,7 +50,7 @@ bool IsPortAlive();
 void DiscardInput(CommControls& form);
 
 // --- Port discovery ----------------------------------------------------------------
-// Sets comPortNumber from the first FTDI converter (0 when there is none), and
+// Sets programSetup.comPortNumber from the first FTDI converter (0 when there is none), and
 // says on standard error what the user should know of the converters found
 // (DiscoveryNotes) unless ARDENIX_PORT names the device.
 void FindConverterPort();

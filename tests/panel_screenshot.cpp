@@ -50,29 +50,29 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString output = arguments[0];
-    labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
-    systemState.localeCode = 1;
-    systemState.deviceResponding = flagTrue;
+    programSetup.labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+    programSetup.systemState.localeCode = 1;
+    programSetup.systemState.deviceResponding = flagTrue;
     const std::array<const char*, 6> names{"Camera 1", "Camera 2", "  PC  ", "Mic", "Video", "Aux"};
     for (std::size_t i = 0; i < names.size(); ++i) {
-        panelState.inputs[i].name = Text8(names[i]);
-        panelState.inputs[i].status = 0;
+        mirror.panel.inputs[i].name = Text8(names[i]);
+        mirror.panel.inputs[i].status = 0;
     }
-    panelState.masters[0].name = Text8("MASTER A");
-    panelState.masters[1].name = Text8("MASTER B");
-    sceneSetup.sceneNumbers = {49, 50, 51, 52};
-    sceneNames = {Text8("Opening"), Text8("Talk"), Text8("Demo"), Text8("Closing")};
+    mirror.panel.masters[0].name = Text8("MASTER A");
+    mirror.panel.masters[1].name = Text8("MASTER B");
+    programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+    mirror.sceneNames = {Text8("Opening"), Text8("Talk"), Text8("Demo"), Text8("Closing")};
 
     FrmControl& panel = frmControl();
     // What a status poll would report: input 2 selected, scene B recalled,
     // master A at step 22 and over its gain, master B muted at step 9.
-    panelState.selectedInput = 1;
-    panelState.recall = 50;
-    panelState.masters[0].level = 22;
-    panelState.masters[0].lamps = {flagTrue, flagFalse};
-    panelState.masters[1].level = 9;
-    panelState.masters[1].lamps = {flagFalse, flagTrue};
-    panelState.masters[1].muted = flagTrue;
+    mirror.panel.selectedInput = 1;
+    mirror.panel.recall = 50;
+    mirror.panel.masters[0].level = 22;
+    mirror.panel.masters[0].lamps = {flagTrue, flagFalse};
+    mirror.panel.masters[1].level = 9;
+    mirror.panel.masters[1].lamps = {flagFalse, flagTrue};
+    mirror.panel.masters[1].muted = flagTrue;
     RefreshFromStatus(Value(RequestKind::Status));
     // The link's state as the connection announces it, to the panel's refresh routines.
     PanelRefresh refresh;

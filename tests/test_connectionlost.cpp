@@ -26,10 +26,10 @@ private slots:
         qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
         CommControls& form = comm();
         auto supervisor = std::make_unique<connection::Supervisor>(form);
-        systemState.portIsOpen = ToFlag(OpenPort(form));
-        QCOMPARE(systemState.portIsOpen, flagTrue);
-        systemState.deviceResponding = flagTrue;
-        ackSeen = flagTrue;
+        programSetup.systemState.portIsOpen = ToFlag(OpenPort(form));
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
+        programSetup.systemState.deviceResponding = flagTrue;
+        linkRecord.ackSeen = flagTrue;
         form.Timer1.SetEnabled(true);
         form.Timer2.SetEnabled(true);
 
@@ -59,9 +59,9 @@ private slots:
         supervisor->ConnectionLost();
         QCOMPARE(shown.size(), 1);
         QVERIFY(form.Timer3.Enabled());
-        QCOMPARE(systemState.portIsOpen, flagFalse);
-        QCOMPARE(systemState.deviceResponding, flagFalse);
-        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.deviceResponding, flagFalse);
+        QCOMPARE(linkRecord.ackSeen, flagFalse);
         QVERIFY(!form.MSComm1.PortOpen());
         QVERIFY(!IsPortAlive());
 
@@ -106,7 +106,7 @@ private slots:
 
         QCOMPARE(sim.Command(QStringLiteral("silent off")), QStringLiteral("ok silent off"));
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 5000);
-        QCOMPARE(systemState.deviceResponding, flagTrue);
+        QCOMPARE(programSetup.systemState.deviceResponding, flagTrue);
         QCOMPARE(withdrawn, 1);
         QCOMPARE(told, 1);
         QCOMPARE(contactsOver, 1);

@@ -119,7 +119,7 @@ private slots:
     }
     void init() {
         ResetSharedState();
-        systemState.localeCode = 1;
+        programSetup.systemState.localeCode = 1;
         QLocale::setDefault(QLocale::c()); // the buttons' ambient locale: not Japanese
         host::SetTwipsPerPixel(15, 15);
     }

@@ -33,30 +33,30 @@ private slots:
         QCOMPARE(w.Close->text(), QStringLiteral("Close"));
 
         QTest::mouseClick(w.AllStatus, Qt::LeftButton);
-        QCOMPARE(statusLogFilter, flagTrue);
+        QCOMPARE(programSetup.statusLogFilter, flagTrue);
         QCOMPARE(w.AllStatus->BackColor(), std::uint32_t(0x005AEB87));
         // The colour really reaches the button: RGB 135, 235, 90.
         QVERIFY(w.AllStatus->styleSheet().contains(QStringLiteral("rgb(135, 235, 90)")));
 
         QTest::mouseClick(w.AllStatus, Qt::LeftButton);
-        QCOMPARE(statusLogFilter, flagFalse);
+        QCOMPARE(programSetup.statusLogFilter, flagFalse);
         QCOMPARE(w.AllStatus->BackColor(), std::uint32_t(0x00C8D0D4));
         QVERIFY(w.AllStatus->styleSheet().contains(QStringLiteral("rgb(212, 208, 200)")));
 
         // Any non-zero value counts as "on": the next press switches it off.
-        statusLogFilter = 1;
+        programSetup.statusLogFilter = 1;
         w.AllStatus_Click();
-        QCOMPARE(statusLogFilter, flagFalse);
+        QCOMPARE(programSetup.statusLogFilter, flagFalse);
         QCOMPARE(w.AllStatus->BackColor(), buttonFaceColor);
     }
 
     void loadPlacesAndEmpties() {
-        for (ListBox& list : debugLists) {
+        for (ListBox& list : trafficLists.debug) {
             list.AddItem(QStringLiteral("left over"));
         }
         FrmDebug& w = frmDebug();
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(debugLists[i].ListCount(), 0);
+            QCOMPARE(trafficLists.debug[i].ListCount(), 0);
             QCOMPARE(w.List1[i]->count(), 0);
             QCOMPARE(w.Label2[i]->text(), QStringLiteral("Label2"));
         }
@@ -69,20 +69,20 @@ private slots:
 
     void listsFollowTheTrafficLists() {
         FrmDebug& w = frmDebug();
-        debugLists[0].InsertItem(QStringLiteral("52415354   "));
-        debugLists[0].InsertItem(QStringLiteral("TIMEOUT ERROR"));
-        debugLists[3].AddItem(QStringLiteral("first"));
-        debugLists[3].AddItem(QStringLiteral("second"));
+        trafficLists.debug[0].InsertItem(QStringLiteral("52415354   "));
+        trafficLists.debug[0].InsertItem(QStringLiteral("TIMEOUT ERROR"));
+        trafficLists.debug[3].AddItem(QStringLiteral("first"));
+        trafficLists.debug[3].AddItem(QStringLiteral("second"));
         QCOMPARE(w.List1[0]->count(), 2);
         QCOMPARE(w.List1[0]->item(0)->text(), QStringLiteral("TIMEOUT ERROR"));
         QCOMPARE(w.List1[0]->item(1)->text(), QStringLiteral("52415354   "));
         QCOMPARE(w.List1[3]->item(1)->text(), QStringLiteral("second"));
         QCOMPARE(w.List1[1]->count(), 0);
-        debugLists[0].Clear();
+        trafficLists.debug[0].Clear();
         QCOMPARE(w.List1[0]->count(), 0);
         QCOMPARE(w.List1[3]->count(), 2);
         // The communication window's lists are not these.
-        commLists[3].AddItem(QStringLiteral("elsewhere"));
+        trafficLists.comm[3].AddItem(QStringLiteral("elsewhere"));
         QCOMPARE(w.List1[3]->count(), 2);
     }
 
@@ -97,20 +97,20 @@ private slots:
         QVERIFY(old.isNull());
 
         // Lines logged afterwards go to the lists, and no window comes back.
-        debugLists[0].InsertItem(QStringLiteral("TIMEOUT ERROR"));
-        debugLists[2].InsertItem(QStringLiteral("41   "));
+        trafficLists.debug[0].InsertItem(QStringLiteral("TIMEOUT ERROR"));
+        trafficLists.debug[2].InsertItem(QStringLiteral("41   "));
         QCoreApplication::processEvents();
         QVERIFY(!FrmDebugLoaded());
         for (QWidget* top : QApplication::topLevelWidgets()) {
             QVERIFY(!(dynamic_cast<FrmDebug*>(top) != nullptr && top->isVisible()));
         }
-        QCOMPARE(debugLists[0].ListCount(), 1);
+        QCOMPARE(trafficLists.debug[0].ListCount(), 1);
 
         // Touched again, the window loads anew (emptied) and follows the lists again.
         FrmDebug& again = frmDebug();
         QVERIFY(!again.isVisible());
-        QCOMPARE(debugLists[0].ListCount(), 0);
-        debugLists[1].InsertItem(QStringLiteral("RAST"));
+        QCOMPARE(trafficLists.debug[0].ListCount(), 0);
+        trafficLists.debug[1].InsertItem(QStringLiteral("RAST"));
         QCOMPARE(again.List1[1]->count(), 1);
     }
 
@@ -121,17 +121,17 @@ private slots:
         QCOMPARE(w.Frame1[1]->title(), QStringLiteral("Recive"));
         QCOMPARE(w.Command1->text(), QStringLiteral("OK"));
         QCOMPARE(w.pos(), QPoint(0, 0));
-        commLists[0].AddItem(QStringLiteral("52415354"));
-        commLists[0].AddItem(QStringLiteral("2B"));
-        commLists[3].InsertItem(QStringLiteral("A"));
+        trafficLists.comm[0].AddItem(QStringLiteral("52415354"));
+        trafficLists.comm[0].AddItem(QStringLiteral("2B"));
+        trafficLists.comm[3].InsertItem(QStringLiteral("A"));
         QCOMPARE(w.List1[0]->count(), 2);
         QCOMPARE(w.List1[0]->item(1)->text(), QStringLiteral("2B"));
         QCOMPARE(w.List1[3]->item(0)->text(), QStringLiteral("A"));
         QCOMPARE(w.List1[1]->count(), 0);
         // The debug window's lists are others.
-        debugLists[0].AddItem(QStringLiteral("elsewhere"));
+        trafficLists.debug[0].AddItem(QStringLiteral("elsewhere"));
         QCOMPARE(w.List1[0]->count(), 2);
-        commLists[0].Clear();
+        trafficLists.comm[0].Clear();
         QCOMPARE(w.List1[0]->count(), 0);
         // The sent frames' lists sit in "Send", the received ones in "Recive".
         QCOMPARE(w.List1[1]->parentWidget(), w.Frame1[0]);
@@ -145,7 +145,7 @@ private slots:
         UnloadFrmDebug();
         FrmDebug& fresh = frmDebug();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        debugLists[2].AddItem(QStringLiteral("41"));
+        trafficLists.debug[2].AddItem(QStringLiteral("41"));
         QCOMPARE(fresh.List1[2]->count(), 1);
     }
 };

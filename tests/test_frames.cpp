@@ -26,69 +26,69 @@ private slots:
         PanelState state;
         // Scene recall: the scene code as it is stored.
         state.recall = 49;
-        exchange[replyRecord].length = 75;
+        linkRecord.exchange[replyRecord].length = 75;
         QCOMPARE(BuildCommand(CommandKind::Recall, state, 0), Integer(5));
-        QCOMPARE(Frame(buildBuffer, 5), QByteArray("CRCL1"));
-        QVERIFY(ZeroFrom(buildBuffer, 5));
-        QCOMPARE(exchange[replyRecord].length, Integer(1));
+        QCOMPARE(Frame(linkRecord.buildBuffer, 5), QByteArray("CRCL1"));
+        QVERIFY(ZeroFrom(linkRecord.buildBuffer, 5));
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(1));
         state.recall = 0x85;
         BuildCommand(CommandKind::Recall, state, 0);
-        QCOMPARE(buildBuffer[4], Byte(0x85));
+        QCOMPARE(linkRecord.buildBuffer[4], Byte(0x85));
 
         // Transport keys.
         const char mapping[] = "8735142";
         for (Integer key = 0; key < 7; ++key) {
             state.transportKey = key;
             QCOMPARE(BuildCommand(CommandKind::Transport, state, 0), Integer(6));
-            QCOMPARE(Frame(buildBuffer, 6), QByteArray("CRCS8") + mapping[key]);
+            QCOMPARE(Frame(linkRecord.buildBuffer, 6), QByteArray("CRCS8") + mapping[key]);
         }
         state.transportKey = -1;
         BuildCommand(CommandKind::Transport, state, 0);
-        QCOMPARE(Frame(buildBuffer, 6), QByteArray("CRCS80"));
+        QCOMPARE(Frame(linkRecord.buildBuffer, 6), QByteArray("CRCS80"));
 
         // Level motion and stop, for both masters.
         const QByteArray masterByte[] = {"@", "A"};
         for (Integer m = 0; m < 2; ++m) {
             QCOMPARE(BuildCommand(CommandKind::LevelUp, state, m), Integer(5));
-            QCOMPARE(Frame(buildBuffer, 5), "CLV+" + masterByte[m]);
+            QCOMPARE(Frame(linkRecord.buildBuffer, 5), "CLV+" + masterByte[m]);
             QCOMPARE(BuildCommand(CommandKind::LevelDown, state, m), Integer(5));
-            QCOMPARE(Frame(buildBuffer, 5), "CLV-" + masterByte[m]);
+            QCOMPARE(Frame(linkRecord.buildBuffer, 5), "CLV-" + masterByte[m]);
             QCOMPARE(BuildCommand(CommandKind::LevelStop, state, m), Integer(5));
-            QCOMPARE(Frame(buildBuffer, 5), "CLVS" + masterByte[m]);
-            QVERIFY(ZeroFrom(buildBuffer, 5));
+            QCOMPARE(Frame(linkRecord.buildBuffer, 5), "CLVS" + masterByte[m]);
+            QVERIFY(ZeroFrom(linkRecord.buildBuffer, 5));
         }
 
         // Muting of both masters, on and off.
         state.masters[1].muted = flagTrue;
         QCOMPARE(BuildCommand(CommandKind::Mute, state, 1), Integer(6));
-        QCOMPARE(Frame(buildBuffer, 6), QByteArray("CMUTAA"));
+        QCOMPARE(Frame(linkRecord.buildBuffer, 6), QByteArray("CMUTAA"));
         state.masters[0].muted = flagFalse;
         BuildCommand(CommandKind::Mute, state, 0);
-        QCOMPARE(Frame(buildBuffer, 6), QByteArray("CMUT@@"));
+        QCOMPARE(Frame(linkRecord.buildBuffer, 6), QByteArray("CMUT@@"));
         state.masters[0].muted = flagTrue;
         BuildCommand(CommandKind::Mute, state, 0);
-        QCOMPARE(Frame(buildBuffer, 6), QByteArray("CMUT@A"));
+        QCOMPARE(Frame(linkRecord.buildBuffer, 6), QByteArray("CMUT@A"));
 
         // Input selection.
         state.selectedInput = 0;
         QCOMPARE(BuildCommand(CommandKind::Select, state, 0), Integer(5));
-        QCOMPARE(Frame(buildBuffer, 5), QByteArray("CSEL1"));
+        QCOMPARE(Frame(linkRecord.buildBuffer, 5), QByteArray("CSEL1"));
         state.selectedInput = 5;
         BuildCommand(CommandKind::Select, state, 0);
-        QCOMPARE(Frame(buildBuffer, 5), QByteArray("CSEL6"));
+        QCOMPARE(Frame(linkRecord.buildBuffer, 5), QByteArray("CSEL6"));
 
         // No frame for the reserved kind or beyond; the buffer is cleared and
         // the expected reply length left alone.
-        exchange[replyRecord].length = 41;
+        linkRecord.exchange[replyRecord].length = 41;
         QCOMPARE(BuildCommand(CommandKind::Reserved, state, 0), Integer(0));
         QCOMPARE(BuildCommand(static_cast<CommandKind>(-1), state, 0), Integer(0));
-        QVERIFY(ZeroFrom(buildBuffer, 0));
-        QCOMPARE(exchange[replyRecord].length, Integer(41));
+        QVERIFY(ZeroFrom(linkRecord.buildBuffer, 0));
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(41));
     }
 
     void commandRangeErrors() {
         PanelState state;
-        exchange[replyRecord].length = 75;
+        linkRecord.exchange[replyRecord].length = 75;
         state.recall = 256;
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Recall, state, 0));
         state.recall = -1;
@@ -100,8 +100,8 @@ private slots:
         state.selectedInput = 0xCF; // + 0x31 passes 255
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildCommand(CommandKind::Select, state, 0));
         // A refused frame leaves no half-written bytes and no new reply length.
-        QVERIFY(ZeroFrom(buildBuffer, 0));
-        QCOMPARE(exchange[replyRecord].length, Integer(75));
+        QVERIFY(ZeroFrom(linkRecord.buildBuffer, 0));
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(75));
     }
 
     void requestFrames() {
@@ -112,7 +112,7 @@ private slots:
             QByteArray frame;
             Integer replyLength;
         };
-        sceneSetup.sceneNumbers = {49, 50, 60, 68};
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 60, 68};
         const QList<Case> cases = {
             {RequestKind::Status, 0, 0, "RAST", 75},
             {RequestKind::Inputs, 0, '1', "RIM11", 41},
@@ -129,50 +129,52 @@ private slots:
             {RequestKind::SceneSlots, 0, 0, "RRSA", 5},
         };
         for (const Case& c : cases) {
-            exchange[sendRecord].busy = flagFalse;
-            kindFlags.fill(KindFlags{});
-            sendBuffer.fill(0xEE);
+            linkRecord.exchange[sendRecord].busy = flagFalse;
+            linkRecord.kindFlags.fill(KindFlags{});
+            linkRecord.sendBuffer.fill(0xEE);
             QVERIFY(BuildRequest(c.kind, c.index, {c.param, 0x77}));
-            QCOMPARE(Frame(sendBuffer, static_cast<int>(c.frame.size())), c.frame);
-            QVERIFY2(ZeroFrom(sendBuffer, static_cast<int>(c.frame.size())), c.frame.constData());
-            QCOMPARE(exchange[sendRecord].length, Integer(c.frame.size()));
-            QCOMPARE(exchange[replyRecord].length, c.replyLength);
-            QCOMPARE(exchange[sendRecord].kind, Value(c.kind));
-            QCOMPARE(exchange[sendRecord].index, c.index);
-            QCOMPARE(exchange[sendRecord].busy, flagTrue);
-            QCOMPARE(kindFlags[static_cast<std::size_t>(c.kind)].requestOutstanding, flagTrue);
+            QCOMPARE(Frame(linkRecord.sendBuffer, static_cast<int>(c.frame.size())), c.frame);
+            QVERIFY2(ZeroFrom(linkRecord.sendBuffer, static_cast<int>(c.frame.size())),
+                     c.frame.constData());
+            QCOMPARE(linkRecord.exchange[sendRecord].length, Integer(c.frame.size()));
+            QCOMPARE(linkRecord.exchange[replyRecord].length, c.replyLength);
+            QCOMPARE(linkRecord.exchange[sendRecord].kind, Value(c.kind));
+            QCOMPARE(linkRecord.exchange[sendRecord].index, c.index);
+            QCOMPARE(linkRecord.exchange[sendRecord].busy, flagTrue);
+            QCOMPARE(linkRecord.kindFlags[static_cast<std::size_t>(c.kind)].requestOutstanding,
+                     flagTrue);
         }
         // Every index from 7 to the end of the list reads "RIL4".
         for (Integer index = 7; index <= 12; ++index) {
-            exchange[sendRecord].busy = flagFalse;
+            linkRecord.exchange[sendRecord].busy = flagFalse;
             QVERIFY(BuildRequest(RequestKind::Inputs, index, {'9', 0}));
-            QCOMPARE(Frame(sendBuffer, 5), QByteArray("RIL49"));
-            QCOMPARE(exchange[replyRecord].length, Integer(64));
+            QCOMPARE(Frame(linkRecord.sendBuffer, 5), QByteArray("RIL49"));
+            QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(64));
         }
         // RSTT carries the caller's byte and leaves the expected length alone.
-        exchange[sendRecord].busy = flagFalse;
-        exchange[replyRecord].length = 33;
+        linkRecord.exchange[sendRecord].busy = flagFalse;
+        linkRecord.exchange[replyRecord].length = 33;
         QVERIFY(BuildRequest(RequestKind::Stt, 0, {'q', 0}));
-        QCOMPARE(Frame(sendBuffer, 5), QByteArray("RSTTq"));
-        QCOMPARE(exchange[replyRecord].length, Integer(33));
+        QCOMPARE(Frame(linkRecord.sendBuffer, 5), QByteArray("RSTTq"));
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(33));
     }
 
     void requestWhileAFrameWaits() {
         QVERIFY(BuildRequest(RequestKind::Inputs, 6, {'3', 0}));
-        const std::array<Byte, 256> first = sendBuffer;
-        const std::array<ExchangeRecord, 2> records = exchange;
+        const std::array<Byte, 256> first = linkRecord.sendBuffer;
+        const std::array<ExchangeRecord, 2> records = linkRecord.exchange;
         QVERIFY(!BuildRequest(RequestKind::Status, 0, {0, 0}));
-        QCOMPARE(Frame(sendBuffer, 256), Frame(first, 256));
-        QCOMPARE(exchange[sendRecord].kind, records[sendRecord].kind);
-        QCOMPARE(exchange[sendRecord].length, records[sendRecord].length);
-        QCOMPARE(exchange[replyRecord].length, records[replyRecord].length);
+        QCOMPARE(Frame(linkRecord.sendBuffer, 256), Frame(first, 256));
+        QCOMPARE(linkRecord.exchange[sendRecord].kind, records[sendRecord].kind);
+        QCOMPARE(linkRecord.exchange[sendRecord].length, records[sendRecord].length);
+        QCOMPARE(linkRecord.exchange[replyRecord].length, records[replyRecord].length);
         QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
     }
 
     void requestRangeErrors() {
-        sendBuffer.fill(0xEE);
-        exchange[replyRecord].length = 7;
-        sceneSetup.sceneNumbers = {49, 300, 50, 51};
+        linkRecord.sendBuffer.fill(0xEE);
+        linkRecord.exchange[replyRecord].length = 7;
+        programSetup.sceneSetup.sceneNumbers = {49, 300, 50, 51};
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::Inputs, 13, {0, 0}));
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::Inputs, -1, {0, 0}));
         QVERIFY_THROWS_EXCEPTION(ProtocolError, BuildRequest(RequestKind::MasterName, 8, {0, 0}));
@@ -184,114 +186,114 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ProtocolError,
                                  BuildRequest(static_cast<RequestKind>(8), 0, {0, 0}));
         // No frame was marked ready, nothing was written.
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
-        QCOMPARE(sendBuffer[0], Byte(0xEE));
-        QCOMPARE(exchange[replyRecord].length, Integer(7));
-        for (const KindFlags& f : kindFlags) {
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(linkRecord.sendBuffer[0], Byte(0xEE));
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(7));
+        for (const KindFlags& f : linkRecord.kindFlags) {
             QCOMPARE(f.requestOutstanding, flagFalse);
         }
     }
 
     void requestsAreLoggedInDebugMode() {
-        debugMode = flagTrue;
+        programSetup.debugMode = flagTrue;
         QVERIFY(BuildRequest(RequestKind::Status, 0, {0, 0}));
-        QCOMPARE(commLists[0].ListCount(), 0); // the status request is not logged here
-        exchange[sendRecord].busy = flagFalse;
+        QCOMPARE(trafficLists.comm[0].ListCount(), 0); // the status request is not logged here
+        linkRecord.exchange[sendRecord].busy = flagFalse;
         QVERIFY(BuildRequest(RequestKind::InputStatus, 0, {0, 0}));
         // Frame length + 1: the zero byte after the code shows too.
-        QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("5253494F 0")});
-        QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("RSIO.")});
-        debugMode = flagFalse;
-        exchange[sendRecord].busy = flagFalse;
+        QCOMPARE(trafficLists.comm[0].Lines(), QStringList{QStringLiteral("5253494F 0")});
+        QCOMPARE(trafficLists.comm[1].Lines(), QStringList{QStringLiteral("RSIO.")});
+        programSetup.debugMode = flagFalse;
+        linkRecord.exchange[sendRecord].busy = flagFalse;
         QVERIFY(BuildRequest(RequestKind::InputStatus, 0, {0, 0}));
-        QCOMPARE(commLists[0].ListCount(), 1);
+        QCOMPARE(trafficLists.comm[0].ListCount(), 1);
     }
 
     void logFrameLines() {
         LogFrame(TrafficDirection::Sent, 4); // not in debug mode: nothing
-        QCOMPARE(commLists[0].ListCount(), 0);
-        debugMode = flagTrue;
+        QCOMPARE(trafficLists.comm[0].ListCount(), 0);
+        programSetup.debugMode = flagTrue;
         const QByteArray rast("RAST");
-        std::copy(rast.begin(), rast.end(), sendBuffer.begin());
+        std::copy(rast.begin(), rast.end(), linkRecord.sendBuffer.begin());
         LogFrame(TrafficDirection::Sent, 4);
-        QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("52415354")});
-        QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("RAST")});
-        QCOMPARE(debugLists[0].Lines(), QStringList{QStringLiteral("52415354   ")});
-        QCOMPARE(debugLists[1].Lines(), QStringList{QStringLiteral("RAST")});
+        QCOMPARE(trafficLists.comm[0].Lines(), QStringList{QStringLiteral("52415354")});
+        QCOMPARE(trafficLists.comm[1].Lines(), QStringList{QStringLiteral("RAST")});
+        QCOMPARE(trafficLists.debug[0].Lines(), QStringList{QStringLiteral("52415354   ")});
+        QCOMPARE(trafficLists.debug[1].Lines(), QStringList{QStringLiteral("RAST")});
 
         // With the status filter the request reaches the communication lists only.
-        statusLogFilter = flagTrue;
+        programSetup.statusLogFilter = flagTrue;
         LogFrame(TrafficDirection::Sent, 4);
-        QCOMPARE(commLists[0].ListCount(), 2);
-        QCOMPARE(debugLists[0].ListCount(), 1);
+        QCOMPARE(trafficLists.comm[0].ListCount(), 2);
+        QCOMPARE(trafficLists.debug[0].ListCount(), 1);
         // So does a 74-byte reply; a shorter one reaches both.
-        replyBuffer.fill('x');
+        linkRecord.replyBuffer.fill('x');
         LogFrame(TrafficDirection::Received, 74);
-        QCOMPARE(commLists[2].ListCount(), 5);
-        QCOMPARE(debugLists[2].ListCount(), 0);
+        QCOMPARE(trafficLists.comm[2].ListCount(), 5);
+        QCOMPARE(trafficLists.debug[2].ListCount(), 0);
         LogFrame(TrafficDirection::Received, 40);
-        QCOMPARE(debugLists[2].ListCount(), 3);
-        statusLogFilter = flagFalse;
+        QCOMPARE(trafficLists.debug[2].ListCount(), 3);
+        programSetup.statusLogFilter = flagFalse;
 
         // 17 bytes: two lines, the second with one byte; 0x0A is " A" and ".".
-        for (ListBox& l : commLists) {
+        for (ListBox& l : trafficLists.comm) {
             l.Clear();
         }
-        for (ListBox& l : debugLists) {
+        for (ListBox& l : trafficLists.debug) {
             l.Clear();
         }
         for (int i = 0; i < 17; ++i) {
-            replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>('a' + i);
+            linkRecord.replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>('a' + i);
         }
-        replyBuffer[3] = 0x0A;
-        replyBuffer[16] = 0xFF;
+        linkRecord.replyBuffer[3] = 0x0A;
+        linkRecord.replyBuffer[16] = 0xFF;
         LogFrame(TrafficDirection::Received, 17);
-        QCOMPARE(commLists[2].Lines(),
+        QCOMPARE(trafficLists.comm[2].Lines(),
                  (QStringList{QStringLiteral("616263 A65666768696A6B6C6D6E6F70"),
                               QStringLiteral("FF")}));
-        QCOMPARE(commLists[3].Lines(),
+        QCOMPARE(trafficLists.comm[3].Lines(),
                  (QStringList{QStringLiteral("abc.efghijklmnop"), QString(QChar(0xFF))}));
         // The debug window shows the newest line first.
-        QCOMPARE(debugLists[2].List(0), QStringLiteral("FF   "));
-        QCOMPARE(debugLists[3].List(1), QStringLiteral("abc.efghijklmnop"));
-        QCOMPARE(commLists[0].ListCount(), 0);
+        QCOMPARE(trafficLists.debug[2].List(0), QStringLiteral("FF   "));
+        QCOMPARE(trafficLists.debug[3].List(1), QStringLiteral("abc.efghijklmnop"));
+        QCOMPARE(trafficLists.comm[0].ListCount(), 0);
         LogFrame(TrafficDirection::Received, 0);
-        QCOMPARE(commLists[2].ListCount(), 2);
+        QCOMPARE(trafficLists.comm[2].ListCount(), 2);
     }
 
     void logFrameClearsFullLists() {
-        debugMode = flagTrue;
-        sendBuffer[0] = 'Z';
+        programSetup.debugMode = flagTrue;
+        linkRecord.sendBuffer[0] = 'Z';
         for (int i = 0; i < 256; ++i) {
             LogFrame(TrafficDirection::Sent, 1);
         }
-        QCOMPARE(commLists[0].ListCount(), 256);
-        QCOMPARE(debugLists[1].ListCount(), 256);
-        sendBuffer[0] = 'Y';
+        QCOMPARE(trafficLists.comm[0].ListCount(), 256);
+        QCOMPARE(trafficLists.debug[1].ListCount(), 256);
+        linkRecord.sendBuffer[0] = 'Y';
         LogFrame(TrafficDirection::Sent, 1);
-        QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("59")});
-        QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("Y")});
-        QCOMPARE(debugLists[0].Lines(), QStringList{QStringLiteral("59   ")});
-        QCOMPARE(debugLists[1].Lines(), QStringList{QStringLiteral("Y")});
+        QCOMPARE(trafficLists.comm[0].Lines(), QStringList{QStringLiteral("59")});
+        QCOMPARE(trafficLists.comm[1].Lines(), QStringList{QStringLiteral("Y")});
+        QCOMPARE(trafficLists.debug[0].Lines(), QStringList{QStringLiteral("59   ")});
+        QCOMPARE(trafficLists.debug[1].Lines(), QStringList{QStringLiteral("Y")});
     }
 
     void logFrameStaysInsideTheBuffers() {
-        debugMode = flagTrue;
-        for (std::size_t i = 0; i < replyBuffer.size(); ++i) {
-            replyBuffer[i] = static_cast<Byte>('0' + i % 10);
+        programSetup.debugMode = flagTrue;
+        for (std::size_t i = 0; i < linkRecord.replyBuffer.size(); ++i) {
+            linkRecord.replyBuffer[i] = static_cast<Byte>('0' + i % 10);
         }
         // 257 bytes asked for: the scratch buffer holds 256, the rest is left out.
         LogFrame(TrafficDirection::Received, 257);
-        QCOMPARE(commLists[2].ListCount(), 16);
-        QCOMPARE(commLists[3].Lines().join(QString()).size(), 256);
-        QCOMPARE(buildBuffer[255], Byte('5'));
+        QCOMPARE(trafficLists.comm[2].ListCount(), 16);
+        QCOMPARE(trafficLists.comm[3].Lines().join(QString()).size(), 256);
+        QCOMPARE(linkRecord.buildBuffer[255], Byte('5'));
         // Out of every buffer's range: bounded just the same; negative is nothing.
         LogFrame(TrafficDirection::Sent, 32000);
-        QCOMPARE(commLists[0].ListCount(), 16);
+        QCOMPARE(trafficLists.comm[0].ListCount(), 16);
         LogFrame(TrafficDirection::Sent, -5);
-        QCOMPARE(commLists[0].ListCount(), 16);
+        QCOMPARE(trafficLists.comm[0].ListCount(), 16);
         LogFrame(static_cast<TrafficDirection>(2), 4);
-        QCOMPARE(commLists[0].ListCount() + commLists[2].ListCount(), 32);
+        QCOMPARE(trafficLists.comm[0].ListCount() + trafficLists.comm[2].ListCount(), 32);
     }
 };
 

@@ -31,7 +31,7 @@ public:
     std::function<void(RequestKind kind, Integer index)> then;
     void ReplyApplied(RequestKind kind) override {
         if (then) {
-            then(kind, exchange[replyRecord].index);
+            then(kind, linkRecord.exchange[replyRecord].index);
         }
     }
 };
@@ -41,23 +41,23 @@ public:
 void FillStatus(Byte overGainFlags, Byte mugenFlags, Byte mutedFlags, Byte input, Byte recall,
                 Byte levelA, Byte levelB) {
     const ReplyCheck& check = replyChecks[checkStatus];
-    replyBuffer.fill(0);
+    linkRecord.replyBuffer.fill(0);
     for (int i = 0; i < check.length; ++i) {
-        replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>(check.minBytes[i]);
+        linkRecord.replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>(check.minBytes[i]);
     }
-    replyBuffer[reply::overGainPosition] = overGainFlags;
-    replyBuffer[reply::mugenPosition] = mugenFlags;
-    replyBuffer[reply::mutedPosition] = mutedFlags;
-    replyBuffer[reply::inputPosition] = input;
-    replyBuffer[reply::recallPosition] = recall;
-    replyBuffer[reply::levelPositionA] = levelA;
-    replyBuffer[reply::levelPositionB] = levelB;
+    linkRecord.replyBuffer[reply::overGainPosition] = overGainFlags;
+    linkRecord.replyBuffer[reply::mugenPosition] = mugenFlags;
+    linkRecord.replyBuffer[reply::mutedPosition] = mutedFlags;
+    linkRecord.replyBuffer[reply::inputPosition] = input;
+    linkRecord.replyBuffer[reply::recallPosition] = recall;
+    linkRecord.replyBuffer[reply::levelPositionA] = levelA;
+    linkRecord.replyBuffer[reply::levelPositionB] = levelB;
 }
 
 void PutName(std::size_t position, const char* name) {
     const Text8 text(name);
     for (std::size_t i = 0; i < Text8::size; ++i) {
-        replyBuffer[position + i] = static_cast<Byte>(text.Bytes()[i]);
+        linkRecord.replyBuffer[position + i] = static_cast<Byte>(text.Bytes()[i]);
     }
 }
 
@@ -87,31 +87,31 @@ class TestFullStatus : public QObject {
         }
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         ResetLinkState();
-        systemState.portIsOpen = ToFlag(OpenPort(comm()));
-        QCOMPARE(systemState.portIsOpen, flagTrue);
+        programSetup.systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
 
         QVERIFY(BuildRequest(RequestKind::Status, 0, anyParam));
         TransmitPending();
         QVERIFY(QTest::qWaitFor(
             [] {
-                return exchange[replyRecord].status == Value(LinkResult::Accepted) ||
-                       exchange[replyRecord].status == Value(LinkResult::Timeout);
+                return linkRecord.exchange[replyRecord].status == Value(LinkResult::Accepted) ||
+                       linkRecord.exchange[replyRecord].status == Value(LinkResult::Timeout);
             },
             10000));
-        QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Accepted));
-        QCOMPARE(systemState.deviceResponding, flagTrue);
+        QCOMPARE(linkRecord.exchange[replyRecord].status, Value(LinkResult::Accepted));
+        QCOMPARE(programSetup.systemState.deviceResponding, flagTrue);
     }
 
     void RunFullRead() {
-        fullStatusNeeded = true;
-        sequenceRunning = true;
+        linkRecord.fullStatusNeeded = true;
+        linkRecord.sequenceRunning = true;
         // The call returns at once, with the first request out; the replies
         // and time-outs move the series on.
         supervisor->ReadFullStatus();
-        QVERIFY(sequenceRunning);
+        QVERIFY(linkRecord.sequenceRunning);
         QVERIFY(comm().Timer1.Enabled());
-        QVERIFY(QTest::qWaitFor([] { return !sequenceRunning; }, 20000));
-        QVERIFY(!fullStatusNeeded);
+        QVERIFY(QTest::qWaitFor([] { return !linkRecord.sequenceRunning; }, 20000));
+        QVERIFY(!linkRecord.fullStatusNeeded);
         QVERIFY(comm().Timer2.Enabled());
         QVERIFY(!comm().Timer1.Enabled());
     }
@@ -148,109 +148,109 @@ private slots:
     }
 
     void statusWaitsWhileAChangeIsUnacknowledged() {
-        const PanelState before = panelState;
-        const PanelState syncedBefore = syncedPanelState;
+        const PanelState before = mirror.panel;
+        const PanelState syncedBefore = linkRecord.synced;
         FillStatus('D', 'L', 'C', '6', 'A', 'v', '^');
         for (const bool changePending : {true, false}) {
-            anyChangePending = changePending;
-            fullStatusNeeded = !changePending;
+            linkRecord.anyChangePending = changePending;
+            linkRecord.fullStatusNeeded = !changePending;
             FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
             QVERIFY(ApplyReply(Value(RequestKind::Status), 0));
             QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
-            QVERIFY(panelState == before);
-            QVERIFY(syncedPanelState == syncedBefore);
+            QVERIFY(mirror.panel == before);
+            QVERIFY(linkRecord.synced == syncedBefore);
         }
 
         // Applied once nothing holds it back; in debug mode it is logged.
-        anyChangePending = false;
-        fullStatusNeeded = false;
-        debugMode = flagTrue;
+        linkRecord.anyChangePending = false;
+        linkRecord.fullStatusNeeded = false;
+        programSetup.debugMode = flagTrue;
         FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
         QVERIFY(ApplyReply(Value(RequestKind::Status), 0));
         QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
-        QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
-        QCOMPARE(panelState.masters[1].lamps[overGain], flagFalse);
-        QCOMPARE(panelState.masters[0].lamps[mugen], flagTrue);
-        QCOMPARE(panelState.masters[1].lamps[mugen], flagTrue);
-        QCOMPARE(panelState.masters[0].muted, flagTrue);
-        QCOMPARE(panelState.masters[1].muted, flagTrue);
-        QCOMPARE(panelState.selectedInput, Integer(5));
-        QCOMPARE(panelState.recall, Integer('A'));
-        QCOMPARE(panelState.masters[0].level, Integer(30));
-        QCOMPARE(panelState.masters[1].level, Integer(28));
+        QCOMPARE(mirror.panel.masters[0].lamps[overGain], flagTrue);
+        QCOMPARE(mirror.panel.masters[1].lamps[overGain], flagFalse);
+        QCOMPARE(mirror.panel.masters[0].lamps[mugen], flagTrue);
+        QCOMPARE(mirror.panel.masters[1].lamps[mugen], flagTrue);
+        QCOMPARE(mirror.panel.masters[0].muted, flagTrue);
+        QCOMPARE(mirror.panel.masters[1].muted, flagTrue);
+        QCOMPARE(mirror.panel.selectedInput, Integer(5));
+        QCOMPARE(mirror.panel.recall, Integer('A'));
+        QCOMPARE(mirror.panel.masters[0].level, Integer(30));
+        QCOMPARE(mirror.panel.masters[1].level, Integer(28));
         // The panel followed: the redraw took what it drew into the synced copy.
-        QCOMPARE(syncedPanelState.selectedInput, Integer(5));
-        QCOMPARE(syncedPanelState.masters[1].muted, flagTrue);
+        QCOMPARE(linkRecord.synced.selectedInput, Integer(5));
+        QCOMPARE(linkRecord.synced.masters[1].muted, flagTrue);
         // 74 bytes received: four lines of 16 and one of 10.
-        QCOMPARE(commLists[2].ListCount(), 5);
-        QCOMPARE(commLists[3].ListCount(), 5);
-        QCOMPARE(commLists[3].List(4).size(), 10);
+        QCOMPARE(trafficLists.comm[2].ListCount(), 5);
+        QCOMPARE(trafficLists.comm[3].ListCount(), 5);
+        QCOMPARE(trafficLists.comm[3].List(4).size(), 10);
     }
 
     void repliesStoreOnlyWhatTheirLayoutHolds() {
         // A command reply carries nothing and ends the exchange; with data it does not.
-        exchange[replyRecord].length = 0;
+        linkRecord.exchange[replyRecord].length = 0;
         FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
         QVERIFY(ApplyReply(commandExchange, 0));
         QCOMPARE(FlagsOf(CommandKind::Recall).requestOutstanding, flagFalse);
-        exchange[replyRecord].length = 3;
+        linkRecord.exchange[replyRecord].length = 3;
         FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
         QVERIFY(!ApplyReply(commandExchange, 0));
         QCOMPARE(FlagsOf(CommandKind::Recall).requestOutstanding, flagTrue);
 
         // "RIL4" names the six inputs; "RIM1".."RIL3" only pace the series.
-        replyBuffer.fill('0');
+        linkRecord.replyBuffer.fill('0');
         const char* names[6] = {"CAM 1", "CAM 2", "Guest", "VTR", "MIC", "AUX 6789"};
         for (std::size_t k = 0; k < 6; ++k) {
             PutName(8 * k, names[k]);
         }
-        const PanelState before = panelState;
+        const PanelState before = mirror.panel;
         for (Integer index = 0; index < reply::inputNamesIndex; ++index) {
             QVERIFY(ApplyReply(Value(RequestKind::Inputs), index));
         }
-        QVERIFY(panelState == before);
+        QVERIFY(mirror.panel == before);
         QVERIFY(ApplyReply(Value(RequestKind::Inputs), reply::inputNamesIndex));
         for (std::size_t k = 0; k < 6; ++k) {
-            QCOMPARE(panelState.inputs[k].name, Text8(names[k]));
+            QCOMPARE(mirror.panel.inputs[k].name, Text8(names[k]));
         }
 
         // "RSIO": the digits at 2, 4, .., 12.
-        replyBuffer.fill('@');
+        linkRecord.replyBuffer.fill('@');
         for (std::size_t k = 0; k < 6; ++k) {
-            replyBuffer[2 + 2 * k] = static_cast<Byte>('0' + k);
+            linkRecord.replyBuffer[2 + 2 * k] = static_cast<Byte>('0' + k);
         }
         QVERIFY(ApplyReply(Value(RequestKind::InputStatus), 0));
         for (std::size_t k = 0; k < 6; ++k) {
-            QCOMPARE(panelState.inputs[k].status, Integer(k));
+            QCOMPARE(mirror.panel.inputs[k].status, Integer(k));
         }
 
         // Master and scene names go only where a master or a radio button is.
         PutName(0, "STAGE");
         QVERIFY(ApplyReply(Value(RequestKind::MasterName), 1));
-        QCOMPARE(panelState.masters[1].name, Text8("STAGE"));
-        QCOMPARE(panelState.masters[0].name, Text8("MASTER A"));
-        const PanelState named = panelState;
+        QCOMPARE(mirror.panel.masters[1].name, Text8("STAGE"));
+        QCOMPARE(mirror.panel.masters[0].name, Text8("MASTER A"));
+        const PanelState named = mirror.panel;
         QVERIFY(ApplyReply(Value(RequestKind::MasterName), 2));
         QVERIFY(ApplyReply(Value(RequestKind::MasterName), -1));
-        QVERIFY(panelState == named);
+        QVERIFY(mirror.panel == named);
 
         PutName(0, "FINALE");
         QVERIFY(ApplyReply(Value(RequestKind::SceneName), 3));
-        QCOMPARE(sceneNames[3], Text8("FINALE"));
-        const std::array<Text8, 4> scenesBefore = sceneNames;
+        QCOMPARE(mirror.sceneNames[3], Text8("FINALE"));
+        const std::array<Text8, 4> scenesBefore = mirror.sceneNames;
         QVERIFY(ApplyReply(Value(RequestKind::SceneName), 4));
         QVERIFY(ApplyReply(Value(RequestKind::SceneName), -1));
-        QVERIFY(sceneNames == scenesBefore);
+        QVERIFY(mirror.sceneNames == scenesBefore);
 
         // "RRSA": the four scene codes, unchanged.
-        replyBuffer[0] = 49;
-        replyBuffer[1] = 68;
-        replyBuffer[2] = 0xFF;
-        replyBuffer[3] = '0';
+        linkRecord.replyBuffer[0] = 49;
+        linkRecord.replyBuffer[1] = 68;
+        linkRecord.replyBuffer[2] = 0xFF;
+        linkRecord.replyBuffer[3] = '0';
         FlagsOf(RequestKind::SceneSlots).requestOutstanding = flagTrue;
         QVERIFY(ApplyReply(Value(RequestKind::SceneSlots), 0));
         QCOMPARE(FlagsOf(RequestKind::SceneSlots).requestOutstanding, flagFalse);
-        QCOMPARE(sceneSetup.sceneNumbers, (std::array<Integer, 4>{49, 68, 255, 48}));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers, (std::array<Integer, 4>{49, 68, 255, 48}));
 
         // No such request: nothing happens and the exchange is not ended.
         QVERIFY(!ApplyReply(8, 0));
@@ -290,7 +290,7 @@ private slots:
             QVERIFY2(traffic[i + 1].startsWith(QLatin1String("tx A")), qPrintable(traffic[i + 1]));
         }
         for (std::size_t k = 0; k < 4; ++k) {
-            QCOMPARE(int(sceneSetup.sceneNumbers[k]), sceneSlots[int(k)].toInt());
+            QCOMPARE(int(programSetup.sceneSetup.sceneNumbers[k]), sceneSlots[int(k)].toInt());
         }
 
         // The panel's state, field by field.
@@ -314,16 +314,16 @@ private slots:
             const QJsonObject input = inputs[k].toObject();
             const auto i = static_cast<std::size_t>(k);
             compare(QStringLiteral("inputs[%1].name").arg(k),
-                    quoted(panelState.inputs[i].name.ToQString()),
+                    quoted(mirror.panel.inputs[i].name.ToQString()),
                     quoted(input.value(QStringLiteral("name")).toString()));
             compare(QStringLiteral("inputs[%1].status").arg(k),
-                    QString::number(panelState.inputs[i].status),
+                    QString::number(mirror.panel.inputs[i].status),
                     QString::number(input.value(QStringLiteral("status")).toInt()));
         }
         const QJsonArray masters = state.value(QStringLiteral("masters")).toArray();
         for (int m = 0; m < 2; ++m) {
             const QJsonObject master = masters[m].toObject();
-            const MasterSection& mine = panelState.masters[static_cast<std::size_t>(m)];
+            const MasterSection& mine = mirror.panel.masters[static_cast<std::size_t>(m)];
             const QString at = QStringLiteral("masters[%1].").arg(m);
             compare(at + QStringLiteral("name"), quoted(mine.name.ToQString()),
                     quoted(master.value(QStringLiteral("name")).toString()));
@@ -337,29 +337,29 @@ private slots:
                     boolean(master.value(QStringLiteral("mugen"))));
         }
         // The mixer numbers inputs 1..6 with 0 for none; the panel 0..5 with -1.
-        compare(QStringLiteral("selectedInput"), QString::number(panelState.selectedInput),
+        compare(QStringLiteral("selectedInput"), QString::number(mirror.panel.selectedInput),
                 QString::number(state.value(QStringLiteral("selectedInput")).toInt() - 1));
-        compare(QStringLiteral("recall"), QString::number(panelState.recall),
+        compare(QStringLiteral("recall"), QString::number(mirror.panel.recall),
                 QString::number(state.value(QStringLiteral("recall")).toInt()));
         const QJsonArray names = state.value(QStringLiteral("sceneNames")).toArray();
         for (int k = 0; k < 4; ++k) {
             const auto i = static_cast<std::size_t>(k);
             compare(QStringLiteral("sceneNumbers[%1]").arg(k),
-                    QString::number(sceneSetup.sceneNumbers[i]),
+                    QString::number(programSetup.sceneSetup.sceneNumbers[i]),
                     QString::number(sceneSlots[k].toInt()));
-            compare(QStringLiteral("sceneNames[%1]").arg(k), quoted(sceneNames[i].ToQString()),
-                    quoted(names[k].toString()));
+            compare(QStringLiteral("sceneNames[%1]").arg(k),
+                    quoted(mirror.sceneNames[i].ToQString()), quoted(names[k].toString()));
         }
         QVERIFY(same);
         // The values set on the simulator really came through (not first values).
-        QCOMPARE(panelState.inputs[2].name, Text8("Guest"));
-        QCOMPARE(panelState.inputs[3].status, Integer(7));
-        QCOMPARE(panelState.masters[1].name, Text8("STAGE"));
-        QCOMPARE(panelState.masters[0].level, Integer(25));
-        QCOMPARE(sceneNames[2], Text8("FINALE"));
-        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(52));
+        QCOMPARE(mirror.panel.inputs[2].name, Text8("Guest"));
+        QCOMPARE(mirror.panel.inputs[3].status, Integer(7));
+        QCOMPARE(mirror.panel.masters[1].name, Text8("STAGE"));
+        QCOMPARE(mirror.panel.masters[0].level, Integer(25));
+        QCOMPARE(mirror.sceneNames[2], Text8("FINALE"));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[0], Integer(52));
         // The full redraw took the state into the synced copy.
-        QVERIFY(syncedPanelState == panelState);
+        QVERIFY(linkRecord.synced == mirror.panel);
         QCOMPARE(messages, 0);
     }
 
@@ -402,18 +402,18 @@ private slots:
         QCOMPARE(messages, 0);
 
         std::vector<const Text8*> names;
-        for (const InputEntry& input : panelState.inputs) {
+        for (const InputEntry& input : mirror.panel.inputs) {
             names.push_back(&input.name);
         }
-        for (const MasterSection& master : panelState.masters) {
+        for (const MasterSection& master : mirror.panel.masters) {
             names.push_back(&master.name);
         }
-        for (const Text8& scene : sceneNames) {
+        for (const Text8& scene : mirror.sceneNames) {
             names.push_back(&scene);
         }
         QCOMPARE(int(names.size()), 12);
         for (const Integer locale : {Integer(0), Integer(81)}) {
-            systemState.localeCode = locale;
+            programSetup.systemState.localeCode = locale;
             const QString highC4 =
                 locale == 81 ? QStringLiteral(u"\uFF84") : QStringLiteral(u"\u00C4");
             const QString highB6 =
@@ -425,7 +425,7 @@ private slots:
                 QCOMPARE(names[std::size_t(k)]->ToQString(), expected);
             }
         }
-        systemState.localeCode = 0;
+        programSetup.systemState.localeCode = 0;
         // The panel shows them: the input buttons' captions and the scene labels.
         QCOMPARE(frmControl().SSCommand1[0].Caption(), QStringLiteral(u"\u00C4bcdefg\u00B6"));
         QCOMPARE(frmControl().Label1[13].text(), QStringLiteral(u"abc\u00C4\u00B6fgh"));
@@ -455,13 +455,13 @@ private slots:
         QCOMPARE(sim->Traffic().last(), QStringLiteral("tx none (silent)"));
         // The time-out came at the third reply-timer tick, not before.
         QVERIFY2(elapsed >= 1000, qPrintable(QString::number(elapsed)));
-        QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Ok));
+        QCOMPARE(linkRecord.exchange[replyRecord].status, Value(LinkResult::Ok));
         QCOMPARE(FlagsOf(RequestKind::SceneName).requestOutstanding, flagTrue);
-        QCOMPARE(sceneNames[3], Text8(""));
-        QVERIFY(sceneNames[2] != Text8(""));
+        QCOMPARE(mirror.sceneNames[3], Text8(""));
+        QVERIFY(mirror.sceneNames[2] != Text8(""));
         // The time-out took the link down and told the user, once.
-        QCOMPARE(systemState.portIsOpen, flagFalse);
-        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.deviceResponding, flagFalse);
         QCOMPARE(messages, 1);
     }
 
@@ -472,7 +472,7 @@ private slots:
         }
         // The mixer stops answering after the master names, so "RRSA" times
         // out and the radio buttons keep scene codes that fit no byte.
-        sceneSetup.sceneNumbers = {300, -1, 256, 1000};
+        programSetup.sceneSetup.sceneNumbers = {300, -1, 256, 1000};
         applied.then = [this](RequestKind kind, Integer index) {
             if (kind == RequestKind::MasterName && index == 1) {
                 QCOMPARE(sim->Command(QStringLiteral("silent on")), QStringLiteral("ok silent on"));
@@ -483,11 +483,12 @@ private slots:
         const QStringList frames = sim->FrameTexts().mid(framesBefore);
         QCOMPARE(frames.size(), 14); // 11 answered, "RRSA" three times, no "RSCI"
         QCOMPARE(frames.last(), QStringLiteral("RRSA"));
-        QCOMPARE(sceneSetup.sceneNumbers, (std::array<Integer, 4>{300, -1, 256, 1000}));
-        for (const Text8& name : sceneNames) {
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers,
+                 (std::array<Integer, 4>{300, -1, 256, 1000}));
+        for (const Text8& name : mirror.sceneNames) {
             QCOMPARE(name, Text8(""));
         }
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         QCOMPARE(messages, 1); // the time-out of "RRSA" only
     }
 };

@@ -183,24 +183,24 @@ class TestHiDpi : public QObject {
 private slots:
     void initTestCase() {
         SetUpPanelForTests();
-        systemState.deviceResponding = flagTrue;
+        programSetup.systemState.deviceResponding = flagTrue;
         // A mixer state that lights something of every kind: a selected
         // input, a recalled scene, both lamps of master A, master B muted.
-        for (InputEntry& input : panelState.inputs) {
+        for (InputEntry& input : mirror.panel.inputs) {
             input.status = 0;
         }
-        panelState.inputs[1].name = Text8("Camera 2");
-        panelState.masters[0].name = Text8("MASTER A");
-        sceneSetup.sceneNumbers = {49, 50, 51, 52};
-        sceneNames[1] = Text8("Talk");
+        mirror.panel.inputs[1].name = Text8("Camera 2");
+        mirror.panel.masters[0].name = Text8("MASTER A");
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        mirror.sceneNames[1] = Text8("Talk");
         frmControl();
-        panelState.selectedInput = 1;
-        panelState.recall = 50;
-        panelState.masters[0].level = 22;
-        panelState.masters[0].lamps = {flagTrue, flagTrue};
-        panelState.masters[1].level = 9;
-        panelState.masters[1].lamps = {flagFalse, flagFalse};
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.selectedInput = 1;
+        mirror.panel.recall = 50;
+        mirror.panel.masters[0].level = 22;
+        mirror.panel.masters[0].lamps = {flagTrue, flagTrue};
+        mirror.panel.masters[1].level = 9;
+        mirror.panel.masters[1].lamps = {flagFalse, flagFalse};
+        mirror.panel.masters[1].muted = flagTrue;
         RefreshFromStatus(Value(RequestKind::Status));
     }
     void cleanupTestCase() {
@@ -412,7 +412,7 @@ private:
             const QImage bar = panel.Ctlfader1[m].Image();
             QCOMPARE(bar.devicePixelRatio(), ratio);
             QCOMPARE(bar.size(), host::DeviceSize(QSize(14, 61), ratio));
-            const Integer level = panelState.masters[static_cast<std::size_t>(m)].level;
+            const Integer level = mirror.panel.masters[static_cast<std::size_t>(m)].level;
             for (int line = 0; line < 30; ++line) {
                 const QColor colour = line >= 30 - level ? lit : unlit;
                 const QRect rows = DeviceRect(QRect(0, 2 * line, 14, 1), ratio);

@@ -32,19 +32,21 @@ class TestLink : public QObject {
         mixer = std::make_unique<PtyPeer>();
         QVERIFY(mixer->Valid());
         qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
-        systemState.portIsOpen = ToFlag(OpenPort(comm()));
-        QCOMPARE(systemState.portIsOpen, flagTrue);
+        programSetup.systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
         comm().MSComm1.SetOnComm([this](int commEvent) {
             ++events;
-            if (commEvent == SerialPort::comEvReceive && exchange[replyRecord].busy == flagTrue) {
-                results.append(ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length));
+            if (commEvent == SerialPort::comEvReceive &&
+                linkRecord.exchange[replyRecord].busy == flagTrue) {
+                results.append(ReceiveReply(comm(), linkRecord.replyBuffer,
+                                            linkRecord.exchange[replyRecord].length));
             }
         });
     }
 
     void AwaitReply(Integer expected) {
-        exchange[replyRecord].busy = flagTrue;
-        exchange[replyRecord].length = expected;
+        linkRecord.exchange[replyRecord].busy = flagTrue;
+        linkRecord.exchange[replyRecord].length = expected;
     }
 
     // Writes bytes on the mixer's side and waits until the program had its
@@ -81,47 +83,49 @@ private slots:
         OpenLink();
         QVERIFY(!comm().Timer1.Enabled());
         const QByteArray rast("RAST");
-        std::copy(rast.begin(), rast.end(), sendBuffer.begin());
-        exchange[sendRecord].length = 4;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Ok);
+        std::copy(rast.begin(), rast.end(), linkRecord.sendBuffer.begin());
+        linkRecord.exchange[sendRecord].length = 4;
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Ok);
         QCOMPARE(mixer->Read(5), QByteArray("RAST\r"));
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         QVERIFY(comm().Timer1.Enabled());
 
         // A six-byte command, logged in debug mode.
-        debugMode = flagTrue;
+        programSetup.debugMode = flagTrue;
         const QByteArray cmut("CMUT@A");
-        std::copy(cmut.begin(), cmut.end(), sendBuffer.begin());
-        exchange[sendRecord].length = 6;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 6), LinkResult::Ok);
+        std::copy(cmut.begin(), cmut.end(), linkRecord.sendBuffer.begin());
+        linkRecord.exchange[sendRecord].length = 6;
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 6), LinkResult::Ok);
         QCOMPARE(mixer->Read(7), QByteArray("CMUT@A\r"));
-        QCOMPARE(commLists[0].Lines(), QStringList{QStringLiteral("434D55544041")});
-        QCOMPARE(commLists[1].Lines(), QStringList{QStringLiteral("CMUT@A")});
+        QCOMPARE(trafficLists.comm[0].Lines(), QStringList{QStringLiteral("434D55544041")});
+        QCOMPARE(trafficLists.comm[1].Lines(), QStringList{QStringLiteral("CMUT@A")});
 
         // A one-byte frame goes out without arming the reply timer.
         comm().Timer1.SetEnabled(false);
-        sendBuffer[0] = 'Q';
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1), LinkResult::Ok);
+        linkRecord.sendBuffer[0] = 'Q';
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 1), LinkResult::Ok);
         QCOMPARE(mixer->Read(2), QByteArray("Q\r"));
         QVERIFY(!comm().Timer1.Enabled());
 
         // A length beyond the send buffer reads no further than the buffer.
-        sendBuffer.fill('w');
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1000), LinkResult::Ok);
+        linkRecord.sendBuffer.fill('w');
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 1000), LinkResult::Ok);
         QCOMPARE(mixer->Read(257), QByteArray(256, 'w') + '\r');
 
         // Suspended: nothing is written and the result is 0.
-        linkSuspended = flagTrue;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Ok);
+        linkRecord.linkSuspended = flagTrue;
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Ok);
         QCOMPARE(mixer->ReadFor(100), QByteArray());
-        linkSuspended = flagFalse;
+        linkRecord.linkSuspended = flagFalse;
 
         // Not open as far as the link knows: -9 and the port is not touched.
-        systemState.portIsOpen = flagFalse;
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Dead);
+        programSetup.systemState.portIsOpen = flagFalse;
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         QVERIFY(comm().MSComm1.PortOpen());
-        QCOMPARE(ReceiveReply(comm(), replyBuffer, exchange[replyRecord].length), LinkResult::Dead);
+        QCOMPARE(
+            ReceiveReply(comm(), linkRecord.replyBuffer, linkRecord.exchange[replyRecord].length),
+            LinkResult::Dead);
     }
 
     void statusReplyCompletesOnce() {
@@ -132,20 +136,21 @@ private slots:
         }
         // In one piece.
         AwaitReply(75);
-        exchange[replyRecord].ticks = 2;
+        linkRecord.exchange[replyRecord].ticks = 2;
         Answer("A" + data + "\r");
         QCOMPARE(results, QList<LinkResult>{LinkResult::Accepted});
-        QCOMPARE(exchange[replyRecord].length, Integer(74));
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 74), data);
-        QCOMPARE(replyBuffer[74], Byte(0));
-        QCOMPARE(exchange[replyRecord].ticks, Integer(0));
-        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(74));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(linkRecord.replyBuffer.data()), 74),
+                 data);
+        QCOMPARE(linkRecord.replyBuffer[74], Byte(0));
+        QCOMPARE(linkRecord.exchange[replyRecord].ticks, Integer(0));
+        QCOMPARE(linkRecord.ackSeen, flagFalse);
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
 
         // One byte per receive event: only the event that sees the whole
         // reply completes it.
         results.clear();
-        replyBuffer.fill(0);
+        linkRecord.replyBuffer.fill(0);
         AwaitReply(75);
         const QByteArray reply = "A" + data + "\r";
         for (char byte : reply) {
@@ -154,45 +159,46 @@ private slots:
         QCOMPARE(results.size(), 76);
         QCOMPARE(results.count(LinkResult::Accepted), 1);
         QCOMPARE(results.last(), LinkResult::Accepted);
-        QCOMPARE(exchange[replyRecord].length, Integer(74));
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(replyBuffer.data()), 74), data);
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(74));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(linkRecord.replyBuffer.data()), 74),
+                 data);
     }
 
     void commandReplyAndRefusal() {
         OpenLink();
         // "A" + CR for a command: no data, the waiting frame is released.
-        exchange[sendRecord].busy = flagTrue;
+        linkRecord.exchange[sendRecord].busy = flagTrue;
         AwaitReply(1);
         Answer("A\r");
         QCOMPARE(results, QList<LinkResult>{LinkResult::Accepted});
-        QCOMPARE(exchange[replyRecord].length, Integer(0));
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(0));
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
 
         // A stray byte before the acknowledgement is dropped on its own.
         results.clear();
         AwaitReply(1);
         Answer("x");
         QCOMPARE(results, QList<LinkResult>{LinkResult::Ok});
-        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(linkRecord.ackSeen, flagFalse);
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
         Answer("A\r");
         QCOMPARE(results.last(), LinkResult::Accepted);
 
         // "N": refused, and in debug mode the line at the top of both lists.
         results.clear();
-        debugMode = flagTrue;
-        debugLists[0].AddItem(QStringLiteral("older"));
+        programSetup.debugMode = flagTrue;
+        trafficLists.debug[0].AddItem(QStringLiteral("older"));
         AwaitReply(75);
         Answer("N");
         QCOMPARE(results, QList<LinkResult>{LinkResult::Refused});
-        QCOMPARE(nakSeen, flagTrue);
-        QCOMPARE(debugLists[0].List(0), QStringLiteral("NAK_NAK"));
-        QCOMPARE(debugLists[1].List(0), QStringLiteral("NAK_NAK"));
-        QCOMPARE(debugLists[0].ListCount(), 2);
+        QCOMPARE(linkRecord.nakSeen, flagTrue);
+        QCOMPARE(trafficLists.debug[0].List(0), QStringLiteral("NAK_NAK"));
+        QCOMPARE(trafficLists.debug[1].List(0), QStringLiteral("NAK_NAK"));
+        QCOMPARE(trafficLists.debug[0].ListCount(), 2);
         // Until the supervisor clears the flag nothing more comes of the line.
         Answer("A\r");
         QCOMPARE(results.last(), LinkResult::Ok);
-        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(linkRecord.ackSeen, flagFalse);
     }
 
     void badRepliesNeverOverrun() {
@@ -202,58 +208,59 @@ private slots:
         Answer("A\rz");
         Answer("q");
         QVERIFY(!results.contains(LinkResult::Accepted));
-        QCOMPARE(ackSeen, flagTrue);
+        QCOMPARE(linkRecord.ackSeen, flagTrue);
 
         // A full-length reply without its carriage return: consumed, not complete.
-        ackSeen = flagFalse;
+        linkRecord.ackSeen = flagFalse;
         comm().MSComm1.DiscardInput();
         results.clear();
         AwaitReply(75);
         Answer("A" + QByteArray(74, 'd') + "X");
         QCOMPARE(results, QList<LinkResult>{LinkResult::Ok});
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
-        QCOMPARE(ackSeen, flagTrue);
-        QCOMPARE(exchange[replyRecord].length, Integer(75));
+        QCOMPARE(linkRecord.ackSeen, flagTrue);
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(75));
 
         // Expected counts whose data cannot fit the reply buffer, or that are
         // negative: the bytes are never taken, the buffer is never touched.
         for (const Integer expected : {Integer(259), Integer(3000), Integer(-4)}) {
-            ackSeen = flagFalse;
+            linkRecord.ackSeen = flagFalse;
             comm().MSComm1.DiscardInput();
-            replyBuffer.fill(0xAB);
+            linkRecord.replyBuffer.fill(0xAB);
             results.clear();
             AwaitReply(expected);
             Answer("A" + QByteArray(expected > 0 ? expected - 1 : 3, 'e') + "\r");
             QVERIFY(!results.contains(LinkResult::Accepted));
-            QVERIFY(std::all_of(replyBuffer.begin(), replyBuffer.end(),
+            QVERIFY(std::all_of(linkRecord.replyBuffer.begin(), linkRecord.replyBuffer.end(),
                                 [](Byte b) { return b == 0xAB; }));
-            QCOMPARE(exchange[replyRecord].length, expected);
+            QCOMPARE(linkRecord.exchange[replyRecord].length, expected);
         }
 
         // The largest reply that fits: 257 data bytes fill the buffer exactly.
-        ackSeen = flagFalse;
+        linkRecord.ackSeen = flagFalse;
         comm().MSComm1.DiscardInput();
         results.clear();
         AwaitReply(258);
-        debugMode = flagTrue;
+        programSetup.debugMode = flagTrue;
         Answer("A" + QByteArray(257, 'f') + "\r");
         QTRY_COMPARE(results.count(LinkResult::Accepted), 1);
-        QCOMPARE(exchange[replyRecord].length, Integer(257));
-        QCOMPARE(replyBuffer[256], Byte('f'));
-        QCOMPARE(commLists[2].ListCount(), 16); // the log shows what its buffer holds
-        debugMode = flagFalse;
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(257));
+        QCOMPARE(linkRecord.replyBuffer[256], Byte('f'));
+        QCOMPARE(trafficLists.comm[2].ListCount(), 16); // the log shows what its buffer holds
+        programSetup.debugMode = flagFalse;
 
         // A flood after the acknowledgement: never complete, nothing outside
         // the buffer.
         results.clear();
         AwaitReply(75);
-        replyBuffer.fill(0);
+        linkRecord.replyBuffer.fill(0);
         Answer("A");
         for (int i = 0; i < 20; ++i) {
             Answer(QByteArray(1000, 'g'));
         }
         QVERIFY(!results.contains(LinkResult::Accepted));
-        QVERIFY(std::all_of(replyBuffer.begin(), replyBuffer.end(), [](Byte b) { return b == 0; }));
+        QVERIFY(std::all_of(linkRecord.replyBuffer.begin(), linkRecord.replyBuffer.end(),
+                            [](Byte b) { return b == 0; }));
     }
 
     void hangUpIsNoticed() {
@@ -262,29 +269,29 @@ private slots:
         QVERIFY(comm().MSComm1.CommID() >= 0);
         comm().Timer1.SetEnabled(true);
         comm().Timer2.SetEnabled(true);
-        ackSeen = flagTrue;
-        systemState.deviceResponding = flagTrue;
+        linkRecord.ackSeen = flagTrue;
+        programSetup.systemState.deviceResponding = flagTrue;
 
         mixer->CloseMaster();
         QVERIFY(!IsPortAlive());
         // The port closes itself once the hang-up is seen; the link flag stays.
         QTRY_VERIFY(!comm().MSComm1.PortOpen());
         QCOMPARE(comm().MSComm1.CommID(), -1);
-        QCOMPARE(systemState.portIsOpen, flagTrue);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
 
         // The next frame finds the port dead and takes the link down.
         const QByteArray rast("RAST");
-        std::copy(rast.begin(), rast.end(), sendBuffer.begin());
+        std::copy(rast.begin(), rast.end(), linkRecord.sendBuffer.begin());
         shownMessages.clear();
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Dead);
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
         QCOMPARE(shownMessages,
                  QList<MessageKind>{MessageKind::Connection}); // the user is told once
-        QCOMPARE(systemState.portIsOpen, flagFalse);
-        QCOMPARE(systemState.deviceResponding, flagFalse);
-        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.deviceResponding, flagFalse);
+        QCOMPARE(linkRecord.ackSeen, flagFalse);
         QVERIFY(!comm().Timer1.Enabled());
         QVERIFY(!comm().Timer2.Enabled());
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 4), LinkResult::Dead);
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
     }
 
     void lineSettingsAndTestMode() {
@@ -302,7 +309,7 @@ private slots:
             speed_t speed;
             qint32 baud;
         };
-        comPortNumber = 3;
+        programSetup.comPortNumber = 3;
         const Case cases[] = {{"1d", 1, B9600, 9600},     {"1D", 1, B9600, 9600},
                               {"", 3, B38400, 38400},     {"d", 3, B38400, 38400},
                               {"1d x", 3, B38400, 38400}, {"1dd", 3, B38400, 38400}};
@@ -373,11 +380,12 @@ private slots:
         ClosePort(comm());
 
         LineCalls().clear();
-        systemState.portIsOpen = ToFlag(OpenPort(comm())); // the pseudo-terminal refuses
-        QCOMPARE(systemState.portIsOpen, flagTrue);
+        programSetup.systemState.portIsOpen =
+            ToFlag(OpenPort(comm())); // the pseudo-terminal refuses
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
         QVERIFY(!lowLatencyAsked(comm().MSComm1.CommID()));
-        sendBuffer[0] = 'X';
-        QCOMPARE(SendFrame(comm(), sendBuffer.data(), 1), LinkResult::Ok);
+        linkRecord.sendBuffer[0] = 'X';
+        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 1), LinkResult::Ok);
         QCOMPARE(mixer->Read(2), QByteArray("X\r"));
     }
 
@@ -505,7 +513,7 @@ private slots:
 
         // No converter found and no path given.
         qunsetenv("ARDENIX_PORT");
-        comPortNumber = 0;
+        programSetup.comPortNumber = 0;
         {
             StderrCapture capture;
             QVERIFY(!OpenPort(comm()));
@@ -536,20 +544,20 @@ private slots:
     }
 
     void resetLinkState() {
-        anyChangePending = true;
-        fullStatusNeeded = true;
-        for (KindFlags& f : kindFlags) {
+        linkRecord.anyChangePending = true;
+        linkRecord.fullStatusNeeded = true;
+        for (KindFlags& f : linkRecord.kindFlags) {
             f = KindFlags{flagTrue, flagTrue};
         }
-        exchange.fill(ExchangeRecord{flagTrue, -3, 75, 4, 2, 2});
+        linkRecord.exchange.fill(ExchangeRecord{flagTrue, -3, 75, 4, 2, 2});
         ResetLinkState();
-        QVERIFY(!anyChangePending);
-        QVERIFY(!fullStatusNeeded);
-        for (const KindFlags& f : kindFlags) {
+        QVERIFY(!linkRecord.anyChangePending);
+        QVERIFY(!linkRecord.fullStatusNeeded);
+        for (const KindFlags& f : linkRecord.kindFlags) {
             QCOMPARE(f.changePending, flagFalse);
             QCOMPARE(f.requestOutstanding, flagFalse);
         }
-        for (const ExchangeRecord& r : exchange) {
+        for (const ExchangeRecord& r : linkRecord.exchange) {
             QCOMPARE(r.busy, flagFalse);
             QCOMPARE(r.status, Integer(0));
             QCOMPARE(r.length, Integer(0));

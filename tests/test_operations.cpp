@@ -39,7 +39,7 @@ private slots:
 
         // Before the link is online a remote caller changes nothing.
         QCOMPARE(operations.SelectInput(one, 2), CommandResult::NotConnected);
-        QVERIFY(!anyChangePending);
+        QVERIFY(!linkRecord.anyChangePending);
         supervisor->Start();
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 5000);
 
@@ -54,22 +54,24 @@ private slots:
         QCOMPARE(operations.SetLevel(one, 0, 10, {}), CommandResult::Muted);
 
         // Scenes: a locked one, a button without a scene, a recall under way.
-        const Integer code = sceneSetup.sceneNumbers[1];
+        const Integer code = programSetup.sceneSetup.sceneNumbers[1];
         QVERIFY(code >= firstSceneCode && code <= lastSceneCode);
-        sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] = flagTrue;
+        programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] =
+            flagTrue;
         QCOMPARE(operations.RecallScene(one, 1, {}), CommandResult::SceneLocked);
-        sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] = flagFalse;
-        const Integer kept = sceneSetup.sceneNumbers[3];
-        sceneSetup.sceneNumbers[3] = 0;
+        programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] =
+            flagFalse;
+        const Integer kept = programSetup.sceneSetup.sceneNumbers[3];
+        programSetup.sceneSetup.sceneNumbers[3] = 0;
         QCOMPARE(operations.RecallScene(one, 3, {}), CommandResult::Disabled);
-        sceneSetup.sceneNumbers[3] = kept;
+        programSetup.sceneSetup.sceneNumbers[3] = kept;
         std::optional<CommandResult> recalled;
         QCOMPARE(operations.RecallScene(one, 0, [&recalled](CommandResult r) { recalled = r; }),
                  CommandResult::Done);
         QCOMPARE(operations.RecallScene(other, 2, {}), CommandResult::Busy);
         QTRY_VERIFY_WITH_TIMEOUT(recalled.has_value(), 2000);
         QCOMPARE(*recalled, CommandResult::Done);
-        QCOMPARE(state()[QLatin1String("recall")].toInt(), sceneSetup.sceneNumbers[0]);
+        QCOMPARE(state()[QLatin1String("recall")].toInt(), programSetup.sceneSetup.sceneNumbers[0]);
 
         // A level button belongs to its caller: another is refused, its
         // release sends nothing, and the holder's leaving stops the level.

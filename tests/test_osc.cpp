@@ -249,11 +249,11 @@ private slots:
             QElapsedTimer clock;
             clock.start();
             while ((operations.HoldsAnything() ||
-                    panelState.masters[0].level != Master(0)[QLatin1String("level")].toInt()) &&
+                    mirror.panel.masters[0].level != Master(0)[QLatin1String("level")].toInt()) &&
                    clock.elapsed() < 5000) {
                 QTest::qWait(20);
             }
-            return operations.HoldsAnything() ? -1 : int(panelState.masters[0].level);
+            return operations.HoldsAnything() ? -1 : int(mirror.panel.masters[0].level);
         };
         c.Send(port, Msg("/ardenix/master/a/level", {I(14)}));
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(Master(0)[QLatin1String("level")].toInt() - 14) <= 1, 5000);
@@ -300,9 +300,10 @@ private slots:
 
         // Refusals: the reason and the address, to the sender.
         SimCommand(QStringLiteral("set mute A on"));
-        QTRY_COMPARE_WITH_TIMEOUT(panelState.masters[0].muted, flagTrue, 3000);
-        const Integer code = sceneSetup.sceneNumbers[2];
-        sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] = flagTrue;
+        QTRY_COMPARE_WITH_TIMEOUT(mirror.panel.masters[0].muted, flagTrue, 3000);
+        const Integer code = programSetup.sceneSetup.sceneNumbers[2];
+        programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] =
+            flagTrue;
         from = sim->Log().size();
         c.Send(port, Msg("/ardenix/master/a/level/up"));
         c.Send(port, Msg("/ardenix/scene/c/recall"));
@@ -337,7 +338,7 @@ private slots:
         StartOnline(settings);
         SimCommand(QStringLiteral("set mute A off"));
         SimCommand(QStringLiteral("set input 2"));
-        QTRY_COMPARE_WITH_TIMEOUT(panelState.selectedInput, 1, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(mirror.panel.selectedInput, 1, 3000);
         Client sender;
         Client listener;
         sender.Send(port, Msg("/ardenix/subscribe", {I(listener.Port())}));
@@ -377,7 +378,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server->SubscriberCount(), 0, 3000);
         listener.heard.clear();
         SimCommand(QStringLiteral("set mute A on"));
-        QTRY_COMPARE_WITH_TIMEOUT(panelState.masters[0].muted, flagTrue, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(mirror.panel.masters[0].muted, flagTrue, 3000);
         QTest::qWait(200);
         QVERIFY(listener.heard.isEmpty());
     }

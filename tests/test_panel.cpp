@@ -17,23 +17,6 @@
 #include <stdexcept>
 
 namespace {
-// The fader levels of the protocol's level steps, in dB.
-void FillLevelTable() {
-    std::size_t i = 0;
-    for (const float db : {-99.0f, -70.0f, -60.0f, -55.0f, -50.0f, -45.0f, -40.0f, -35.0f, -32.5f,
-                           -30.0f, -27.5f, -25.0f}) {
-        levelTable[i++] = db;
-    }
-    for (int db = -24; db <= -6; ++db) {
-        levelTable[i++] = static_cast<Single>(db);
-    }
-    for (int half = -10; half <= 18; ++half) {
-        levelTable[i++] = static_cast<Single>(half) / 2.0f;
-    }
-    levelTable[i++] = 10.0f;
-    QCOMPARE(i, levelTable.size());
-}
-
 QRect Geometry(const QWidget& widget) {
     return widget.geometry();
 }
@@ -139,10 +122,10 @@ private slots:
         // the level buttons.
         QCOMPARE(form.childAt(214, 150), &form.SSCommand2[6]);
         QCOMPARE(form.childAt(26, 139), &form.Image1);
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.masters[1].muted = flagTrue;
         ShowMuting(1);
         QCOMPARE(form.childAt(510, 65), &form.Image5[2]);
-        panelState.masters[1].muted = flagFalse;
+        mirror.panel.masters[1].muted = flagFalse;
         ShowMuting(1);
         QCOMPARE(form.childAt(510, 65), &form.SSCommand4[2]);
     }
@@ -167,11 +150,6 @@ private slots:
     }
 
     void findLevelStep() {
-        levelTable.fill(0.0f);
-        for (const Single level : {-99.0f, -80.0f, 0.0f, 10.0f, 10.5f, -120.0f}) {
-            QCOMPARE(FindLevelStep(level), Integer(0));
-        }
-        FillLevelTable();
         const std::array<std::pair<Single, Integer>, 9> cases{{{-99.0f, 0},
                                                                {-80.0f, 1},
                                                                {-70.0f, 1},
@@ -184,29 +162,28 @@ private slots:
         for (const auto& [level, step] : cases) {
             QCOMPARE(FindLevelStep(level), step);
         }
-        levelTable.fill(0.0f);
     }
 
     void fullRefresh() {
         FrmControl& form = frmControl();
-        systemState.deviceResponding = flagTrue;
-        panelState.inputs[0].name = Text8("  Cam 1 ");
-        panelState.inputs[3].name = Text8("Mic");
-        panelState.inputs[3].status = 0;
-        panelState.masters[0].name = Text8(" Main");
-        panelState.masters[0].level = 12;
-        panelState.masters[1].level = 30;
-        panelState.masters[1].muted = flagTrue;
-        panelState.selectedInput = 3;
-        sceneNames[1] = Text8(" Talk");
-        sceneSetup.sceneNumbers = {49, 50, 50, 52};
-        panelState.recall = 50;
+        programSetup.systemState.deviceResponding = flagTrue;
+        mirror.panel.inputs[0].name = Text8("  Cam 1 ");
+        mirror.panel.inputs[3].name = Text8("Mic");
+        mirror.panel.inputs[3].status = 0;
+        mirror.panel.masters[0].name = Text8(" Main");
+        mirror.panel.masters[0].level = 12;
+        mirror.panel.masters[1].level = 30;
+        mirror.panel.masters[1].muted = flagTrue;
+        mirror.panel.selectedInput = 3;
+        mirror.sceneNames[1] = Text8(" Talk");
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 50, 52};
+        mirror.panel.recall = 50;
         AnnounceFullReadCompleted();
         QCOMPARE(form.SSCommand1[0].Caption(), QStringLiteral("Cam 1"));
         QCOMPARE(form.SSCommand1[3].PictureName(), QStringLiteral("Button_on_press.bmp"));
         QCOMPARE(form.SSCommand1[3].CaptionLabel().palette().color(QPalette::WindowText),
                  QColor(Qt::black));
-        QCOMPARE(panelSelectedInput, Integer(3));
+        QCOMPARE(frmControl().panelSelectedInput, Integer(3));
         QCOMPARE(form.Label1[0].text(), QStringLiteral("Main"));
         QCOMPARE(form.Label1[11].text(), QStringLiteral(" Talk   ")); // as stored
         QCOMPARE(form.Ctlfader1[0].Value(), Integer(18));
@@ -218,21 +195,21 @@ private slots:
         QVERIFY(form.SSCommand4[0].Enabled());
         QVERIFY(!form.Image5[0].Visible());
         // Two radio buttons carry scene code 50: both lit.
-        QCOMPARE(radioPressed, Integer(50));
+        QCOMPARE(frmControl().radioPressed, Integer(50));
         QCOMPARE(form.SSCommand5[0].PictureName(), QStringLiteral("A_radio_off_off.bmp"));
         QCOMPARE(form.SSCommand5[1].PictureName(), QStringLiteral("B_radio_on_press.bmp"));
         QCOMPARE(form.SSCommand5[2].PictureName(), QStringLiteral("C_radio_on_press.bmp"));
-        QVERIFY(syncedPanelState == panelState);
+        QVERIFY(linkRecord.synced == mirror.panel);
     }
 
     void mutingAndRadioButtons() {
         FrmControl& form = frmControl();
-        panelState.masters[0].muted = flagFalse;
-        panelState.masters[1].muted = flagFalse;
+        mirror.panel.masters[0].muted = flagFalse;
+        mirror.panel.masters[1].muted = flagFalse;
         ShowMuting(0);
         ShowMuting(1);
         buttonChanges.clear();
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.masters[1].muted = flagTrue;
         ShowMuting(1);
         QCOMPARE(buttonChanges, (QStringList{"SSCommand3(1).PictureName", "SSCommand4(2).Enabled",
                                              "SSCommand4(3).Enabled"}));
@@ -243,7 +220,7 @@ private slots:
         buttonChanges.clear();
         ShowMuting(1);
         QCOMPARE(buttonChanges, QStringList{"SSCommand3(1).PictureName"});
-        panelState.masters[1].muted = flagFalse;
+        mirror.panel.masters[1].muted = flagFalse;
         buttonChanges.clear();
         ShowMuting(1);
         QCOMPARE(buttonChanges, (QStringList{"SSCommand3(1).PictureName", "SSCommand4(2).Enabled",
@@ -253,18 +230,18 @@ private slots:
                  Pixels(host::LoadPicture(QStringLiteral("up_off_off.bmp"))));
 
         // The same radio button twice: the second call only clears radioPressed.
-        sceneSetup.sceneNumbers = {49, 50, 51, 52};
-        panelState.recall = 51;
-        radioPressed = 0;
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        mirror.panel.recall = 51;
+        frmControl().radioPressed = 0;
         buttonChanges.clear();
         ShowRadioButtons(2);
-        QCOMPARE(radioPressed, Integer(3));
+        QCOMPARE(frmControl().radioPressed, Integer(3));
         QCOMPARE(buttonChanges.size(), 4);
         QCOMPARE(form.SSCommand5[2].PictureName(), QStringLiteral("C_radio_on_press.bmp"));
         QCOMPARE(form.SSCommand5[1].PictureName(), QStringLiteral("B_radio_off_off.bmp"));
         buttonChanges.clear();
         ShowRadioButtons(2);
-        QCOMPARE(radioPressed, Integer(0));
+        QCOMPARE(frmControl().radioPressed, Integer(0));
         QVERIFY(buttonChanges.isEmpty());
     }
 
@@ -277,29 +254,29 @@ private slots:
             }
             return n;
         };
-        systemState.deviceResponding = flagTrue;
-        panelState.inputs[4].status = -1;
-        panelSelectedInput = -1;
+        programSetup.systemState.deviceResponding = flagTrue;
+        mirror.panel.inputs[4].status = -1;
+        frmControl().panelSelectedInput = -1;
         ShowSelectedInput(4);
         QCOMPARE(keysEnabled(), 0);
         QCOMPARE(Pixels(form.SSCommand2[0].Face()),
                  Pixels(host::LoadPicture(QStringLiteral("prev_off_disable.bmp"))));
-        panelState.inputs[5].status = 2;
+        mirror.panel.inputs[5].status = 2;
         ShowSelectedInput(5);
         QCOMPARE(keysEnabled(), 7);
         QCOMPARE(form.SSCommand1[4].PictureName(), QStringLiteral("Button_off_off.bmp"));
         QCOMPARE(form.SSCommand1[4].CaptionLabel().palette().color(QPalette::WindowText),
                  QColor(Qt::white));
         // Without a responding mixer the keys stay as they are.
-        systemState.deviceResponding = flagFalse;
+        programSetup.systemState.deviceResponding = flagFalse;
         ShowSelectedInput(4);
         QCOMPARE(keysEnabled(), 7);
-        QCOMPARE(panelSelectedInput, Integer(4));
-        systemState.deviceResponding = flagTrue;
+        QCOMPARE(frmControl().panelSelectedInput, Integer(4));
+        programSetup.systemState.deviceResponding = flagTrue;
         ShowSelectedInput(4);
         QCOMPARE(keysEnabled(), 0);
         ShowSelectedInput(-1);
-        QCOMPARE(panelSelectedInput, Integer(-1));
+        QCOMPARE(frmControl().panelSelectedInput, Integer(-1));
         QCOMPARE(keysEnabled(), 7);
         QCOMPARE(form.SSCommand1[4].PictureName(), QStringLiteral("Button_off_off.bmp"));
     }
@@ -309,13 +286,13 @@ private slots:
         AnnounceFullReadCompleted();
         buttonChanges.clear();
         // Not a status reply: nothing.
-        panelState.masters[0].level = 5;
+        mirror.panel.masters[0].level = 5;
         RefreshFromStatus(Value(RequestKind::Stt));
         QCOMPARE(form.Ctlfader1[0].Value(), Integer(18));
         // A status reply that changes only the level and the lamps: faders and
         // lamps are drawn, no button is touched.
-        panelState.masters[0].lamps = {flagTrue, flagFalse};
-        panelState.masters[1].lamps = {flagFalse, flagTrue};
+        mirror.panel.masters[0].lamps = {flagTrue, flagFalse};
+        mirror.panel.masters[1].lamps = {flagFalse, flagTrue};
         AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(buttonChanges.isEmpty());
         QCOMPARE(form.Ctlfader1[0].Value(), Integer(25));
@@ -323,36 +300,36 @@ private slots:
         QCOMPARE(Pixels(form.Image2[1].Picture()), Pixels(form.ImageList1.Picture(37)));
         QCOMPARE(Pixels(form.Image3[0].Picture()), Pixels(form.ImageList1.Picture(39)));
         QCOMPARE(Pixels(form.Image3[1].Picture()), Pixels(form.ImageList1.Picture(40)));
-        QCOMPARE(syncedPanelState.masters[1].lamps[mugen], flagTrue);
-        QVERIFY(syncedPanelState.masters[0].level != panelState.masters[0].level);
+        QCOMPARE(linkRecord.synced.masters[1].lamps[mugen], flagTrue);
+        QVERIFY(linkRecord.synced.masters[0].level != mirror.panel.masters[0].level);
 
         // A recall code outside 0..20: the argument is radioPressed, which grows by one.
-        sceneSetup.sceneNumbers = {49, 50, 51, 52};
-        radioPressed = 2;
-        panelState.recall = 52;
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        frmControl().radioPressed = 2;
+        mirror.panel.recall = 52;
         AnnounceReplyApplied(RequestKind::Status);
-        QCOMPARE(radioPressed, Integer(3));
-        QCOMPARE(syncedPanelState.recall, Integer(52));
+        QCOMPARE(frmControl().radioPressed, Integer(3));
+        QCOMPARE(linkRecord.synced.recall, Integer(52));
         QCOMPARE(form.SSCommand5[3].PictureName(), QStringLiteral("D_radio_on_press.bmp"));
         QCOMPARE(form.SSCommand5[0].PictureName(), QStringLiteral("A_radio_off_off.bmp"));
         // Recall 0 uses the argument 4.
-        panelState.recall = 0;
+        mirror.panel.recall = 0;
         AnnounceReplyApplied(RequestKind::Status);
-        QCOMPARE(radioPressed, Integer(5));
+        QCOMPARE(frmControl().radioPressed, Integer(5));
 
         // Input and muting differences are drawn and recorded.
-        panelState.selectedInput = 2;
-        panelState.masters[0].muted = flagTrue;
+        mirror.panel.selectedInput = 2;
+        mirror.panel.masters[0].muted = flagTrue;
         buttonChanges.clear();
         AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand1(2).PictureName")));
         QVERIFY(buttonChanges.contains(QStringLiteral("SSCommand4(0).Enabled")));
-        QCOMPARE(syncedPanelState.selectedInput, Integer(2));
-        QCOMPARE(syncedPanelState.masters[0].muted, flagTrue);
+        QCOMPARE(linkRecord.synced.selectedInput, Integer(2));
+        QCOMPARE(linkRecord.synced.masters[0].muted, flagTrue);
         buttonChanges.clear();
         AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(buttonChanges.isEmpty());
-        panelState.masters[0].muted = flagFalse;
+        mirror.panel.masters[0].muted = flagFalse;
         AnnounceReplyApplied(RequestKind::Status);
     }
 
@@ -363,33 +340,33 @@ private slots:
         PtyPeer mixer;
         QVERIFY(mixer.Valid());
         qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
-        systemState.portIsOpen = ToFlag(OpenPort(comm()));
-        QCOMPARE(systemState.portIsOpen, flagTrue);
-        systemState.deviceResponding = flagTrue;
+        programSetup.systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
+        programSetup.systemState.deviceResponding = flagTrue;
         auto line = [&mixer] { return mixer.ReadFor(150); };
         // The mixer's "A": the exchange is over.
         auto acknowledge = [] {
-            exchange[replyRecord].busy = flagFalse;
-            exchange[sendRecord].busy = flagFalse;
-            anyChangePending = false;
+            linkRecord.exchange[replyRecord].busy = flagFalse;
+            linkRecord.exchange[sendRecord].busy = flagFalse;
+            linkRecord.anyChangePending = false;
         };
         Integer button = 1;
         Integer shift = 0;
         Single x = 0;
         Single y = 0;
-        for (InputEntry& input : panelState.inputs) {
+        for (InputEntry& input : mirror.panel.inputs) {
             input.status = 0;
         }
-        panelState.selectedInput = -1;
-        panelState.masters[0].muted = flagFalse;
-        panelState.masters[1].muted = flagFalse;
+        mirror.panel.selectedInput = -1;
+        mirror.panel.masters[0].muted = flagFalse;
+        mirror.panel.masters[1].muted = flagFalse;
         AnnounceFullReadCompleted();
 
         // Input 1: "CSEL1"; pressing it again redraws but sends nothing.
         form.SSCommand1_MouseDown(1, button, shift, x, y);
         QCOMPARE(FlagsOf(CommandKind::Select).changePending, flagFalse);
         QCOMPARE(line(), QByteArray("CSEL2\r"));
-        QCOMPARE(panelState.selectedInput, Integer(1));
+        QCOMPARE(mirror.panel.selectedInput, Integer(1));
         acknowledge();
         form.SSCommand1_MouseDown(1, button, shift, x, y);
         QCOMPARE(line(), QByteArray());
@@ -400,36 +377,36 @@ private slots:
 
         // A transport key held and let go: two frames; a foreign index nothing.
         form.SSCommand2_MouseDown(3, button, shift, x, y);
-        QCOMPARE(panelState.transportKey, Integer(3));
+        QCOMPARE(mirror.panel.transportKey, Integer(3));
         QCOMPARE(line(), QByteArray("CRCS85\r"));
         acknowledge();
         form.SSCommand2_MouseUp(3, button, shift, x, y);
-        QCOMPARE(panelState.transportKey, Integer(-1));
+        QCOMPARE(mirror.panel.transportKey, Integer(-1));
         QCOMPARE(line(), QByteArray("CRCS80\r"));
         acknowledge();
         form.SSCommand2_MouseDown(7, button, shift, x, y);
-        QCOMPARE(panelState.transportKey, Integer(-1));
+        QCOMPARE(mirror.panel.transportKey, Integer(-1));
         QCOMPARE(FlagsOf(CommandKind::Transport).changePending, flagFalse);
         QCOMPARE(line(), QByteArray());
 
         // Muting MASTER B and back.
         form.SSCommand3_MouseDown(1, button, shift, x, y);
-        QCOMPARE(panelState.masters[1].muted, flagTrue);
+        QCOMPARE(mirror.panel.masters[1].muted, flagTrue);
         QVERIFY(!form.SSCommand4[2].Enabled() && form.Image5[3].Visible());
         QCOMPARE(line(), QByteArray("CMUTAA\r"));
         acknowledge();
         form.SSCommand3_MouseDown(1, button, shift, x, y);
-        QCOMPARE(panelState.masters[1].muted, flagFalse);
+        QCOMPARE(mirror.panel.masters[1].muted, flagFalse);
         QVERIFY(form.SSCommand4[2].Enabled() && !form.Image5[3].Visible());
         QCOMPARE(line(), QByteArray("CMUTA@\r"));
         acknowledge();
 
         // Level: MASTER B down resets MASTER A's steps too; the poll is switched on.
         comm().Timer2.SetEnabled(false);
-        panelState.masters[0].pendingSteps = 5;
-        panelState.masters[1].level = 12;
+        mirror.panel.masters[0].pendingSteps = 5;
+        mirror.panel.masters[1].level = 12;
         form.SSCommand4_MouseDown(3, button, shift, x, y);
-        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
+        QCOMPARE(mirror.panel.masters[0].pendingSteps, Integer(0));
         QCOMPARE(line(), QByteArray("CLV-A\r")); // the step of master B, not of A
         QVERIFY(comm().Timer2.Enabled());
         acknowledge();
@@ -438,12 +415,12 @@ private slots:
         QCOMPARE(line(), QByteArray("CLVSA\r"));
         QVERIFY(comm().Timer2.Enabled());
         acknowledge();
-        panelState.masters[0].level = 12;
+        mirror.panel.masters[0].level = 12;
         form.SSCommand4_MouseDown(0, button, shift, x, y);
         QCOMPARE(line(), QByteArray("CLV+@\r"));
         acknowledge();
         // At the top a press marks kind 2 and sends nothing; the release stops.
-        panelState.masters[0].level = 30;
+        mirror.panel.masters[0].level = 30;
         form.SSCommand4_MouseDown(0, button, shift, x, y);
         QCOMPARE(line(), QByteArray());
         form.SSCommand4_MouseUp(0, button, shift, x, y);
@@ -454,8 +431,8 @@ private slots:
         // The Up and Page Down keys held together: the second level button is
         // refused while the first is held, and so is its release; master B
         // never moves and no stop goes to the wrong master.
-        panelState.masters[0].level = 12;
-        panelState.masters[1].level = 12;
+        mirror.panel.masters[0].level = 12;
+        mirror.panel.masters[1].level = 12;
         QTest::keyPress(&form, Qt::Key_Up);
         QCOMPARE(line(), QByteArray("CLV+@\r"));
         acknowledge();
@@ -472,8 +449,8 @@ private slots:
         comm().Timer2.SetEnabled(false);
 
         // A scene recall: "CRCL" with the code, the poll held during the wait.
-        sceneSetup.sceneNumbers = {49, 50, 52, 60};
-        sceneSetup.sceneBlocked.fill(0);
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 52, 60};
+        programSetup.sceneSetup.sceneBlocked.fill(0);
         comm().Timer2.SetEnabled(true);
         bool pollHeld = true;
         int ticksSeen = 0;
@@ -495,24 +472,24 @@ private slots:
         QVERIFY(pollHeld);
         QVERIFY(comm().Timer2.Enabled());
         QVERIFY(!form.Timer2.Enabled());
-        QCOMPARE(timer2Ticks, Integer(0));
-        QCOMPARE(panelState.recall, Integer(52));
+        QCOMPARE(frmControl().timer2Ticks, Integer(0));
+        QCOMPARE(mirror.panel.recall, Integer(52));
         QCOMPARE(form.SSCommand5[2].PictureName(), QStringLiteral("C_radio_on_press.bmp"));
         QCOMPARE(line(), QByteArray("CRCL4\r"));
         acknowledge();
         // A blocked scene, a code outside the scenes: nothing at all.
-        sceneSetup.sceneBlocked[60 - 49] = flagTrue;
+        programSetup.sceneSetup.sceneBlocked[60 - 49] = flagTrue;
         buttonChanges.clear();
         form.SSCommand5_MouseDown(3, button, shift, x, y);
-        sceneSetup.sceneNumbers[1] = 70;
+        programSetup.sceneSetup.sceneNumbers[1] = 70;
         form.SSCommand5_MouseDown(1, button, shift, x, y);
         QVERIFY(buttonChanges.isEmpty());
-        QCOMPARE(panelState.recall, Integer(52));
+        QCOMPARE(mirror.panel.recall, Integer(52));
         QCOMPARE(line(), QByteArray());
 
         comm().Timer2.SetEnabled(false);
         ClosePort(comm());
-        systemState.portIsOpen = flagFalse;
+        programSetup.systemState.portIsOpen = flagFalse;
         qunsetenv("ARDENIX_PORT");
     }
 
@@ -520,10 +497,10 @@ private slots:
         FrmControl& form = frmControl();
         form.Show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        sceneSetup.sceneNumbers = {49, 50, 51, 52};
-        sceneSetup.sceneBlocked.fill(0);
-        systemState.portIsOpen = flagFalse; // no port: the frames go nowhere
-        panelState.masters[0].muted = flagFalse;
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        programSetup.sceneSetup.sceneBlocked.fill(0);
+        programSetup.systemState.portIsOpen = flagFalse; // no port: the frames go nowhere
+        mirror.panel.masters[0].muted = flagFalse;
         ShowMuting(0);
         // During the wait a second radio press is ignored and a transport key
         // is handled at once.
@@ -540,36 +517,36 @@ private slots:
         QTest::mouseClick(&form.SSCommand2[2], Qt::LeftButton, {}, QPoint(10, 10));
         QTRY_VERIFY_WITH_TIMEOUT(!wiring.operations.RecallWaitRunning(), 2000);
         QCOMPARE(transportPresses, 1);
-        QCOMPARE(panelState.recall, Integer(49));
-        QCOMPARE(panelState.transportKey, Integer(-1));
+        QCOMPARE(mirror.panel.recall, Integer(49));
+        QCOMPARE(mirror.panel.transportKey, Integer(-1));
         form.SSCommand2[2].MouseDown = keyDown;
 
         // Clicks beside the keys and on an overlay only beep.
         const int beeps = host::BeepCount();
         QTest::mouseClick(&form.Image1, Qt::LeftButton, {}, QPoint(0, 5));
         QCOMPARE(host::BeepCount(), beeps + 1);
-        panelState.masters[0].muted = flagTrue;
+        mirror.panel.masters[0].muted = flagTrue;
         ShowMuting(0);
-        const Integer steps = panelState.masters[0].pendingSteps;
+        const Integer steps = mirror.panel.masters[0].pendingSteps;
         QCOMPARE(form.childAt(368, 68), &form.Image5[0]);
         QTest::mouseClick(&form.Image5[0], Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(host::BeepCount(), beeps + 2);
-        QCOMPARE(panelState.masters[0].pendingSteps, steps);
-        panelState.masters[0].muted = flagFalse;
+        QCOMPARE(mirror.panel.masters[0].pendingSteps, steps);
+        mirror.panel.masters[0].muted = flagFalse;
         ShowMuting(0);
 
         // The first panel Timer1 tick arms it, a later one stops the poll.
-        panelTimerArmed = 0;
+        frmControl().panelTimerArmed = 0;
         comm().Timer2.SetEnabled(true);
         form.Timer1_Timer();
-        QCOMPARE(panelTimerArmed, flagTrue);
+        QCOMPARE(frmControl().panelTimerArmed, flagTrue);
         QVERIFY(comm().Timer2.Enabled());
         form.Timer1_Timer();
         QVERIFY(!comm().Timer2.Enabled());
-        timer2Ticks = 32767;
+        frmControl().timer2Ticks = 32767;
         form.Timer2_Timer();
-        QCOMPARE(timer2Ticks, Integer(32767));
-        timer2Ticks = 0;
+        QCOMPARE(frmControl().timer2Ticks, Integer(32767));
+        frmControl().timer2Ticks = 0;
         form.hide();
     }
 

@@ -215,15 +215,15 @@ private slots:
     // selected, and the panel active.
     void init() {
         FrmControl& form = Form();
-        systemState.deviceResponding = flagTrue;
-        for (InputEntry& input : panelState.inputs) {
+        programSetup.systemState.deviceResponding = flagTrue;
+        for (InputEntry& input : mirror.panel.inputs) {
             input.status = 0;
         }
         for (Integer m = 0; m < 2; ++m) {
-            panelState.masters[static_cast<std::size_t>(m)].muted = flagFalse;
+            mirror.panel.masters[static_cast<std::size_t>(m)].muted = flagFalse;
             ShowMuting(m);
         }
-        panelState.selectedInput = -1;
+        mirror.panel.selectedInput = -1;
         ShowSelectedInput(-1);
         AnnounceLinkState(LinkState::Online);
         form.Show();
@@ -315,7 +315,7 @@ private slots:
     // as the mouse does nothing there.
     void mutedMastersLevelKeysDoNothing() {
         FrmControl& form = Form();
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.masters[1].muted = flagTrue;
         ShowMuting(1);
         HandlerLog log(form);
         for (const Qt::Key key : {Qt::Key_PageUp, Qt::Key_PageDown}) {
@@ -333,7 +333,7 @@ private slots:
         // Muted while its key is held: the release raises nothing, as with the mouse.
         log.entries.clear();
         Press(form, Qt::Key_Up);
-        panelState.masters[0].muted = flagTrue;
+        mirror.panel.masters[0].muted = flagTrue;
         ShowMuting(0);
         ReleaseAndWait(form, Qt::Key_Up);
         QCOMPARE(log.entries, QStringList{"SSCommand4(0) down"});
@@ -395,7 +395,7 @@ private slots:
         QCOMPARE(DesignName(form, QApplication::focusWidget()), QStringLiteral("SSCommand5(2)"));
         QVERIFY(!form.SSCommand5[3].FocusMarkShown());
         // A muted master's level buttons are passed over.
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.masters[1].muted = flagTrue;
         ShowMuting(1);
         form.SSCommand3[0].setFocus(Qt::TabFocusReason);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -428,17 +428,17 @@ private slots:
         FrmControl& form = Form();
         const std::array<const char*, 6> names{"Camera 1", "Camera 2", "PC", "Mic", "Video", "Aux"};
         for (std::size_t i = 0; i < names.size(); ++i) {
-            panelState.inputs[i].name = Text8(names[i]);
+            mirror.panel.inputs[i].name = Text8(names[i]);
         }
-        sceneSetup.sceneNumbers = {49, 50, 51, 52};
-        sceneSetup.sceneBlocked.fill(flagFalse);
-        sceneSetup.sceneBlocked[51 - firstSceneCode] = flagTrue;
-        sceneNames = {Text8("Opening"), Text8("Talk"), Text8("Demo"), Text8("Closing")};
-        panelState.selectedInput = 1;
-        panelState.recall = 50;
-        panelState.masters[0].muted = flagTrue;
-        panelState.masters[0].lamps = {flagTrue, flagFalse};
-        panelState.masters[1].level = 17;
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        programSetup.sceneSetup.sceneBlocked.fill(flagFalse);
+        programSetup.sceneSetup.sceneBlocked[51 - firstSceneCode] = flagTrue;
+        mirror.sceneNames = {Text8("Opening"), Text8("Talk"), Text8("Demo"), Text8("Closing")};
+        mirror.panel.selectedInput = 1;
+        mirror.panel.recall = 50;
+        mirror.panel.masters[0].muted = flagTrue;
+        mirror.panel.masters[0].lamps = {flagTrue, flagFalse};
+        mirror.panel.masters[1].level = 17;
         AnnounceFullReadCompleted();
         AnnounceReplyApplied(RequestKind::Status);
 
@@ -484,11 +484,11 @@ private slots:
         QVERIFY(form.Ctlfader1[0].toolTip().contains(QStringLiteral("Up")));
 
         // The mixer changes: the names follow its next status.
-        panelState.selectedInput = 3;
-        panelState.masters[0].muted = flagFalse;
-        panelState.masters[0].lamps = {flagFalse, flagTrue};
-        panelState.masters[1].level = 20;
-        panelState.recall = 52;
+        mirror.panel.selectedInput = 3;
+        mirror.panel.masters[0].muted = flagFalse;
+        mirror.panel.masters[0].lamps = {flagFalse, flagTrue};
+        mirror.panel.masters[1].level = 20;
+        mirror.panel.recall = 52;
         AnnounceReplyApplied(RequestKind::Status);
         QCOMPARE(AccessibleName(form.SSCommand1[3]), QStringLiteral("Input 4, Mic, selected"));
         QCOMPARE(AccessibleName(form.SSCommand1[1]), QStringLiteral("Input 2, Camera 2"));
@@ -508,9 +508,9 @@ private slots:
         QCOMPARE(AccessibleName(form.SSCommand1[3]), QStringLiteral("Input 4, Mic"));
         form.SSCommand3_MouseDown(1, b, s, x, y);
         QCOMPARE(AccessibleName(form.SSCommand3[1]), QStringLiteral("MASTER B mute, on"));
-        sceneSetup.sceneBlocked.fill(flagFalse);
-        panelState.recall = 0;
-        sceneNames.fill(Text8());
+        programSetup.sceneSetup.sceneBlocked.fill(flagFalse);
+        mirror.panel.recall = 0;
+        mirror.sceneNames.fill(Text8());
         AnnounceFullReadCompleted();
         QCOMPARE(AccessibleName(form.SSCommand5[2]), QStringLiteral("Scene C"));
     }
@@ -524,15 +524,15 @@ private slots:
     void screenReaderStatesAndRoles() {
         FrmControl& form = Form();
         QCOMPARE(AccessibleRole(form), QAccessible::Window);
-        panelState.inputs[2].name = Text8("PC");
-        panelState.masters[1].name = Text8(" STAGE");
-        sceneSetup.sceneNumbers = {49, 50, 51, 52};
-        sceneNames = {Text8("Opening"), Text8("Talk"), Text8(""), Text8("Closing")};
-        panelState.selectedInput = 2;
-        panelState.recall = 50;
-        panelState.masters[0].muted = flagTrue;
-        panelState.masters[0].lamps = {flagTrue, flagFalse};
-        panelState.masters[1].lamps = {flagFalse, flagTrue};
+        mirror.panel.inputs[2].name = Text8("PC");
+        mirror.panel.masters[1].name = Text8(" STAGE");
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        mirror.sceneNames = {Text8("Opening"), Text8("Talk"), Text8(""), Text8("Closing")};
+        mirror.panel.selectedInput = 2;
+        mirror.panel.recall = 50;
+        mirror.panel.masters[0].muted = flagTrue;
+        mirror.panel.masters[0].lamps = {flagTrue, flagFalse};
+        mirror.panel.masters[1].lamps = {flagFalse, flagTrue};
         AnnounceFullReadCompleted();
         AnnounceReplyApplied(RequestKind::Status);
 
@@ -571,10 +571,10 @@ private slots:
         QVERIFY(!state(form.SSCommand4[2]).checkable);
 
         // The mixer changes: the states follow.
-        panelState.selectedInput = 4;
-        panelState.recall = 52;
-        panelState.masters[0].muted = flagFalse;
-        panelState.masters[1].lamps = {flagTrue, flagTrue};
+        mirror.panel.selectedInput = 4;
+        mirror.panel.recall = 52;
+        mirror.panel.masters[0].muted = flagFalse;
+        mirror.panel.masters[1].lamps = {flagTrue, flagTrue};
         AnnounceReplyApplied(RequestKind::Status);
         QVERIFY(!state(form.SSCommand1[2]).checked && state(form.SSCommand1[4]).checked);
         QVERIFY(!state(form.SSCommand5[1]).checked && state(form.SSCommand5[3]).checked);
@@ -604,8 +604,8 @@ private slots:
             const QString name = AccessibleName(form.Label1[label]);
             QVERIFY2(name == name.trimmed(), qPrintable(name));
         }
-        sceneNames.fill(Text8());
-        panelState.recall = 0;
+        mirror.sceneNames.fill(Text8());
+        mirror.panel.recall = 0;
         AnnounceFullReadCompleted();
     }
 

@@ -23,21 +23,21 @@ class TestPending : public QObject {
     // The level button handlers: a press resets both counts and steps one,
     // a release steps it once more.
     void PressLevel(Integer master, bool up) {
-        panelState.masters[0].pendingSteps = 0;
-        panelState.masters[1].pendingSteps = 0;
-        panelState.masters[static_cast<std::size_t>(master)].pendingSteps = up ? 1 : -1;
+        mirror.panel.masters[0].pendingSteps = 0;
+        mirror.panel.masters[1].pendingSteps = 0;
+        mirror.panel.masters[static_cast<std::size_t>(master)].pendingSteps = up ? 1 : -1;
         MarkChange(up ? CommandKind::LevelUp : CommandKind::LevelDown);
         SendPendingChange();
     }
     void ReleaseLevel(Integer master, bool up) {
-        panelState.masters[static_cast<std::size_t>(master)].pendingSteps += up ? 1 : -1;
+        mirror.panel.masters[static_cast<std::size_t>(master)].pendingSteps += up ? 1 : -1;
         MarkChange(CommandKind::LevelStop);
         SendPendingChange();
     }
     // The mixer acknowledges; the exchange is over.
     void Acknowledge() {
-        exchange[replyRecord].busy = flagFalse;
-        exchange[sendRecord].busy = flagFalse;
+        linkRecord.exchange[replyRecord].busy = flagFalse;
+        linkRecord.exchange[sendRecord].busy = flagFalse;
     }
 
 private slots:
@@ -49,8 +49,8 @@ private slots:
         mixer = std::make_unique<PtyPeer>();
         QVERIFY(mixer->Valid());
         qputenv("ARDENIX_PORT", mixer->SlavePath().toLocal8Bit());
-        systemState.portIsOpen = ToFlag(OpenPort(comm()));
-        QCOMPARE(systemState.portIsOpen, flagTrue);
+        programSetup.systemState.portIsOpen = ToFlag(OpenPort(comm()));
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
         // The link reports its loss to the connection, which tells the user;
         // the receive step is taken by hand.
         supervisor = std::make_unique<connection::Supervisor>(
@@ -68,26 +68,26 @@ private slots:
     void markChange() {
         MarkChange(CommandKind::Reserved);
         QCOMPARE(FlagsOf(CommandKind::Reserved).changePending, flagTrue);
-        QVERIFY(anyChangePending);
+        QVERIFY(linkRecord.anyChangePending);
         QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(static_cast<CommandKind>(8)));
         QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(static_cast<CommandKind>(-1)));
         // The reserved kind never becomes a frame.
         QVERIFY(!BuildPendingCommand());
         QCOMPARE(FlagsOf(CommandKind::Reserved).changePending, flagFalse);
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         QVERIFY(!BuildPendingCommand()); // nothing marked
     }
 
     // No key is held at start: the first press of key 0 reaches the mixer.
     void firstPressOfTransportKeyZero() {
         SetFirstPanelValues();
-        syncedPanelState = panelState;
-        panelState.transportKey = 0;
+        linkRecord.synced = mirror.panel;
+        mirror.panel.transportKey = 0;
         MarkChange(CommandKind::Transport);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CRCS88\r"));
         Acknowledge();
-        panelState.transportKey = -1;
+        mirror.panel.transportKey = -1;
         MarkChange(CommandKind::Transport);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CRCS80\r"));
@@ -95,64 +95,64 @@ private slots:
 
     void levelButtons() {
         // MASTER A at the top: no CLV+, both counts 0; the release still stops.
-        panelState.masters[0].level = 30;
+        mirror.panel.masters[0].level = 30;
         PressLevel(0, true);
         QCOMPARE(Line(), QByteArray());
-        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
-        QCOMPARE(panelState.masters[1].pendingSteps, Integer(0));
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(mirror.panel.masters[0].pendingSteps, Integer(0));
+        QCOMPARE(mirror.panel.masters[1].pendingSteps, Integer(0));
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         ReleaseLevel(0, true);
         QCOMPARE(Line(), QByteArray("CLVS@\r"));
-        QCOMPARE(exchange[replyRecord].busy, flagTrue);
-        QCOMPARE(exchange[replyRecord].kind, Integer(0));
-        QCOMPARE(exchange[replyRecord].length, Integer(1));
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(linkRecord.exchange[replyRecord].busy, flagTrue);
+        QCOMPARE(linkRecord.exchange[replyRecord].kind, Integer(0));
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(1));
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         Acknowledge();
 
         // MASTER B at 12: CLV+ "A", its count +1 -> 0; the release sends CLVS
         // "A" and leaves the count at +1.
-        panelState.masters[1].level = 12;
+        mirror.panel.masters[1].level = 12;
         PressLevel(1, true);
         QCOMPARE(Line(), QByteArray("CLV+A\r"));
-        QCOMPARE(panelState.masters[1].pendingSteps, Integer(0));
+        QCOMPARE(mirror.panel.masters[1].pendingSteps, Integer(0));
         Acknowledge();
         ReleaseLevel(1, true);
         QCOMPARE(Line(), QByteArray("CLVSA\r"));
-        QCOMPARE(panelState.masters[1].pendingSteps, Integer(1));
-        QCOMPARE(syncedPanelState, panelState);
+        QCOMPARE(mirror.panel.masters[1].pendingSteps, Integer(1));
+        QCOMPARE(linkRecord.synced, mirror.panel);
         Acknowledge();
 
         // Down at the bottom: nothing; down from 5: CLV- "@", count -1 -> 0.
-        panelState.masters[0].level = 0;
+        mirror.panel.masters[0].level = 0;
         PressLevel(0, false);
         QCOMPARE(Line(), QByteArray());
-        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
-        panelState.masters[0].level = 5;
+        QCOMPARE(mirror.panel.masters[0].pendingSteps, Integer(0));
+        mirror.panel.masters[0].level = 5;
         PressLevel(0, false);
         QCOMPARE(Line(), QByteArray("CLV-@\r"));
-        QCOMPARE(panelState.masters[0].pendingSteps, Integer(0));
+        QCOMPARE(mirror.panel.masters[0].pendingSteps, Integer(0));
     }
 
     void mutingAndOrder() {
         // Both masters muted before one call: CMUT for A now, B with the next call.
-        panelState.masters[0].muted = flagTrue;
+        mirror.panel.masters[0].muted = flagTrue;
         MarkChange(CommandKind::Mute);
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.masters[1].muted = flagTrue;
         MarkChange(CommandKind::Mute);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CMUT@A\r"));
         Acknowledge();
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CMUTAA\r"));
-        QCOMPARE(syncedPanelState, panelState);
+        QCOMPARE(linkRecord.synced, mirror.panel);
         Acknowledge();
         SendPendingChange();
         QCOMPARE(Line(), QByteArray());
 
         // Transport key and muting both marked: CRCS first, CMUT next.
-        panelState.transportKey = 3;
+        mirror.panel.transportKey = 3;
         MarkChange(CommandKind::Transport);
-        panelState.masters[0].muted = flagFalse;
+        mirror.panel.masters[0].muted = flagFalse;
         MarkChange(CommandKind::Mute);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CRCS85\r"));
@@ -164,8 +164,8 @@ private slots:
         Acknowledge();
 
         // The lowest kind wins: recall before everything.
-        panelState.recall = 52;
-        panelState.transportKey = -1;
+        mirror.panel.recall = 52;
+        mirror.panel.transportKey = -1;
         MarkChange(CommandKind::LevelStop);
         MarkChange(CommandKind::Transport);
         MarkChange(CommandKind::Recall);
@@ -180,29 +180,28 @@ private slots:
     }
 
     void inputSelectionAndSuppression() {
-        panelSelectedInput = 2;
-        panelState.selectedInput = 2;
+        mirror.panel.selectedInput = 2;
         MarkChange(CommandKind::Select);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CSEL3\r"));
         Acknowledge();
-        anyChangePending = false; // the acknowledgement passed the reply check
+        linkRecord.anyChangePending = false; // the acknowledgement passed the reply check
 
         // The same input again: no frame, but the bytes waiting from the mixer
         // are thrown away and the tick count restarts all the same.
         QVERIFY(mixer->Write("stale"));
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(5));
-        exchange[replyRecord].ticks = 2;
-        const std::array<Byte, sendBufferSize> sent = sendBuffer;
+        linkRecord.exchange[replyRecord].ticks = 2;
+        const std::array<Byte, sendBufferSize> sent = linkRecord.sendBuffer;
         MarkChange(CommandKind::Select);
         QVERIFY(!BuildPendingCommand());
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
-        QCOMPARE(exchange[replyRecord].ticks, Integer(0));
+        QCOMPARE(linkRecord.exchange[replyRecord].ticks, Integer(0));
         // Nothing else is marked and no command waits for its acknowledgement:
         // no change is pending, so the status replies are applied again.
-        QVERIFY(!anyChangePending);
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
-        QVERIFY(sendBuffer == sent);
+        QVERIFY(!linkRecord.anyChangePending);
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
+        QVERIFY(linkRecord.sendBuffer == sent);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray());
     }
@@ -210,43 +209,42 @@ private slots:
     // A suppressed change keeps a change pending while another kind is still
     // marked, or while a command still waits for its acknowledgement.
     void suppressionKeepsOtherChangesPending() {
-        panelSelectedInput = 1;
-        panelState.selectedInput = 1;
-        syncedPanelState.selectedInput = 1; // the mixer has it already
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.selectedInput = 1;
+        linkRecord.synced.selectedInput = 1; // the mixer has it already
+        mirror.panel.masters[1].muted = flagTrue;
         MarkChange(CommandKind::Mute);
         MarkChange(CommandKind::Select);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CMUTAA\r"));
         // The muting's acknowledgement is still awaited when the suppressed
         // input selection is handled.
-        QCOMPARE(exchange[replyRecord].busy, flagTrue);
+        QCOMPARE(linkRecord.exchange[replyRecord].busy, flagTrue);
         QVERIFY(!BuildPendingCommand());
-        QVERIFY(anyChangePending);
+        QVERIFY(linkRecord.anyChangePending);
         Acknowledge();
 
         // Two kinds marked, the first of them suppressed: the second is still to go.
         MarkChange(CommandKind::Select);
         MarkChange(CommandKind::LevelStop);
         QVERIFY(!BuildPendingCommand());
-        QVERIFY(anyChangePending);
+        QVERIFY(linkRecord.anyChangePending);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CLVS@\r"));
     }
 
     void transmitOnADeadPort() {
-        panelState.masters[0].muted = flagTrue;
+        mirror.panel.masters[0].muted = flagTrue;
         MarkChange(CommandKind::Mute);
         QVERIFY(BuildPendingCommand());
         mixer->CloseMaster();
         TransmitPending();
         // The frame stays marked and the link is down.
-        QCOMPARE(exchange[sendRecord].status, Value(LinkResult::Dead));
-        QCOMPARE(exchange[sendRecord].busy, flagTrue);
-        QCOMPARE(exchange[replyRecord].busy, flagFalse);
-        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(linkRecord.exchange[sendRecord].status, Value(LinkResult::Dead));
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagTrue);
+        QCOMPARE(linkRecord.exchange[replyRecord].busy, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
         TransmitPending();
-        QCOMPARE(exchange[sendRecord].status, Value(LinkResult::Dead));
+        QCOMPARE(linkRecord.exchange[sendRecord].status, Value(LinkResult::Dead));
     }
 
     // Bytes thrown away take what was read of their reply with them: a press
@@ -260,32 +258,31 @@ private slots:
         QVERIFY(mixer->Write("A"));
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(1));
         supervisor->ReceiveStep(SerialPort::comEvReceive);
-        QCOMPARE(ackSeen, flagTrue); // the reply began; its data is on the way
+        QCOMPARE(linkRecord.ackSeen, flagTrue); // the reply began; its data is on the way
 
-        panelSelectedInput = 2;
-        panelState.selectedInput = 2;
+        mirror.panel.selectedInput = 2;
         MarkChange(CommandKind::Select);
         SendPendingChange();
         QCOMPARE(Line(), QByteArray("CSEL3\r"));
-        QCOMPARE(exchange[replyRecord].kind, commandExchange);
+        QCOMPARE(linkRecord.exchange[replyRecord].kind, commandExchange);
         QVERIFY(mixer->Write("A\r"));
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(2));
         supervisor->ReceiveStep(SerialPort::comEvReceive);
-        QCOMPARE(exchange[replyRecord].status, Value(LinkResult::Accepted));
-        QCOMPARE(exchange[replyRecord].busy, flagFalse);
-        QCOMPARE(ackSeen, flagFalse);
+        QCOMPARE(linkRecord.exchange[replyRecord].status, Value(LinkResult::Accepted));
+        QCOMPARE(linkRecord.exchange[replyRecord].busy, flagFalse);
+        QCOMPARE(linkRecord.ackSeen, flagFalse);
     }
 
     void requestsGoThroughTheSameStep() {
         QVERIFY(BuildRequest(RequestKind::SceneSlots, 0, {0, 0}));
-        exchange[sendRecord].index = 3;
+        linkRecord.exchange[sendRecord].index = 3;
         TransmitPending();
         QCOMPARE(Line(), QByteArray("RRSA\r"));
-        QCOMPARE(exchange[replyRecord].kind, Value(RequestKind::SceneSlots));
-        QCOMPARE(exchange[replyRecord].index, Integer(3));
-        QCOMPARE(exchange[replyRecord].length, Integer(5));
-        QCOMPARE(exchange[replyRecord].busy, flagTrue);
-        QCOMPARE(exchange[sendRecord].busy, flagFalse);
+        QCOMPARE(linkRecord.exchange[replyRecord].kind, Value(RequestKind::SceneSlots));
+        QCOMPARE(linkRecord.exchange[replyRecord].index, Integer(3));
+        QCOMPARE(linkRecord.exchange[replyRecord].length, Integer(5));
+        QCOMPARE(linkRecord.exchange[replyRecord].busy, flagTrue);
+        QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         // Nothing marked: nothing sent.
         TransmitPending();
         QCOMPARE(Line(), QByteArray());

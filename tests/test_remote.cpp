@@ -155,7 +155,7 @@ class TestRemote : public QObject {
         act();
         QElapsedTimer clock;
         clock.start();
-        while ((anyChangePending || exchange[sendRecord].busy == flagTrue) &&
+        while ((linkRecord.anyChangePending || linkRecord.exchange[sendRecord].busy == flagTrue) &&
                clock.elapsed() < 5000) {
             QTest::qWait(5);
         }
@@ -447,18 +447,19 @@ private slots:
         QCOMPARE(Request("POST", "/api/v1/state", {}, bearer).status, 405);
 
         // Refusals by the mixer's state.
-        const Integer code = sceneSetup.sceneNumbers[2];
-        sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] = flagTrue;
+        const Integer code = programSetup.sceneSetup.sceneNumbers[2];
+        programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] =
+            flagTrue;
         const Answer locked = Call("RecallScene", {{QStringLiteral("scene"), QStringLiteral("C")}});
         QCOMPARE(locked.status, 423);
         QCOMPARE(locked.Error(), QStringLiteral("SceneLocked"));
         QCOMPARE(locked.Json().value(QStringLiteral("message")).toString(),
                  QStringLiteral("scene C is locked"));
-        const Integer onD = sceneSetup.sceneNumbers[3];
-        sceneSetup.sceneNumbers[3] = 0; // button D holds no scene
+        const Integer onD = programSetup.sceneSetup.sceneNumbers[3];
+        programSetup.sceneSetup.sceneNumbers[3] = 0; // button D holds no scene
         const Answer disabled =
             Call("RecallScene", {{QStringLiteral("scene"), QStringLiteral("D")}});
-        sceneSetup.sceneNumbers[3] = onD;
+        programSetup.sceneSetup.sceneNumbers[3] = onD;
         QCOMPARE(disabled.status, 409);
         QCOMPARE(disabled.Error(), QStringLiteral("Disabled"));
         SimCommand(QStringLiteral("set mute A on"));

@@ -71,11 +71,11 @@ std::vector<Expected> AcceptedRanges() {
     return all;
 }
 
-// Fills replyBuffer with the lowest accepted byte of every position of `check`.
+// Fills linkRecord.replyBuffer with the lowest accepted byte of every position of `check`.
 void FillWithLowest(const ReplyCheck& check) {
-    replyBuffer.fill(0);
+    linkRecord.replyBuffer.fill(0);
     for (int i = 0; i < check.length; ++i) {
-        replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>(check.minBytes[i]);
+        linkRecord.replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>(check.minBytes[i]);
     }
 }
 
@@ -84,21 +84,21 @@ void FillWithLowest(const ReplyCheck& check) {
 void FillStatus(Byte overGainFlags, Byte mugenFlags, Byte mutedFlags, Byte input, Byte recall,
                 Byte levelA, Byte levelB) {
     FillWithLowest(replyChecks[checkStatus]);
-    replyBuffer[reply::overGainPosition] = overGainFlags;
-    replyBuffer[reply::mugenPosition] = mugenFlags;
-    replyBuffer[reply::mutedPosition] = mutedFlags;
-    replyBuffer[reply::inputPosition] = input;
-    replyBuffer[reply::recallPosition] = recall;
-    replyBuffer[reply::levelPositionA] = levelA;
-    replyBuffer[reply::levelPositionB] = levelB;
+    linkRecord.replyBuffer[reply::overGainPosition] = overGainFlags;
+    linkRecord.replyBuffer[reply::mugenPosition] = mugenFlags;
+    linkRecord.replyBuffer[reply::mutedPosition] = mutedFlags;
+    linkRecord.replyBuffer[reply::inputPosition] = input;
+    linkRecord.replyBuffer[reply::recallPosition] = recall;
+    linkRecord.replyBuffer[reply::levelPositionA] = levelA;
+    linkRecord.replyBuffer[reply::levelPositionB] = levelB;
 }
 
 QString TopLine(int list) {
-    return debugLists[list].ListCount() > 0 ? debugLists[list].List(0) : QString();
+    return trafficLists.debug[list].ListCount() > 0 ? trafficLists.debug[list].List(0) : QString();
 }
 
 int ErrorLines() {
-    return debugLists[0].ListCount() + debugLists[1].ListCount();
+    return trafficLists.debug[0].ListCount() + trafficLists.debug[1].ListCount();
 }
 
 } // namespace
@@ -153,11 +153,11 @@ private slots:
 
     void initFillsMasksLevelsAndCopiesTheState() {
         ResetSharedState();
-        panelState.masters[1].level = 17;
-        panelState.inputs[2].name = Text8("Cam 2");
+        mirror.panel.masters[1].level = 17;
+        mirror.panel.inputs[2].name = Text8("Cam 2");
         InitProtocolTables();
-        QVERIFY(syncedPanelState == panelState);
-        QCOMPARE(syncedPanelState.masters[1].level, Integer(17));
+        QVERIFY(linkRecord.synced == mirror.panel);
+        QCOMPARE(linkRecord.synced.masters[1].level, Integer(17));
 
         for (int bit = 0; bit < 8; ++bit) {
             QCOMPARE(int(bitMasks[bit]), 1 << bit);
@@ -269,24 +269,24 @@ private slots:
         QCOMPARE(ErrorLines(), 0);
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
-        replyBuffer[0] = 'A';
+        linkRecord.replyBuffer[0] = 'A';
         QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
         QCOMPARE(TopLine(1), QStringLiteral("BIG ERROR"));
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
-        replyBuffer[reply::inputPosition] = '7';
+        linkRecord.replyBuffer[reply::inputPosition] = '7';
         QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
-        QCOMPARE(debugLists[0].ListCount(), 2);
+        QCOMPARE(trafficLists.debug[0].ListCount(), 2);
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
-        replyBuffer[40] = '/';
+        linkRecord.replyBuffer[40] = '/';
         QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("SMALL ERROR"));
         QCOMPARE(TopLine(1), QStringLiteral("SMALL ERROR"));
-        QCOMPARE(debugLists[1].ListCount(), 3);
-        QCOMPARE(debugLists[1].List(1), QStringLiteral("BIG ERROR"));
+        QCOMPARE(trafficLists.debug[1].ListCount(), 3);
+        QCOMPARE(trafficLists.debug[1].List(1), QStringLiteral("BIG ERROR"));
 
         // A reply one byte short fails before any byte is looked at.
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
@@ -303,20 +303,20 @@ private slots:
                 const Byte highest = Byte(check.maxBytes[p]);
                 if (lowest > 0) {
                     FillWithLowest(check);
-                    replyBuffer[p] = lowest - 1;
-                    debugLists[0].Clear();
+                    linkRecord.replyBuffer[p] = lowest - 1;
+                    trafficLists.debug[0].Clear();
                     QVERIFY(!CheckReplyBytes(check, check.length));
                     QCOMPARE(TopLine(0), QStringLiteral("SMALL ERROR"));
                 }
                 if (highest < 0xFF) {
                     FillWithLowest(check);
-                    replyBuffer[p] = highest + 1;
-                    debugLists[0].Clear();
+                    linkRecord.replyBuffer[p] = highest + 1;
+                    trafficLists.debug[0].Clear();
                     QVERIFY(!CheckReplyBytes(check, check.length));
                     QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
                 }
                 FillWithLowest(check);
-                replyBuffer[p] = highest;
+                linkRecord.replyBuffer[p] = highest;
                 QVERIFY(CheckReplyBytes(check, check.length));
             }
         }
@@ -326,23 +326,23 @@ private slots:
         // "RSIO": inside the table, but the low three bits of byte 5 are 5.
         FillWithLowest(replyChecks[checkInputStatus]);
         QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
-        replyBuffer[5] = 'L'; // low bits 4: still accepted
+        linkRecord.replyBuffer[5] = 'L'; // low bits 4: still accepted
         QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
-        replyBuffer[5] = 'M';
+        linkRecord.replyBuffer[5] = 'M';
         const int before = ErrorLines();
         QVERIFY(!CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         QCOMPARE(ErrorLines(), before); // the low-bits rule adds no line
         FillWithLowest(replyChecks[checkInputStatus]);
-        replyBuffer[13] = 'O'; // the last odd position, low bits 7
+        linkRecord.replyBuffer[13] = 'O'; // the last odd position, low bits 7
         QVERIFY(!CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
-        replyBuffer[13] = '@';
-        replyBuffer[15] = 'G'; // position 15 is not under the low-bits rule
+        linkRecord.replyBuffer[13] = '@';
+        linkRecord.replyBuffer[15] = 'G'; // position 15 is not under the low-bits rule
         QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
 
         // Names may hold any byte.
         FillWithLowest(replyChecks[checkMasterName]);
         for (int i = 0; i < 8; ++i) {
-            replyBuffer[i] = static_cast<Byte>(i == 0 ? 0xFF : 0x00);
+            linkRecord.replyBuffer[i] = static_cast<Byte>(i == 0 ? 0xFF : 0x00);
         }
         QVERIFY(CheckReply(Value(RequestKind::MasterName), reply::masterNameLength, 1));
         QVERIFY(!CheckReply(Value(RequestKind::MasterName), reply::masterNameLength - 1, 1));
@@ -377,20 +377,20 @@ private slots:
     }
 
     void commandRepliesCarryNoData() {
-        anyChangePending = true;
+        linkRecord.anyChangePending = true;
         QVERIFY(!CheckReply(commandExchange, 1, 0));
-        QVERIFY(anyChangePending);
+        QVERIFY(linkRecord.anyChangePending);
         QVERIFY(!CheckReply(commandExchange, -1, 0));
-        QVERIFY(anyChangePending);
+        QVERIFY(linkRecord.anyChangePending);
         QVERIFY(CheckReply(commandExchange, 0, 0));
-        QVERIFY(!anyChangePending);
+        QVERIFY(!linkRecord.anyChangePending);
         QVERIFY(CheckReply(commandExchange, 0, 0));
-        QVERIFY(!anyChangePending);
+        QVERIFY(!linkRecord.anyChangePending);
         // A status reply does not touch the pending change.
-        anyChangePending = true;
+        linkRecord.anyChangePending = true;
         FillWithLowest(replyChecks[checkStatus]);
         QVERIFY(CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
-        QVERIFY(anyChangePending);
+        QVERIFY(linkRecord.anyChangePending);
     }
 };
 

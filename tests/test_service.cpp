@@ -182,7 +182,8 @@ class TestService : public QObject {
     }
     // Waits until no command waits for its acknowledgement any more.
     static void WaitUntilAcknowledged() {
-        QTRY_VERIFY_WITH_TIMEOUT(!anyChangePending && exchange[sendRecord].busy != flagTrue, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !linkRecord.anyChangePending && linkRecord.exchange[sendRecord].busy != flagTrue, 5000);
         QTest::qWait(30);
     }
 
@@ -416,7 +417,7 @@ private slots:
                 ExpectReply(client->Call(QStringLiteral("SetMute"), {QStringLiteral("B"), true}));
             }),
             QStringList());
-        QCOMPARE(panelState.masters[1].muted, flagTrue);
+        QCOMPARE(mirror.panel.masters[1].muted, flagTrue);
 
         const int slotA = SimState()[QLatin1String("sceneSlots")].toArray()[0].toInt();
         Compare(
@@ -582,7 +583,7 @@ private slots:
             {QStringLiteral("StopLevel"), {QStringLiteral("A")}},
             {QStringLiteral("SetLevel"), {QStringLiteral("B"), 3}},
         };
-        const PanelState before = panelState;
+        const PanelState before = mirror.panel;
         for (const auto& [method, arguments] : calls) {
             ExpectError(client->Call(method, arguments), notConnected,
                         QStringLiteral("the mixer is not connected"));
@@ -591,9 +592,9 @@ private slots:
         for (const QString& code : sim->Codes(from)) {
             QVERIFY2(!code.startsWith(QLatin1Char('C')), qPrintable(sim->LogText(from)));
         }
-        QCOMPARE(panelState.masters[0].muted, before.masters[0].muted);
-        QCOMPARE(panelState.selectedInput, before.selectedInput);
-        QCOMPARE(panelState.transportKey, before.transportKey);
+        QCOMPARE(mirror.panel.masters[0].muted, before.masters[0].muted);
+        QCOMPARE(mirror.panel.selectedInput, before.selectedInput);
+        QCOMPARE(mirror.panel.transportKey, before.transportKey);
 
         // The mixer speaks again: the link comes back and the methods work.
         SimCommand(QStringLiteral("silent off"));
@@ -639,9 +640,10 @@ private slots:
             return;
         }
         // The settings file locks the scene on button C.
-        const Integer code = sceneSetup.sceneNumbers[2];
+        const Integer code = programSetup.sceneSetup.sceneNumbers[2];
         QVERIFY(code >= firstSceneCode && code <= lastSceneCode);
-        sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] = flagTrue;
+        programSetup.sceneSetup.sceneBlocked[static_cast<std::size_t>(code - firstSceneCode)] =
+            flagTrue;
         QCOMPARE(BusClient::BoolList(client->Property(QStringLiteral("SceneLocked"))),
                  (QList<bool>{false, false, true, false}));
         SimCommand(QStringLiteral("set mute A on"));
@@ -857,7 +859,7 @@ private slots:
 
         // Already there: nothing is sent.
         const qsizetype from = sim->Log().size();
-        const int now = panelState.masters[1].level;
+        const int now = mirror.panel.masters[1].level;
         const QDBusMessage same =
             client->Call(QStringLiteral("SetLevel"), {QStringLiteral("B"), now});
         ExpectReply(same);
@@ -980,7 +982,8 @@ private slots:
         QVERIFY2(longestGap <= 400, qPrintable(QString::number(longestGap)));
         // The mixer ends as the last calls asked.
         WaitForPolls();
-        QCOMPARE(SimState()[QLatin1String("selectedInput")].toInt(), panelState.selectedInput + 1);
+        QCOMPARE(SimState()[QLatin1String("selectedInput")].toInt(),
+                 mirror.panel.selectedInput + 1);
     }
 
     // A caller asking for the recall of the scene that is lit means it: the
@@ -1031,7 +1034,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim->LogText(from).contains(QStringLiteral("rx CRCS 38 30")),
                                  2000);
         WaitForPolls();
-        const int stoppedAt = panelState.masters[0].level;
+        const int stoppedAt = mirror.panel.masters[0].level;
         QVERIFY2(stoppedAt < 30, qPrintable(QString::number(stoppedAt)));
         ExpectReply(client->Call(QStringLiteral("StartLevel"),
                                  {QStringLiteral("B"), QStringLiteral("up")}));

@@ -2,8 +2,8 @@
 // the properties read from the shared state, what counts as a change, and
 // the plan for letting go of a held level button.
 #include "connection/levelmotion.h"
-#include "core/state.h"
 #include "connection/mixerview.h"
+#include "core/state.h"
 
 #include <QtTest>
 
@@ -14,21 +14,21 @@ private slots:
     void init() { ResetSharedState(); }
 
     void viewReadsTheMirroredState() {
-        panelState.selectedInput = 2;
-        panelState.inputs[0].name = Text8("CAM 1");
-        panelState.inputs[5].name = Text8("  AUX   ");
-        panelState.inputs[3].status = 7;
-        panelState.masters[0].name = Text8("MASTER A");
-        panelState.masters[1].level = 23;
-        panelState.masters[1].muted = flagTrue;
-        panelState.masters[0].lamps[overGain] = flagTrue;
-        panelState.masters[0].lamps[mugen] = flagFalse;
-        panelState.masters[1].lamps[overGain] = flagFalse;
-        panelState.masters[1].lamps[mugen] = flagTrue;
-        sceneNames[1] = Text8("NEWS");
-        sceneSetup.sceneNumbers = {49, 50, 51, 52};
-        sceneSetup.sceneBlocked[51 - firstSceneCode] = flagTrue;
-        panelState.recall = 51;
+        mirror.panel.selectedInput = 2;
+        mirror.panel.inputs[0].name = Text8("CAM 1");
+        mirror.panel.inputs[5].name = Text8("  AUX   ");
+        mirror.panel.inputs[3].status = 7;
+        mirror.panel.masters[0].name = Text8("MASTER A");
+        mirror.panel.masters[1].level = 23;
+        mirror.panel.masters[1].muted = flagTrue;
+        mirror.panel.masters[0].lamps[overGain] = flagTrue;
+        mirror.panel.masters[0].lamps[mugen] = flagFalse;
+        mirror.panel.masters[1].lamps[overGain] = flagFalse;
+        mirror.panel.masters[1].lamps[mugen] = flagTrue;
+        mirror.sceneNames[1] = Text8("NEWS");
+        programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
+        programSetup.sceneSetup.sceneBlocked[51 - firstSceneCode] = flagTrue;
+        mirror.panel.recall = 51;
 
         // Before the mixer reported a status, its lamps read dark, as the panel shows them.
         const MixerView unreported =
@@ -56,14 +56,14 @@ private slots:
         QCOMPARE(view.recalledScene, QStringLiteral("C"));
 
         // No input, no scene recalled (the mixer's "0"), a scene on no button.
-        panelState.selectedInput = -1;
-        panelState.recall = '0';
+        mirror.panel.selectedInput = -1;
+        mirror.panel.recall = '0';
         QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).selectedInput, 0);
         QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).recalledScene, QString());
-        panelState.recall = 60;
+        mirror.panel.recall = 60;
         QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).recalledScene, QString());
         // Codes that are no scene are never locked.
-        sceneSetup.sceneNumbers = {0, 50, 51, 99};
+        programSetup.sceneSetup.sceneNumbers = {0, 50, 51, 99};
         QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).sceneLocked,
                  (QList<bool>{false, false, true, false}));
     }
@@ -85,8 +85,8 @@ private slots:
                                   ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true))
                     .isEmpty());
 
-        panelState.masters[0].level = 17;
-        panelState.masters[1].muted = flagTrue;
+        mirror.panel.masters[0].level = 17;
+        mirror.panel.masters[1].muted = flagTrue;
         const MixerView after = ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true);
         const QVariantMap changed = ChangedProperties(before, after);
         QCOMPARE(changed.keys(),

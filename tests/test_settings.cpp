@@ -69,9 +69,9 @@ private slots:
         QVERIFY(!result.failed);
         QVERIFY(QFileInfo::exists(Path()));
         QCOMPARE(QFileInfo(Path()).size(), qint64(0));
-        QCOMPARE(scenes[0].masterLevel[0], 0.0f);
-        QCOMPARE(sceneSetup.sceneNumbers[3], Integer(0));
-        QCOMPARE(systemState.deviceResponding, Integer(0));
+        QCOMPARE(programSetup.scenes[0].masterLevel[0], 0.0f);
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[3], Integer(0));
+        QCOMPARE(programSetup.systemState.deviceResponding, Integer(0));
     }
 
     void valuesLandAtTheirOffsets() {
@@ -98,20 +98,20 @@ private slots:
         image.Write(Path());
 
         QVERIFY(!settings::LoadSettingsFile(Path()).failed);
-        QCOMPARE(systemState.localeCode, Integer(1041));
-        QCOMPARE(systemState.deviceResponding, flagTrue);
-        QCOMPARE(systemState.portIsOpen, flagTrue);
-        QCOMPARE(systemState.text, QByteArray("Dorvane setup"));
-        QCOMPARE(sceneSetup.sceneBlocked[0], Integer(0));
-        QCOMPARE(sceneSetup.sceneBlocked[1], flagTrue);
-        QCOMPARE(sceneSetup.sceneBlocked[2], Integer(0));
-        QCOMPARE(sceneSetup.sceneBlocked[19], Integer(7));
-        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(49));
-        QCOMPARE(sceneSetup.sceneNumbers[3], Integer(58));
-        QCOMPARE(scenes[0].masterLevel[0], 7.5f);
-        QCOMPARE(scenes[0].masterLevel[1], -12.25f);
-        QCOMPARE(scenes[19].masterLevel[0], 3.0f);
-        QCOMPARE(scenes[1].masterLevel[0], 0.0f);
+        QCOMPARE(programSetup.systemState.localeCode, Integer(1041));
+        QCOMPARE(programSetup.systemState.deviceResponding, flagTrue);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
+        QCOMPARE(programSetup.systemState.text, QByteArray("Dorvane setup"));
+        QCOMPARE(programSetup.sceneSetup.sceneBlocked[0], Integer(0));
+        QCOMPARE(programSetup.sceneSetup.sceneBlocked[1], flagTrue);
+        QCOMPARE(programSetup.sceneSetup.sceneBlocked[2], Integer(0));
+        QCOMPARE(programSetup.sceneSetup.sceneBlocked[19], Integer(7));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[0], Integer(49));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[3], Integer(58));
+        QCOMPARE(programSetup.scenes[0].masterLevel[0], 7.5f);
+        QCOMPARE(programSetup.scenes[0].masterLevel[1], -12.25f);
+        QCOMPARE(programSetup.scenes[19].masterLevel[0], 3.0f);
+        QCOMPARE(programSetup.scenes[1].masterLevel[0], 0.0f);
     }
 
     void shortFilesLeaveZeros() {
@@ -125,8 +125,8 @@ private slots:
         cut.bytes = three;
         cut.Write(Path());
         QVERIFY(!settings::LoadSettingsFile(Path()).failed);
-        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(52));
-        QCOMPARE(scenes[0].masterLevel[0], 0.0f);
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[0], Integer(52));
+        QCOMPARE(programSetup.scenes[0].masterLevel[0], 0.0f);
 
         // A file cut in the middle of master A's Single: the missing bytes are zero.
         ResetSharedState();
@@ -139,7 +139,7 @@ private slots:
         bits &= 0x00FFFFFFu;
         float expected;
         std::memcpy(&expected, &bits, 4);
-        QCOMPARE(scenes[0].masterLevel[0], expected);
+        QCOMPARE(programSetup.scenes[0].masterLevel[0], expected);
 
         // A text count that runs past the end: nothing after it is read.
         ResetSharedState();
@@ -148,9 +148,9 @@ private slots:
                                13);
         cut.Write(Path());
         QVERIFY(!settings::LoadSettingsFile(Path()).failed);
-        QCOMPARE(systemState.localeCode, Integer(1));
-        QCOMPARE(systemState.text, QByteArray("abc"));
-        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(0));
+        QCOMPARE(programSetup.systemState.localeCode, Integer(1));
+        QCOMPARE(programSetup.systemState.text, QByteArray("abc"));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[0], Integer(0));
     }
 
     void hugeFileReadsOnlyTheBlocks() {
@@ -159,7 +159,7 @@ private slots:
         image.bytes.append(QByteArray(2 * 1024 * 1024, '\x7f'));
         image.Write(Path());
         QVERIFY(!settings::LoadSettingsFile(Path()).failed);
-        QCOMPARE(scenes[0].masterLevel[1], 9.0f);
+        QCOMPARE(programSetup.scenes[0].masterLevel[1], 9.0f);
     }
 
     void firstLevelRoundsHalfToEven() {
@@ -220,14 +220,14 @@ private slots:
         const auto dangling = settings::LoadSettingsFile(Path());
         QVERIFY(!dangling.failed);
         QVERIFY(!QFileInfo::exists(target));
-        QCOMPARE(sceneSetup.sceneNumbers[1], Integer(0));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[1], Integer(0));
 
         FileImage image;
         image.PutInt16(image.SceneSetupStart() + settings::sceneNumbersOffset + 2, 61);
         image.Write(target);
         const auto linked = settings::LoadSettingsFile(Path());
         QVERIFY(!linked.failed);
-        QCOMPARE(sceneSetup.sceneNumbers[1], Integer(61));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[1], Integer(61));
         QFile::remove(Path());
     }
 
@@ -292,7 +292,7 @@ private slots:
         const QDateTime before = QFileInfo(missing).lastModified();
         const auto read = settings::LoadSettingsFile(missing, settings::Access::ReadOnly);
         QVERIFY(!read.failed);
-        QCOMPARE(sceneSetup.sceneBlocked[1], Integer(-1)); // scene code 50 is locked
+        QCOMPARE(programSetup.sceneSetup.sceneBlocked[1], Integer(-1)); // scene code 50 is locked
         QCOMPARE(QFileInfo(missing).lastModified(), before);
         QFile f(missing);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -337,14 +337,14 @@ private slots:
         // A read-only file in a read-only directory is read.
         QCOMPARE(AsUnprivileged([&] {
                      const auto r = settings::LoadSettingsFile(path);
-                     return r.failed ? 1 : (sceneSetup.sceneNumbers[1] == 61 ? 0 : 2);
+                     return r.failed ? 1 : (programSetup.sceneSetup.sceneNumbers[1] == 61 ? 0 : 2);
                  }),
                  0);
         // A missing file in a read-only directory: zeros, no error, nothing created.
         const QString missing = ro.filePath(QStringLiteral("Other.vqp"));
         QCOMPARE(AsUnprivileged([&] {
                      const auto r = settings::LoadSettingsFile(missing);
-                     return r.failed ? 1 : (sceneSetup.sceneNumbers[1] == 0 ? 0 : 2);
+                     return r.failed ? 1 : (programSetup.sceneSetup.sceneNumbers[1] == 0 ? 0 : 2);
                  }),
                  0);
         QVERIFY(!QFileInfo::exists(missing));
@@ -397,7 +397,7 @@ private slots:
         image.Write(Path());
         const auto read = settings::LoadSettingsFile(Path(), settings::Access::Installed);
         QVERIFY(!read.failed);
-        QCOMPARE(sceneSetup.sceneNumbers[1], Integer(61));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[1], Integer(61));
         // The program's own file in a build folder is still made when missing.
         QFile::remove(Path());
         QVERIFY(!settings::LoadSettingsFile(own.path, own.access).failed);

@@ -23,8 +23,8 @@ private:
 
     // Puts the data of a reply where the link leaves it and asks the panel.
     static bool PanelAccepts(const QByteArray& data, Integer kind, Integer index) {
-        std::fill(replyBuffer.begin(), replyBuffer.end(), Byte(0));
-        std::copy(data.begin(), data.end(), replyBuffer.begin());
+        std::fill(linkRecord.replyBuffer.begin(), linkRecord.replyBuffer.end(), Byte(0));
+        std::copy(data.begin(), data.end(), linkRecord.replyBuffer.begin());
         return CheckReply(kind, static_cast<Integer>(data.size()), index);
     }
     QByteArray Request(const QByteArray& frame, int dataBytes) {
@@ -59,7 +59,7 @@ private slots:
                                  Value(RequestKind::SceneName), k));
         }
         QVERIFY(PanelAccepts(Request("RAST", 74), Value(RequestKind::Status), 0));
-        QCOMPARE(debugLists[0].ListCount(), 0); // no SMALL ERROR / BIG ERROR
+        QCOMPARE(trafficLists.debug[0].ListCount(), 0); // no SMALL ERROR / BIG ERROR
         // A command's acknowledgement carries no data.
         QCOMPARE(client_.Exchange("CSEL2", 2), QByteArray("A\r"));
         QVERIFY(PanelAccepts(QByteArray(), commandExchange, 0));
@@ -114,8 +114,8 @@ private slots:
     void spoiledStatusIsRejectedByThePanel() {
         QCOMPARE(sim_.Command("range"), QString("ok range"));
         QVERIFY(!PanelAccepts(Request("RAST", 74), Value(RequestKind::Status), 0));
-        QCOMPARE(debugLists[0].ListCount(), 1);
-        QCOMPARE(debugLists[0].List(0), QString("BIG ERROR"));
+        QCOMPARE(trafficLists.debug[0].ListCount(), 1);
+        QCOMPARE(trafficLists.debug[0].List(0), QString("BIG ERROR"));
         QVERIFY(PanelAccepts(Request("RAST", 74), Value(RequestKind::Status), 0));
     }
 };

@@ -66,18 +66,18 @@ private slots:
 
     void debugModeFromTheCommandLine() {
         RunMain(QString());
-        QCOMPARE(debugMode, flagFalse);
+        QCOMPARE(programSetup.debugMode, flagFalse);
         QVERIFY(boxes.isEmpty());
         for (const char* word : {"d", "D", "1d", "1D"}) {
             RunMain(QString::fromLatin1(word));
-            QCOMPARE(debugMode, flagTrue);
+            QCOMPARE(programSetup.debugMode, flagTrue);
         }
         RunMain(QStringLiteral("x"));
-        QCOMPARE(debugMode, flagFalse);
+        QCOMPARE(programSetup.debugMode, flagFalse);
         QVERIFY(boxes.isEmpty());
         // Two words: the fader notice, and no debug mode.
         RunMain(QStringLiteral("d x"));
-        QCOMPARE(debugMode, flagFalse);
+        QCOMPARE(programSetup.debugMode, flagFalse);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].first, MessageText(MessageKind::FaderNotice));
         QCOMPARE(boxes[0].second, QStringLiteral("Ardenix Ver.1.3"));
@@ -100,22 +100,23 @@ private slots:
         ResetSharedState();
         ReadSettingsFile(QStringLiteral("Initial.vqp"));
         SetFirstPanelValues();
-        QCOMPARE(panelState.masters[0].level, Integer(12));
-        QCOMPARE(panelState.masters[1].level, Integer(14));
+        QCOMPARE(mirror.panel.masters[0].level, Integer(12));
+        QCOMPARE(mirror.panel.masters[1].level, Integer(14));
 
         // The whole start-up gives the other first values. (The levels shown
         // are the panel load's to decide, and it runs once per process: the
         // panel's own tests look at them.)
         RunMain(QString());
-        QCOMPARE(panelState.masters[0].name.ToQString(), QStringLiteral("MASTER A"));
-        QCOMPARE(panelState.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
-        QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
-        QCOMPARE(panelState.masters[1].muted, flagFalse);
-        QCOMPARE(panelState.selectedInput, Integer(-1));
-        QCOMPARE(panelSelectedInput, Integer(-1));
-        QCOMPARE(sceneNames[2].ToQString(), QStringLiteral("        "));
-        QVERIFY(systemState.localeCode == 1 || systemState.localeCode == 81);
-        QCOMPARE(labelFont.bold, true);
+        QCOMPARE(mirror.panel.masters[0].name.ToQString(), QStringLiteral("MASTER A"));
+        QCOMPARE(mirror.panel.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
+        QCOMPARE(mirror.panel.masters[0].lamps[overGain], flagTrue);
+        QCOMPARE(mirror.panel.masters[1].muted, flagFalse);
+        QCOMPARE(mirror.panel.selectedInput, Integer(-1));
+        QCOMPARE(frmControl().panelSelectedInput, Integer(-1));
+        QCOMPARE(mirror.sceneNames[2].ToQString(), QStringLiteral("        "));
+        QVERIFY(programSetup.systemState.localeCode == 1 ||
+                programSetup.systemState.localeCode == 81);
+        QCOMPARE(programSetup.labelFont.bold, true);
         QVERIFY(boxes.isEmpty());
         f.remove();
     }
@@ -129,7 +130,7 @@ private slots:
         QVERIFY(boxes[0].first.size() > 4);
         QCOMPARE(boxes[0].second, host::ApplicationTitle());
         // Start-up went on: the first values are there.
-        QCOMPARE(panelState.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
+        QCOMPARE(mirror.panel.masters[1].name.ToQString(), QStringLiteral("MASTER B"));
     }
 
     // The single-instance lock lives only in a folder that no other user can
@@ -311,18 +312,18 @@ private slots:
         RunMain(QString());
         qunsetenv("XDG_CONFIG_HOME");
         QVERIFY(boxes.isEmpty());
-        QCOMPARE(sceneSetup.sceneBlocked[1], Integer(-1));
-        QCOMPARE(sceneSetup.sceneNumbers[0], Integer(50));
+        QCOMPARE(programSetup.sceneSetup.sceneBlocked[1], Integer(-1));
+        QCOMPARE(programSetup.sceneSetup.sceneNumbers[0], Integer(50));
         QVERIFY(
             !QFileInfo::exists(QDir(programDir.path()).filePath(QStringLiteral("Initial.vqp"))));
-        const Integer recall = panelState.recall;
+        const Integer recall = mirror.panel.recall;
         const QString picture = frmControl().SSCommand5[0].PictureName();
         Integer button = 1;
         Integer shift = 0;
         Single x = 0;
         Single y = 0;
         frmControl().SSCommand5_MouseDown(0, button, shift, x, y);
-        QCOMPARE(panelState.recall, recall);
+        QCOMPARE(mirror.panel.recall, recall);
         QCOMPARE(frmControl().SSCommand5[0].PictureName(), picture);
         QCOMPARE(FlagsOf(CommandKind::Recall).changePending, flagFalse);
 
@@ -336,7 +337,7 @@ private slots:
         RunMain(QString());
         SetSettingsFileOption(QString());
         qunsetenv("XDG_CONFIG_HOME");
-        QCOMPARE(sceneSetup.sceneBlocked[1], Integer(0));
+        QCOMPARE(programSetup.sceneSetup.sceneBlocked[1], Integer(0));
     }
 
     // A settings file named on the command line that cannot be read ends the

@@ -26,19 +26,19 @@ private slots:
     // (code page 932) for a Japanese user.
     void namesInTheAnsiCodePage() {
         const Byte western[8] = {0x80, 0x85, 0x8A, 0x93, 0x94, 0x99, 0x9F, 0xE9};
-        systemState.localeCode = 1;
+        programSetup.systemState.localeCode = 1;
         QCOMPARE(Text8::FromBytes(western).ToQString(),
                  QStringLiteral("\u20ac\u2026\u0160\u201c\u201d\u2122\u0178\u00e9"));
         // Half-width katakana: one byte each, 0xB1 is "a", 0xDF the semi-voiced mark.
         const Byte kana[8] = {0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0x20, 0xDE, 0xDF};
-        systemState.localeCode = 81;
+        programSetup.systemState.localeCode = 81;
         QCOMPARE(Text8::FromBytes(kana).ToQString(),
                  QStringLiteral("\uff71\uff72\uff73\uff74\uff75 \uff9e\uff9f"));
         QCOMPARE(Text8::FromBytes(kana).Trimmed().size(), 8);
         const Byte blanks[8] = {0x20, 0xB6, 0xD2, 0xD7, 0x31, 0x20, 0x20, 0x20};
         QCOMPARE(Text8::FromBytes(blanks).Trimmed(), QStringLiteral("\uff76\uff92\uff971"));
         // The same bytes for a user elsewhere: Windows-1252.
-        systemState.localeCode = 1;
+        programSetup.systemState.localeCode = 1;
         QCOMPARE(Text8::FromBytes(kana).ToQString(),
                  QStringLiteral("\u00b1\u00b2\u00b3\u00b4\u00b5 \u00de\u00df"));
     }
@@ -51,17 +51,16 @@ private slots:
     }
 
     void firstValuesOfAFreshProcess() {
-        QCOMPARE(panelState.recall, Integer(0));
-        QCOMPARE(panelState.selectedInput, Integer(-1));
-        QCOMPARE(panelState.transportKey, Integer(-1));
-        for (const InputEntry& input : panelState.inputs) {
+        QCOMPARE(mirror.panel.recall, Integer(0));
+        QCOMPARE(mirror.panel.selectedInput, Integer(-1));
+        QCOMPARE(mirror.panel.transportKey, Integer(-1));
+        for (const InputEntry& input : mirror.panel.inputs) {
             QCOMPARE(input.status, Integer(-1));
             QCOMPARE(input.name.ToQString(), QStringLiteral("        "));
         }
-        QCOMPARE(panelState.masters[0].lamps[overGain], flagTrue);
-        QCOMPARE(panelState.masters[1].lamps[mugen], flagTrue);
-        QCOMPARE(panelSelectedInput, Integer(-1));
-        QCOMPARE(exchange[replyRecord].kind, Integer(-1));
+        QCOMPARE(mirror.panel.masters[0].lamps[overGain], flagTrue);
+        QCOMPARE(mirror.panel.masters[1].lamps[mugen], flagTrue);
+        QCOMPARE(linkRecord.exchange[replyRecord].kind, Integer(-1));
     }
 
     void splitCommandLineCountsEveryBlank() {
@@ -84,11 +83,11 @@ private slots:
             host::SetCommandLineText(c.text);
             QCOMPARE(int(SplitCommandLine()), c.words);
             for (int i = 0; i < c.expected.size(); ++i) {
-                QCOMPARE(commandArgs[static_cast<std::size_t>(i)], c.expected[i]);
+                QCOMPARE(programSetup.commandArgs[static_cast<std::size_t>(i)], c.expected[i]);
             }
             // Calling it again gives the same result and clears what lay beyond.
             QCOMPARE(int(SplitCommandLine()), c.words);
-            QVERIFY(commandArgs[static_cast<std::size_t>(c.words)].isEmpty());
+            QVERIFY(programSetup.commandArgs[static_cast<std::size_t>(c.words)].isEmpty());
         }
         // Words beyond the 31st are dropped.
         QStringList many;
@@ -97,7 +96,7 @@ private slots:
         }
         host::SetCommandLineText(many.join(QLatin1Char(' ')));
         QCOMPARE(int(SplitCommandLine()), 31);
-        QCOMPARE(commandArgs[30], QStringLiteral("30"));
+        QCOMPARE(programSetup.commandArgs[30], QStringLiteral("30"));
     }
 
     void debugWordsAreExact() {

@@ -128,7 +128,8 @@ class TestSupervisor : public QObject {
     }
 
     bool Online() const {
-        return systemState.portIsOpen == flagTrue && systemState.deviceResponding == flagTrue;
+        return programSetup.systemState.portIsOpen == flagTrue &&
+               programSetup.systemState.deviceResponding == flagTrue;
     }
 
     // Starts the program on a simulator and waits until the full status read is over.
@@ -194,7 +195,7 @@ private slots:
 
         // Unloading the window closes the link and ends the program.
         UnloadFrmComm();
-        QCOMPARE(systemState.portIsOpen, flagTrue); // as it was: the program is over
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue); // as it was: the program is over
         QVERIFY(host::ProgramEnding());
         QVERIFY(!comm().Timer1.Enabled() && !comm().Timer2.Enabled());
         const qsizetype sent = sim.Frames().size();
@@ -208,7 +209,7 @@ private slots:
         qputenv("ARDENIX_PORT", link.toLocal8Bit());
         RunMain(QString());
         QCOMPARE(messageTexts, QStringList{MessageText(MessageKind::Connection)});
-        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
         QVERIFY(FrmControlLoaded() && frmControl().isVisible());
         // No reopen attempts: nothing but a port's arrival leaves this state.
         QTest::qWait(2500);
@@ -247,7 +248,7 @@ private slots:
         }
         QVERIFY2(messageTimes[0] >= 1200 && messageTimes[0] <= 3000,
                  qPrintable(QString::number(messageTimes[0])));
-        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
 
         // Reopened within about a second, the first contact starts again...
         QTRY_VERIFY_WITH_TIMEOUT(sim.Frames().size() >= 4, 5000);
@@ -280,9 +281,9 @@ private slots:
         QVERIFY(messageTimes[0] >= 1200 && messageTimes[0] <= 3000);
         // In debug mode: the time-out line on top of both debug lists, the
         // refusals below it, and both windows visible.
-        QCOMPARE(debugLists[0].List(0), QStringLiteral("TIMEOUT ERROR"));
-        QCOMPARE(debugLists[1].List(0), QStringLiteral("TIMEOUT ERROR"));
-        QCOMPARE(debugLists[0].Lines().count(QStringLiteral("NAK_NAK")), 3);
+        QCOMPARE(trafficLists.debug[0].List(0), QStringLiteral("TIMEOUT ERROR"));
+        QCOMPARE(trafficLists.debug[1].List(0), QStringLiteral("TIMEOUT ERROR"));
+        QCOMPARE(trafficLists.debug[0].Lines().count(QStringLiteral("NAK_NAK")), 3);
         QVERIFY(frmComm().isVisible());
         QVERIFY(FrmDebugLoaded() && frmDebug().isVisible());
         // The same frame three times, each refused, about half a second apart.
@@ -299,7 +300,7 @@ private slots:
             const qint64 gap = refused[i].ms - refused[i - 1].ms;
             QVERIFY2(gap >= retryMinMs && gap <= retryMaxMs, qPrintable(sim.LogText()));
         }
-        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
 
         // Reopened a second later: a new first contact and a full read.
         qsizetype from = sim.Log().size();
@@ -320,7 +321,7 @@ private slots:
         // A mixer that refuses everything while online: the time-out follows.
         QCOMPARE(sim.Command(QStringLiteral("nak 1000")), QStringLiteral("ok nak 1000"));
         QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 2, 5000);
-        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
         QCOMPARE(sim.Command(QStringLiteral("nak 0")), QStringLiteral("ok nak 0"));
         from = sim.Log().size();
         QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) >= 0,
@@ -385,9 +386,9 @@ private slots:
         QTimer presser;
         presser.setInterval(0);
         connect(&presser, &QTimer::timeout, this, [&presses] {
-            const ExchangeRecord& reply = exchange[replyRecord];
+            const ExchangeRecord& reply = linkRecord.exchange[replyRecord];
             for (Press& press : presses) {
-                if (!press.done && sequenceRunning && reply.busy == flagTrue &&
+                if (!press.done && linkRecord.sequenceRunning && reply.busy == flagTrue &&
                     reply.kind == press.kind && reply.index == press.index) {
                     press.done = true;
                     press.act();
@@ -400,7 +401,7 @@ private slots:
         QTimer watchdog;
         connect(&watchdog, &QTimer::timeout, this, [&stalled] {
             stalled = true;
-            for (KindFlags& flags : kindFlags) {
+            for (KindFlags& flags : linkRecord.kindFlags) {
                 flags.requestOutstanding = flagFalse;
             }
         });
@@ -408,9 +409,10 @@ private slots:
         const qsizetype from = sim.Log().size();
         presser.start();
         watchdog.start(6000);
-        fullStatusNeeded = true; // the next poll tick reads the whole status
-        QTRY_VERIFY_WITH_TIMEOUT(
-            presses[0].done && presses[1].done && !fullStatusNeeded && !sequenceRunning, 20000);
+        linkRecord.fullStatusNeeded = true; // the next poll tick reads the whole status
+        QTRY_VERIFY_WITH_TIMEOUT(presses[0].done && presses[1].done &&
+                                     !linkRecord.fullStatusNeeded && !linkRecord.sequenceRunning,
+                                 20000);
         watchdog.stop();
         presser.stop();
         QVERIFY2(!stalled, qPrintable(sim.LogText(from)));
@@ -429,7 +431,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(sim.Codes(from).contains(QStringLiteral("CMUT")) &&
                                       sim.Codes(from).contains(QStringLiteral("CSEL")),
                                   qPrintable(sim.LogText(from)), 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(!anyChangePending, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!linkRecord.anyChangePending, 3000);
 
         // Both changes reached the mixer, and the polls go on with the link up.
         const QJsonObject state =
@@ -445,7 +447,7 @@ private slots:
         QVERIFY(sim.Codes(after).count(QStringLiteral("RAST")) >= 2);
         QVERIFY(Online());
         QVERIFY(messageTexts.isEmpty());
-        QCOMPARE(panelState.masters[0].muted, flagTrue);
+        QCOMPARE(mirror.panel.masters[0].muted, flagTrue);
     }
 
     void unplugAndPlugBack() {
@@ -455,8 +457,8 @@ private slots:
         QCOMPARE(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
         QTRY_COMPARE_WITH_TIMEOUT(messageTexts.size(), 1, 3000);
         QCOMPARE(messageTexts[0], MessageText(MessageKind::Connection));
-        QCOMPARE(systemState.portIsOpen, flagFalse);
-        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.deviceResponding, flagFalse);
         QVERIFY(comm().Timer3.Enabled());
         QCOMPARE(told.states.last(), LinkState::Lost);
         // The reopen attempts fail silently while the cable is out.
@@ -501,10 +503,10 @@ private slots:
         // An arrival told while the link is still marked suspended reopens it
         // for good: the first contact ends and the link works.
         frmComm().SysInfo1_PowerSuspend();
-        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
         from = sim.Log().size();
         frmComm().SysInfo1_DeviceArrival(3, 0, QString(), 0);
-        QCOMPARE(linkSuspended, flagFalse);
+        QCOMPARE(linkRecord.linkSuspended, flagFalse);
         QTRY_VERIFY_WITH_TIMEOUT(CurrentLinkState() == LinkState::Online, 5000);
         QVERIFY(Online());
         QVERIFY(FindSequence(sim.Codes(from), fullReadCodes) >= 0);
@@ -550,7 +552,7 @@ private slots:
         const qsizetype after = sim.Log().size();
         QTest::qWait(600);
         QVERIFY(Online());
-        QVERIFY(!sequenceRunning);
+        QVERIFY(!linkRecord.sequenceRunning);
         QVERIFY(sim.Codes(after).count(QStringLiteral("RAST")) >= 2);
         qInfo("%lld reconnections began a full read",
               static_cast<long long>(sim.Codes(from).count(QStringLiteral("RIM1"))));
@@ -575,11 +577,11 @@ private slots:
                 [] { qFatal("the arrival's handler did not return"); });
         watchdog.start(20000);
         QVERIFY(Relink(sim.LinkPath(), QStringLiteral("/dev/null")));
-        QTRY_VERIFY_WITH_TIMEOUT(systemState.portIsOpen == flagFalse && comm().Timer3.Enabled(),
-                                 5000);
-        QCOMPARE(systemState.deviceResponding, flagFalse);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            programSetup.systemState.portIsOpen == flagFalse && comm().Timer3.Enabled(), 5000);
+        QCOMPARE(programSetup.systemState.deviceResponding, flagFalse);
         QVERIFY(!comm().Timer1.Enabled() && !comm().Timer2.Enabled());
-        QVERIFY(!sequenceRunning);
+        QVERIFY(!linkRecord.sequenceRunning);
         QVERIFY(messageTexts.isEmpty());
 
         const qsizetype from = sim.Log().size();
@@ -608,8 +610,8 @@ private slots:
         watchdog.stop();
         QCOMPARE(messageTexts, QStringList{MessageText(MessageKind::Connection)});
         QVERIFY(frmControl().isVisible());
-        QCOMPARE(systemState.deviceResponding, flagFalse);
-        QVERIFY(!sequenceRunning);
+        QCOMPARE(programSetup.systemState.deviceResponding, flagFalse);
+        QVERIFY(!linkRecord.sequenceRunning);
         UnloadFrmComm();
         QVERIFY(host::ProgramEnding());
     }
@@ -624,18 +626,18 @@ private slots:
         Single x = 0;
         Single y = 0;
         FrmControl& panel = frmControl();
-        const Integer code = sceneSetup.sceneNumbers[0];
-        if (panelState.recall != code) {
+        const Integer code = programSetup.sceneSetup.sceneNumbers[0];
+        if (mirror.panel.recall != code) {
             panel.SSCommand5_MouseDown(0, button, shift, x, y);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(panelState.recall, code, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(mirror.panel.recall, code, 2000);
         QTest::qWait(500);
         qsizetype from = sim.Log().size();
         panel.SSCommand5_MouseDown(0, button, shift, x, y); // lit: no frame
         QVERIFY2(!sim.Codes(from).contains(QStringLiteral("CRCL")), qPrintable(sim.LogText(from)));
 
         QCOMPARE(sim.Command(QStringLiteral("set mute A on")).left(2), QStringLiteral("ok"));
-        QTRY_COMPARE_WITH_TIMEOUT(panelState.masters[0].muted, flagTrue, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(mirror.panel.masters[0].muted, flagTrue, 1000);
         QCOMPARE(panel.SSCommand3[0].PictureName(), QStringLiteral("Muting_on_press.bmp"));
         from = sim.Log().size();
         panel.SSCommand3_MouseDown(0, button, shift, x, y);
@@ -748,10 +750,10 @@ private slots:
         QTest::qWait(300);
 
         QVERIFY(logind.SendPrepareForSleep(true));
-        QTRY_COMPARE_WITH_TIMEOUT(linkSuspended, flagTrue, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(linkRecord.linkSuspended, flagTrue, 5000);
         QCOMPARE(CurrentLinkState(), LinkState::Suspended);
         // The port really is closed, and nothing goes on the line.
-        QCOMPARE(systemState.portIsOpen, flagFalse);
+        QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
         QVERIFY(!comm().MSComm1.PortOpen());
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 0, 5000);
         QTest::qWait(50); // a frame under way may still be logged
@@ -764,7 +766,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Online() && FindSequence(sim.Codes(from), fullReadCodes) == 1,
                                  10000);
         QCOMPARE(sim.Codes(from).first(), QStringLiteral("RAST"));
-        QCOMPARE(linkSuspended, flagFalse);
+        QCOMPARE(linkRecord.linkSuspended, flagFalse);
         QTRY_COMPARE_WITH_TIMEOUT(logind.LocksHeld(), 1, 5000);
         QVERIFY(messageTexts.isEmpty()); // a suspend tells the user nothing
     }

@@ -81,27 +81,28 @@ private slots:
     }
 
     void errorLinesOfTheDebugLists() {
-        debugMode = flagTrue;
+        programSetup.debugMode = flagTrue;
         InitProtocolTables();
         const auto topLines = [] {
-            return QByteArrayList{debugLists[0].List(0).toUtf8(), debugLists[1].List(0).toUtf8()};
+            return QByteArrayList{trafficLists.debug[0].List(0).toUtf8(),
+                                  trafficLists.debug[1].List(0).toUtf8()};
         };
         // A status byte above its range, then one below it.
-        replyBuffer.fill(0x30);
-        replyBuffer[0] = 0x41;
+        linkRecord.replyBuffer.fill(0x30);
+        linkRecord.replyBuffer[0] = 0x41;
         QVERIFY(!CheckReplyBytes(replyChecks[checkStatus], 74));
         QCOMPARE(topLines(), (QByteArrayList{"BIG ERROR", "BIG ERROR"}));
-        replyBuffer[0] = 0x2F;
+        linkRecord.replyBuffer[0] = 0x2F;
         QVERIFY(!CheckReplyBytes(replyChecks[checkStatus], 74));
         QCOMPARE(topLines(), (QByteArrayList{"SMALL ERROR", "SMALL ERROR"}));
 
         // A refusal, received by the communication window (its load opened the line).
         frmComm();
-        QCOMPARE(systemState.portIsOpen, flagTrue);
-        exchange[replyRecord].busy = flagTrue;
-        exchange[replyRecord].length = 1;
+        QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
+        linkRecord.exchange[replyRecord].busy = flagTrue;
+        linkRecord.exchange[replyRecord].length = 1;
         QVERIFY(mixer->Write("N"));
-        QTRY_COMPARE(exchange[replyRecord].status, Value(LinkResult::Refused));
+        QTRY_COMPARE(linkRecord.exchange[replyRecord].status, Value(LinkResult::Refused));
         QCOMPARE(topLines(), (QByteArrayList{"NAK_NAK", "NAK_NAK"}));
 
         // The third reply-timer tick without a reply.

@@ -65,7 +65,7 @@ FrmComm::FrmComm() {
         PlaceInTwips(*Label2[i], labelPlaces[i]);
         List1[i] = new QListWidget(frame);
         PlaceInTwips(*List1[i], listPlaces[i]);
-        mirrors_[i] = std::make_unique<ListMirror>(commLists[i], *List1[i]);
+        mirrors_[i] = std::make_unique<ListMirror>(trafficLists.comm[i], *List1[i]);
     }
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     PlaceInTwips(*Command1, okPlace);
@@ -80,7 +80,7 @@ void FrmComm::Form_Load() {
 }
 
 void FrmComm::Form_Activate() {
-    setVisible(debugMode == flagTrue);
+    setVisible(programSetup.debugMode == flagTrue);
     Tell([](connection::Supervisor& supervisor) { supervisor.FirstContact(); });
 }
 

@@ -37,7 +37,7 @@ public:
 
     std::array<QGroupBox*, 2> Frame1{}; // "Send", "Recive"
     std::array<QLabel*, 4> Label2{};
-    std::array<QListWidget*, 4> List1{}; // views of commLists
+    std::array<QListWidget*, 4> List1{}; // views of trafficLists.comm
     QPushButton* Command1 = nullptr;
 
 private:

@@ -45,7 +45,7 @@ FrmDebug::FrmDebug() {
         PlaceInTwips(*Label2[i], labelPlaces[i]);
         List1[i] = new QListWidget(this);
         PlaceInTwips(*List1[i], listPlaces[i]);
-        mirrors_[i] = std::make_unique<ListMirror>(debugLists[i], *List1[i]);
+        mirrors_[i] = std::make_unique<ListMirror>(trafficLists.debug[i], *List1[i]);
     }
     Close = new ColourButton(QStringLiteral("Close"), buttonFaceColor, this);
     PlaceInTwips(*Close, closePlace);
@@ -59,7 +59,7 @@ FrmDebug::~FrmDebug() = default;
 
 void FrmDebug::Form_Load() {
     SetTopLeftTwips(0, 0);
-    for (ListBox& list : debugLists) {
+    for (ListBox& list : trafficLists.debug) {
         list.Clear();
     }
 }
@@ -72,12 +72,12 @@ void FrmDebug::Form_Unload() {
 }
 
 void FrmDebug::AllStatus_Click() {
-    if (statusLogFilter != flagFalse) {
+    if (programSetup.statusLogFilter != flagFalse) {
         AllStatus->SetBackColor(buttonFaceColor);
-        statusLogFilter = flagFalse;
+        programSetup.statusLogFilter = flagFalse;
     } else {
         AllStatus->SetBackColor(filterOnColor);
-        statusLogFilter = flagTrue;
+        programSetup.statusLogFilter = flagTrue;
     }
 }
 

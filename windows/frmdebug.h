@@ -29,7 +29,7 @@ public:
     void Close_Click();
 
     std::array<QLabel*, 4> Label2{};
-    std::array<QListWidget*, 4> List1{}; // views of debugLists
+    std::array<QListWidget*, 4> List1{}; // views of trafficLists.debug
     ColourButton* Close = nullptr;
     ColourButton* AllStatus = nullptr;
 

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto index = static_cast<Integer>(static_cast<std::int8_t>(data[1]) % 16);
     // Lengths around and beyond the buffer's size, negative ones included.
     const auto length = static_cast<Integer>(static_cast<int>(data[2]) * 2 - 100);
-    const std::size_t payload = std::min(size - 3, replyBuffer.size());
-    std::memcpy(replyBuffer.data(), data + 3, payload);
+    const std::size_t payload = std::min(size - 3, linkRecord.replyBuffer.size());
+    std::memcpy(linkRecord.replyBuffer.data(), data + 3, payload);
 
     const bool accepted = CheckReply(kind, length, index);
     if (accepted && (length < 0 || length > replyBufferSize)) {
@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         // The panel's own decoding: every field it reads is fuzzed.
         DecodeStatusReply();
-        if (panelState.selectedInput < -1 || panelState.selectedInput > 5) {
+        if (mirror.panel.selectedInput < -1 || mirror.panel.selectedInput > 5) {
             std::abort();
         }
-        for (const MasterSection& master : panelState.masters) {
+        for (const MasterSection& master : mirror.panel.masters) {
             if (master.level < 0 || master.level > 30) {
                 std::abort();
             }
@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (accepted && kind == Value(RequestKind::InputStatus)) {
         for (int k = 0; k < reply::lowBitsCount; ++k) {
-            const Byte value = replyBuffer[reply::lowBitsFirstPosition + reply::lowBitsStride * k];
+            const Byte value =
+                linkRecord.replyBuffer[reply::lowBitsFirstPosition + reply::lowBitsStride * k];
             if ((value & reply::lowBitsMask) > reply::lowBitsHighest) {
                 std::abort();
             }

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result.failed) {
         std::abort(); // a readable regular file must always be read
     }
-    for (const SceneData& scene : scenes) {
+    for (const SceneData& scene : programSetup.scenes) {
         for (const Single level : scene.masterLevel) {
             const Integer first = settings::FirstLevelFromDecibels(level);
             if (!std::isfinite(level) && first != 0) {

@@ -12,6 +12,6 @@ inline void SetUpPanelForTests() {
     host::SetProgramDirectory(qEnvironmentVariable("ARDENIX_BIN_DIR"));
     host::SetTwipsPerPixel(15, 15);
     ResetSharedState();
-    systemState.localeCode = 1;
-    labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
+    programSetup.systemState.localeCode = 1;
+    programSetup.labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
 }
