@@ -91,13 +91,15 @@ int main(int argc, char* argv[]) {
         }
         return 0;
     }
+    // The exchange with the mixer, for as long as anything may use it.
+    LinkRecord link;
     // The serial control and the communication timers go before the application object.
     struct CommControlsOwner {
         ~CommControlsOwner() { DestroyCommControls(); }
     } commControlsOwner;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{link};
     // The connection: the port, the timers and the watches.
-    connection::Supervisor supervisor(comm());
+    connection::Supervisor supervisor(link, comm());
     // Asked to stop by a signal, the program ends as when its window is
     // closed, once what is held at the mixer (a level running, a key down)
     // was let go.
@@ -135,7 +137,7 @@ int main(int argc, char* argv[]) {
         SetRemoteAddressProvider(
             [&network] { return network ? network->PageAddress() : QString(); });
     }
-    Main(windowless ? &supervisor : nullptr);
+    Main(link, windowless ? &supervisor : nullptr);
     int status = 0;
     if (!host::ProgramEnding()) {
         status = QCoreApplication::exec();

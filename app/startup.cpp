@@ -45,7 +45,7 @@ void ReadSettingsFile(const QString& fileName) {
     }
 }
 
-void Main(connection::Supervisor* windowless) {
+void Main(LinkRecord& link, connection::Supervisor* windowless) {
     // 1. A second instance ends at once, without a message.
     if (host::PreviousInstanceRunning()) {
         host::EndProgram();
@@ -89,7 +89,7 @@ void Main(connection::Supervisor* windowless) {
     }
 
     // 10. The reply tables.
-    InitProtocolTables();
+    InitProtocolTables(link);
 
     // Without a window the supervisor itself opens the port and reads the
     // mixer; the boxes are lines on standard error.

@@ -37,6 +37,9 @@
 
 namespace {
 
+// The exchange with the mixer, as the program's main owns it.
+LinkRecord linkRecord;
+
 using bench::NowMs;
 using bench::PumpUntil;
 
@@ -109,9 +112,9 @@ int main(int argc, char* argv[]) {
 
     // The program's engine, wired as the program wires it.
     PanelRefresh panel;
-    connection::Supervisor supervisor(comm());
+    connection::Supervisor supervisor(linkRecord, comm());
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
     WireLayers(panel, supervisor, connectionMessage, operations);
     QTemporaryDir runtimeDir;
     qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
@@ -126,7 +129,7 @@ int main(int argc, char* argv[]) {
     }
     qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
     host::SetCommandLineText(QString());
-    Main();
+    Main(linkRecord);
     if (!PumpUntil([] { return CurrentLinkState() == LinkState::Online; }, 10000)) {
         std::fprintf(stderr, "bench-osc: the mixer did not come online\n");
         return 1;

@@ -24,6 +24,9 @@
 
 namespace {
 
+// The exchange with the mixer, as the program's main owns it.
+LinkRecord linkRecord;
+
 using bench::Maximum;
 using bench::Median;
 using bench::Quantile;
@@ -57,7 +60,7 @@ int Run(int presses) {
     ResetSharedState();
     programSetup.systemState.localeCode = 1;
     programSetup.labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
-    InitProtocolTables();
+    InitProtocolTables(linkRecord);
     FrmControl& form = frmControl();
     form.show();
     QCoreApplication::processEvents();
@@ -76,7 +79,7 @@ int Run(int presses) {
     programSetup.systemState.deviceResponding = flagTrue;
     // The connection answers the link's events, and the buttons act through
     // the operations, as in the program.
-    const connection::Supervisor supervisor(comm());
+    const connection::Supervisor supervisor(linkRecord, comm());
     PanelWiring wiring;
 
     Series mute{"mute (SSCommand3(0))", {}};

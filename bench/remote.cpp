@@ -48,6 +48,9 @@
 
 namespace {
 
+// The exchange with the mixer, as the program's main owns it.
+LinkRecord linkRecord;
+
 using bench::PumpUntil;
 
 void Print(const char* name, const std::vector<double>& ms) {
@@ -75,7 +78,7 @@ struct Setup {
     PanelRefresh panel;
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
     bench::SimRunner sim;
     bench::Relay relay;
     LevelProbe probe;
@@ -84,7 +87,7 @@ struct Setup {
     QByteArray token = "bench-token-0123456789abcdef";
 
     bool Start() {
-        supervisor = std::make_unique<connection::Supervisor>(comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         host::SetMsgBoxHandler([](const QString& text, int, const QString&) {
             std::fprintf(stderr, "bench-remote: message: %s\n", qPrintable(text));
@@ -103,7 +106,7 @@ struct Setup {
         host::SetCommandLineText(QString());
         probe.clock.start();
         Subscribe(probe);
-        Main();
+        Main(linkRecord);
         if (!PumpUntil([] { return CurrentLinkState() == LinkState::Online; }, 15000)) {
             std::fprintf(stderr, "bench-remote: the mixer did not come online\n");
             return false;

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The exchange with the mixer, as the program's main owns it.
+LinkRecord linkRecord;
+
 void Print(const char* label, const QByteArray& bytes) {
     std::printf("%-22s %s  (%lld bytes)\n", label, bytes.toHex(' ').toUpper().constData(),
                 static_cast<long long>(bytes.size()));
@@ -44,14 +47,14 @@ int Run() {
     if (programSetup.systemState.portIsOpen != flagTrue) {
         return 1;
     }
-    InitProtocolTables();
+    InitProtocolTables(linkRecord);
     // The connection answers the link's events, as in the program.
-    const connection::Supervisor supervisor(comm());
+    const connection::Supervisor supervisor(linkRecord, comm());
 
     // MASTER A muted: the panel's muting button.
     mirror.panel.masters[0].muted = flagTrue;
-    MarkChange(CommandKind::Mute);
-    SendPendingChange();
+    MarkChange(linkRecord, CommandKind::Mute);
+    SendPendingChange(linkRecord);
     Print("CMUT on the line:", mixer.Read(7));
     mixer.Write("A\r");
     Print("mixer answers:", "A\r");
@@ -61,11 +64,11 @@ int Run() {
                 linkRecord.exchange[sendRecord].busy == flagTrue ? "yes" : "no", ms);
 
     // The status poll.
-    if (!BuildRequest(RequestKind::Status, 0, {0, 0})) {
+    if (!BuildRequest(linkRecord, RequestKind::Status, 0, {0, 0})) {
         std::fprintf(stderr, "wire-roundtrip: a frame is still waiting\n");
         return 1;
     }
-    TransmitPending();
+    TransmitPending(linkRecord);
     Print("RAST on the line:", mixer.Read(5));
     // Every byte at the lowest value its position accepts.
     const QByteArray status = replyChecks[checkStatus].minBytes;
@@ -73,7 +76,7 @@ int Run() {
     std::printf("mixer answers:         \"A\" + 74 data bytes + CR (76 bytes)\n");
     ms = WaitForReply();
     std::printf(
-        "reply status %d, data bytes %d, linkRecord.replyBuffer(0..9) \"%s\" (%.2f ms)\n",
+        "reply status %d, data bytes %d, replyBuffer(0..9) \"%s\" (%.2f ms)\n",
         linkRecord.exchange[replyRecord].status, linkRecord.exchange[replyRecord].length,
         QByteArray(reinterpret_cast<const char*>(linkRecord.replyBuffer.data()), 10).constData(),
         ms);

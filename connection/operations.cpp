@@ -35,8 +35,8 @@ bool IsSceneCode(Integer code) {
     return code >= firstSceneCode && code <= lastSceneCode;
 }
 
-bool AnyChangeMarked() {
-    return std::any_of(linkRecord.kindFlags.begin(), linkRecord.kindFlags.end(),
+bool AnyChangeMarked(const LinkRecord& link) {
+    return std::any_of(link.kindFlags.begin(), link.kindFlags.end(),
                        [](const KindFlags& f) { return f.changePending == flagTrue; });
 }
 
@@ -76,7 +76,7 @@ void TellExchangeEnded() {
     }
 }
 
-MixerOperations::MixerOperations() {
+MixerOperations::MixerOperations(LinkRecord& link) : link_(link) {
     clock_.start();
     recallTimer_.setSingleShot(true);
     recallTimer_.setInterval(recallWaitMs);
@@ -109,8 +109,8 @@ CommandResult MixerOperations::Refusal(const Caller& caller) const {
 }
 
 bool MixerOperations::WireFree() const {
-    return linkRecord.exchange[sendRecord].busy != flagTrue &&
-           linkRecord.exchange[replyRecord].busy != flagTrue;
+    return link_.exchange[sendRecord].busy != flagTrue &&
+           link_.exchange[replyRecord].busy != flagTrue;
 }
 
 // A change goes on the line at once when nothing else is there; otherwise it
@@ -118,15 +118,15 @@ bool MixerOperations::WireFree() const {
 // and goes when the exchange on the line ends. While the full read runs, its
 // requests keep the line: the change goes once the link is online.
 void MixerOperations::Transmit() {
-    if (WireFree() && !linkRecord.sequenceRunning) {
-        SendPendingChange();
+    if (WireFree() && !link_.sequenceRunning) {
+        SendPendingChange(link_);
     } else {
         owed_ = true;
     }
 }
 
 void MixerOperations::ExchangeEnded() {
-    const bool statusEnded = linkRecord.exchange[replyRecord].kind == Value(RequestKind::Status);
+    const bool statusEnded = link_.exchange[replyRecord].kind == Value(RequestKind::Status);
     if (statusEnded) {
         lastStatusAt_ = clock_.elapsed();
     }
@@ -137,19 +137,19 @@ void MixerOperations::ExchangeEnded() {
 }
 
 void MixerOperations::SendOwed(bool statusJustEnded) {
-    while (owed_ && WireFree() && !linkRecord.sequenceRunning) {
+    while (owed_ && WireFree() && !link_.sequenceRunning) {
         // A stream of changes must not starve the poll: it keeps its turn.
         const bool pollDue = !statusJustEnded && LinkOnline() && comm().Timer2.Enabled() &&
-                             !linkRecord.fullStatusNeeded &&
+                             !link_.fullStatusNeeded &&
                              clock_.elapsed() - lastStatusAt_ >= pollPeriodMs;
         if (pollDue) {
-            if (BuildRequest(RequestKind::Status, 0, {0, 0})) {
-                TransmitPending();
+            if (BuildRequest(link_, RequestKind::Status, 0, {0, 0})) {
+                TransmitPending(link_);
             }
             return;
         }
-        SendPendingChange();
-        owed_ = AnyChangeMarked();
+        SendPendingChange(link_);
+        owed_ = AnyChangeMarked(link_);
     }
 }
 
@@ -166,7 +166,7 @@ CommandResult MixerOperations::SelectInput(const Caller& caller, int input) {
     AnnounceControlOperated(OperatedControl::Input, input);
     if (input != mirror.panel.selectedInput) {
         mirror.panel.selectedInput = input;
-        MarkChange(CommandKind::Select);
+        MarkChange(link_, CommandKind::Select);
         Transmit();
     }
     return CommandResult::Done;
@@ -204,9 +204,13 @@ CommandResult MixerOperations::ToggleMute(const Caller& caller, int master) {
     MasterSection& section = Master(master);
     section.muted = NotFlag(section.muted);
     AnnounceControlOperated(OperatedControl::Muting, master);
-    MarkChange(CommandKind::Mute);
+    MarkChange(link_, CommandKind::Mute);
     Transmit();
     return CommandResult::Done;
+}
+
+const PanelState& MixerOperations::LastSent() const {
+    return link_.synced;
 }
 
 bool MixerOperations::LevelEnabled(int master) const {
@@ -230,7 +234,7 @@ CommandResult MixerOperations::PressTransport(const Caller& caller, int key) {
     }
     transport_ = TransportHold{caller.holder, key};
     mirror.panel.transportKey = key;
-    MarkChange(CommandKind::Transport);
+    MarkChange(link_, CommandKind::Transport);
     Transmit();
     return CommandResult::Done;
 }
@@ -249,7 +253,7 @@ CommandResult MixerOperations::ReleaseTransport(const Caller& caller) {
     }
     transport_.reset();
     mirror.panel.transportKey = -1;
-    MarkChange(CommandKind::Transport);
+    MarkChange(link_, CommandKind::Transport);
     Transmit();
     return CommandResult::Done;
 }
@@ -325,11 +329,11 @@ void MixerOperations::StepLevelButton(int master, bool down, CommandKind up, Com
     if (!down) {
         if (section.level <= topLevel && section.pendingSteps <= maxPendingSteps) {
             ++section.pendingSteps;
-            MarkChange(up);
+            MarkChange(link_, up);
         }
     } else if (section.level >= 0 && section.pendingSteps >= -maxPendingSteps) {
         --section.pendingSteps;
-        MarkChange(downKind);
+        MarkChange(link_, downKind);
     }
     Transmit();
     comm().Timer2.SetEnabled(true);
@@ -360,10 +364,10 @@ CommandResult MixerOperations::RecallScene(const Caller& caller, int button, Com
     if (caller.kind == Caller::Kind::Remote) {
         // A caller asking for a recall means it, to set the mixer back to the
         // scene: the recall is sent even when the scene is the one lit.
-        linkRecord.synced.recall = 0;
+        link_.synced.recall = 0;
     }
     comm().Timer2.SetEnabled(false);
-    MarkChange(CommandKind::Recall);
+    MarkChange(link_, CommandKind::Recall);
     Transmit();
     recallWaiting_ = true;
     const bool remote = caller.kind == Caller::Kind::Remote;
@@ -487,7 +491,7 @@ void MixerOperations::LetGo(std::uint64_t holder) {
     if (transport_ && transport_->holder == holder) {
         transport_.reset();
         mirror.panel.transportKey = -1;
-        MarkChange(CommandKind::Transport);
+        MarkChange(link_, CommandKind::Transport);
         Transmit();
     }
 }
@@ -530,11 +534,11 @@ void MixerOperations::ReplyApplied(RequestKind kind) {
     statusReported_ = true;
     // What the mixer reports is what it has: nothing of it needs sending.
     for (std::size_t i = 0; i < mirror.panel.masters.size(); ++i) {
-        linkRecord.synced.masters[i].lamps = mirror.panel.masters[i].lamps;
-        linkRecord.synced.masters[i].muted = mirror.panel.masters[i].muted;
+        link_.synced.masters[i].lamps = mirror.panel.masters[i].lamps;
+        link_.synced.masters[i].muted = mirror.panel.masters[i].muted;
     }
-    linkRecord.synced.recall = mirror.panel.recall;
-    linkRecord.synced.selectedInput = mirror.panel.selectedInput;
+    link_.synced.recall = mirror.panel.recall;
+    link_.synced.selectedInput = mirror.panel.selectedInput;
     SelectedInputShown(mirror.panel.selectedInput);
     if (!motion_) {
         return;
@@ -557,7 +561,7 @@ void MixerOperations::ReplyApplied(RequestKind kind) {
 }
 
 void MixerOperations::FullReadCompleted() {
-    CountStateAsSent();
+    CountStateAsSent(link_);
     SelectedInputShown(mirror.panel.selectedInput);
 }
 

@@ -27,6 +27,9 @@
 #include <functional>
 #include <optional>
 
+struct LinkRecord; // core/state.h
+struct PanelState; // core/state.h
+
 namespace engine {
 
 enum class CommandResult {
@@ -63,8 +66,9 @@ constexpr int sceneButtonCount = 4;
 class MixerOperations : public QObject, public StateObserver {
 public:
     // The status poll it rests and restarts is the communication controls'
-    // (comm(), which outlives every caller of these operations).
-    MixerOperations();
+    // (comm(), which outlives every caller of these operations); the frames go
+    // through `link`, which outlives the operations.
+    explicit MixerOperations(LinkRecord& link);
     ~MixerOperations() override;
     MixerOperations(const MixerOperations&) = delete;
     MixerOperations& operator=(const MixerOperations&) = delete;
@@ -105,6 +109,8 @@ public:
     // The key held, -1 for none; the master whose level button is held, -1.
     int HeldTransportKey() const { return transport_ ? transport_->key : -1; }
     int HeldLevelMaster() const { return level_ ? level_->master : -1; }
+    // What was last sent to the mixer, or reported by it.
+    const PanelState& LastSent() const;
 
     // The exchange on the line ended (its reply was accepted): a change held
     // back for it goes now. The connection calls this.
@@ -117,6 +123,8 @@ public:
     void LinkStateChanged(LinkState state) override;
 
 private:
+    LinkRecord& link_;
+
     struct TransportHold {
         std::uint64_t holder;
         int key;

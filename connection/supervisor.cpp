@@ -27,14 +27,14 @@ bool IsTrue(Flag flag) {
 }
 
 // A status request: "RAST".
-bool BuildStatusRequest() {
-    return BuildRequest(RequestKind::Status, 0, {0, 0});
+bool BuildStatusRequest(LinkRecord& link) {
+    return BuildRequest(link, RequestKind::Status, 0, {0, 0});
 }
 
 } // namespace
 
-Supervisor::Supervisor(CommControls& controls, Events events)
-    : controls_(controls), events_(events) {
+Supervisor::Supervisor(LinkRecord& link, CommControls& controls, Events events)
+    : link_(link), controls_(controls), events_(events), read_(link) {
     if (events_ == Events::FromControls) {
         controls_.MSComm1.SetOnComm([this](Integer commEvent) { ReceiveStep(commEvent); });
         controls_.Timer1.SetHandler([this] { ReplyTimerTick(); });
@@ -103,7 +103,7 @@ void Supervisor::TellUser(MessageKind kind) {
 // link will say that the mixer answers (not what the settings file holds).
 void Supervisor::ReopenPort() {
     ClearTrafficLists();
-    ResetLinkState();
+    ResetLinkState(link_);
     ClosePort(controls_);
     programSetup.systemState.deviceResponding = flagFalse;
     programSetup.systemState.portIsOpen = ToFlag(OpenPort(controls_));
@@ -113,9 +113,9 @@ void Supervisor::ReopenPort() {
 // wait any more (the link was closed or suspended meanwhile), a port
 // arrived, or the program is ending.
 bool Supervisor::ReplyWaitOver() const {
-    const Integer status = linkRecord.exchange[replyRecord].status;
+    const Integer status = link_.exchange[replyRecord].status;
     return status == Value(LinkResult::Accepted) || status == Value(LinkResult::Timeout) ||
-           !IsTrue(programSetup.systemState.portIsOpen) || linkRecord.linkSuspended != flagFalse ||
+           !IsTrue(programSetup.systemState.portIsOpen) || link_.linkSuspended != flagFalse ||
            arrivalPending_ || host::ProgramEnding();
 }
 
@@ -132,8 +132,8 @@ void Supervisor::BeginFirstContact(Purpose purpose) {
     if (IsTrue(programSetup.systemState.portIsOpen)) {
         AnnounceLinkState(LinkState::FirstContact);
     }
-    if (BuildStatusRequest()) {
-        TransmitPending();
+    if (BuildStatusRequest(link_)) {
+        TransmitPending(link_);
     }
     Continue();
 }
@@ -158,8 +158,8 @@ void Supervisor::Reconnect() {
     }
     // A reopened link is no longer suspended: otherwise nothing would be
     // sent or received on it and the first contact would never end.
-    linkRecord.linkSuspended = flagFalse;
-    DiscardInput(controls_);
+    link_.linkSuspended = flagFalse;
+    DiscardInput(link_, controls_);
     BeginFirstContact(purpose_ == Purpose::Start ? Purpose::Start : Purpose::Arrival);
 }
 
@@ -196,8 +196,8 @@ void Supervisor::ContinueOnce() {
                 StepsOver();
                 return;
             }
-            linkRecord.fullStatusNeeded = true;
-            linkRecord.sequenceRunning = true;
+            link_.fullStatusNeeded = true;
+            link_.sequenceRunning = true;
             BeginFullRead();
             break;
         case Stage::Reading:
@@ -233,7 +233,7 @@ void Supervisor::ContinueOnce() {
                 return;
             }
             if (!arrivalPending_) {
-                linkRecord.exchange[replyRecord].status = 0;
+                link_.exchange[replyRecord].status = 0;
             }
             StepsOver();
             return;
@@ -295,7 +295,7 @@ void Supervisor::Open() {
     if (!IsTrue(programSetup.systemState.portIsOpen)) {
         TellUser(MessageKind::Connection);
     }
-    DiscardInput(controls_);
+    DiscardInput(link_, controls_);
 }
 
 void Supervisor::FirstContact() {
@@ -315,23 +315,23 @@ void Supervisor::ReadFullStatus() {
 }
 
 void Supervisor::ReceiveStep(Integer commEvent) {
-    if (linkRecord.linkSuspended != flagFalse || commEvent != SerialPort::comEvReceive) {
+    if (link_.linkSuspended != flagFalse || commEvent != SerialPort::comEvReceive) {
         return;
     }
-    ExchangeRecord& reply = linkRecord.exchange[replyRecord];
+    ExchangeRecord& reply = link_.exchange[replyRecord];
     if (!IsTrue(reply.busy)) {
         return; // the bytes wait in the buffer until the next send clears it
     }
-    const LinkResult r = ReceiveReply(controls_, linkRecord.replyBuffer, reply.length);
+    const LinkResult r = ReceiveReply(link_, controls_, link_.replyBuffer, reply.length);
     if (r == LinkResult::Dead || r == LinkResult::Refused) {
         reply.status = Value(r);
         reply.busy = flagFalse;
     } else if (r == LinkResult::Accepted) {
-        if (CheckReply(reply.kind, reply.length, reply.index)) {
+        if (CheckReply(link_, reply.kind, reply.length, reply.index)) {
             reply.status = Value(LinkResult::Accepted);
             reply.ticks = 0;
             programSetup.systemState.deviceResponding = flagTrue;
-            if (ApplyReply(reply.kind, reply.index)) {
+            if (ApplyReply(link_, reply.kind, reply.index)) {
                 reply.busy = flagFalse;
             }
             controls_.Timer1.SetEnabled(false);
@@ -358,26 +358,26 @@ void Supervisor::ReplyTimerTick() {
         Continue();
         return;
     }
-    if (linkRecord.linkSuspended != flagFalse) {
+    if (link_.linkSuspended != flagFalse) {
         return;
     }
-    ExchangeRecord& reply = linkRecord.exchange[replyRecord];
+    ExchangeRecord& reply = link_.exchange[replyRecord];
     ++reply.ticks;
     if (reply.ticks < 3) {
         // Retransmission of the frame still in the send buffer; the reply
         // is read afresh (discarding the input forgets what was read of it).
-        DiscardInput(controls_);
+        DiscardInput(link_, controls_);
         reply.busy = flagFalse;
-        linkRecord.exchange[sendRecord].busy = flagTrue;
-        TransmitPending();
+        link_.exchange[sendRecord].busy = flagTrue;
+        TransmitPending(link_);
         return;
     }
     // The third tick: the time-out.
     reply.status = Value(LinkResult::Timeout);
     reply.ticks = 0;
-    DiscardInput(controls_);
+    DiscardInput(link_, controls_);
     reply.busy = flagFalse;
-    linkRecord.exchange[sendRecord].busy = flagFalse;
+    link_.exchange[sendRecord].busy = flagFalse;
     ReportLoss(QStringLiteral("no valid reply to three transmissions"));
     ConnectionLost();
     if (IsTrue(programSetup.debugMode)) {
@@ -388,15 +388,14 @@ void Supervisor::ReplyTimerTick() {
 }
 
 void Supervisor::PollTick() {
-    if (IsTrue(linkRecord.exchange[replyRecord].busy) ||
-        IsTrue(linkRecord.exchange[sendRecord].busy)) {
+    if (IsTrue(link_.exchange[replyRecord].busy) || IsTrue(link_.exchange[sendRecord].busy)) {
         return;
     }
-    if (linkRecord.fullStatusNeeded) {
+    if (link_.fullStatusNeeded) {
         ReadFullStatus();
-    } else if (!linkRecord.sequenceRunning) {
-        if (BuildStatusRequest()) {
-            TransmitPending();
+    } else if (!link_.sequenceRunning) {
+        if (BuildStatusRequest(link_)) {
+            TransmitPending(link_);
         }
     }
 }
@@ -410,7 +409,7 @@ void Supervisor::ReopenTick() {
         return; // the next tick tries again
     }
     if (controls_.MSComm1.CommID() != -1) {
-        linkRecord.linkSuspended = flagFalse;
+        link_.linkSuspended = flagFalse;
         controls_.Timer3.SetEnabled(false);
         DeviceArrival(portDeviceType);
     }
@@ -431,9 +430,9 @@ void Supervisor::DeviceArrival(Integer deviceType) {
 }
 
 void Supervisor::PowerSuspend() {
-    linkRecord.linkSuspended = flagTrue;
+    link_.linkSuspended = flagTrue;
     TakeLinkDown(LinkDown::Suspended);
-    ResetLinkState();
+    ResetLinkState(link_);
     Continue();
 }
 
@@ -465,8 +464,8 @@ void Supervisor::ConnectionLost() {
 
 void Supervisor::TakeLinkDown(LinkDown why) {
     controls_.MSComm1.SetPortOpen(false);
-    linkRecord.ackSeen = flagFalse;
-    linkRecord.nakSeen = flagFalse;
+    link_.ackSeen = flagFalse;
+    link_.nakSeen = flagFalse;
     programSetup.systemState.deviceResponding = flagFalse;
     if (programSetup.systemState.portIsOpen != flagFalse) {
         programSetup.systemState.portIsOpen = flagFalse;

@@ -25,6 +25,7 @@
 #include <memory>
 
 struct CommControls; // serial/commcontrols.h
+struct LinkRecord;   // core/state.h
 class DeviceWatch;   // connection/devicewatch.h
 class PowerWatch;    // connection/powerwatch.h
 
@@ -54,7 +55,8 @@ public:
     enum class Events { FromControls, ByHand };
 
     // Takes the events of `controls` from now on, for as long as it lives.
-    explicit Supervisor(CommControls& controls, Events events = Events::FromControls);
+    // The supervisor works the exchange through `link`, which outlives it.
+    Supervisor(LinkRecord& link, CommControls& controls, Events events = Events::FromControls);
     ~Supervisor();
     Supervisor(const Supervisor&) = delete;
     Supervisor& operator=(const Supervisor&) = delete;
@@ -134,6 +136,7 @@ private:
     void AbandonSteps();
     void HandlePendingArrivals();
 
+    LinkRecord& link_;
     CommControls& controls_;
     Events events_;
     FrontEnd frontEnd_;

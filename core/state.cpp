@@ -3,7 +3,6 @@
 #include "core/settings.h"
 
 MixerMirror mirror;
-LinkRecord linkRecord;
 ProgramSetup programSetup;
 TrafficLists trafficLists;
 
@@ -14,7 +13,6 @@ std::function<void()> loadDebugWindow;
 
 void ResetSharedState() {
     mirror = MixerMirror{};
-    linkRecord = LinkRecord{};
     programSetup = ProgramSetup{};
     for (ListBox& list : trafficLists.comm) {
         list.Clear();

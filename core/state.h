@@ -139,6 +139,9 @@ struct LinkRecord {
     Flag nakSeen = flagFalse;       // the current reply was "N"
     Flag linkSuspended = flagFalse; // the link was taken down by a power suspend
     Integer receivedCount = 0;      // the receive buffer's count as last read for a reply
+
+    KindFlags& FlagsOf(CommandKind kind) { return kindFlags[static_cast<std::size_t>(kind)]; }
+    KindFlags& FlagsOf(RequestKind kind) { return kindFlags[static_cast<std::size_t>(kind)]; }
 };
 
 // What the program was started with: the settings file's blocks, the command
@@ -165,26 +168,20 @@ struct TrafficLists {
     std::array<ListBox, 4> debug;
 };
 
-// The one instance of each. They are process-wide because the design's
-// routines (SendFrame, ReadFullStatus, the Timer and OnComm handlers, the
-// panel's Show routines) are free functions that the serial control, the
-// timers and the windows call back with no context of their own; every one
-// of them runs on the GUI thread. Front-ends read the mirror through
-// ReadMirror; only the engine writes it.
+// The link record is the program's (main owns it and hands it to the
+// supervisor and the operations, which pass it on to the link and the
+// protocol). The other three have one instance each, process-wide: the
+// panel's design routines (its Show and Refresh routines, the windows'
+// handlers) and the settings file's reader are free functions that the
+// windows and the start-up call with no context of their own, and all of them
+// run on the GUI thread. Front-ends read the mirror through ReadMirror; only
+// the engine writes it.
 extern MixerMirror mirror;
-extern LinkRecord linkRecord;
 extern ProgramSetup programSetup;
 extern TrafficLists trafficLists;
 
 inline const MixerMirror& ReadMirror() {
     return mirror;
-}
-
-inline KindFlags& FlagsOf(CommandKind kind) {
-    return linkRecord.kindFlags[static_cast<std::size_t>(kind)];
-}
-inline KindFlags& FlagsOf(RequestKind kind) {
-    return linkRecord.kindFlags[static_cast<std::size_t>(kind)];
 }
 
 // Empties the traffic lists of both windows. The debug window's lists are
@@ -199,6 +196,6 @@ void SetDebugWindowLoader(std::function<void()> load);
 // their stored levels, rounded half to even.
 void SetFirstPanelValues();
 
-// Gives the four records their values at program start (as a fresh process
-// has them). Tests use it to start each case from a clean state.
+// Gives the three process-wide records their values at program start (as a
+// fresh process has them). Tests use it to start each case from a clean state.
 void ResetSharedState();

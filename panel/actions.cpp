@@ -63,6 +63,10 @@ void SetPanelOperations(engine::MixerOperations* given) {
     operations = given;
 }
 
+const PanelState& LastSentState() {
+    return Operations().LastSent();
+}
+
 // Input buttons: select one of the mixer's six inputs.
 void FrmControl::SSCommand1_MouseDown(Integer Index, Integer&, Integer&, Single&, Single&) {
     Operations().SelectInput(engine::panelCaller, Index);

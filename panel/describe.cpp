@@ -158,7 +158,7 @@ void DescribeInputs(FrmControl& form) {
 }
 
 void DescribeMuting(FrmControl& form, int master) {
-    const MasterSection& section = mirror.panel.masters.at(static_cast<std::size_t>(master));
+    const MasterSection& section = ReadMirror().panel.masters.at(static_cast<std::size_t>(master));
     SSCommand& button = form.SSCommand3.at(static_cast<std::size_t>(master));
     Name(button, MasterName(master) + QStringLiteral(" mute, ") + OnOff(section.muted == flagTrue));
     button.SetChecked(section.muted == flagTrue);
@@ -167,7 +167,7 @@ void DescribeMuting(FrmControl& form, int master) {
 void DescribeScene(FrmControl& form, int button, bool recalled) {
     const auto k = static_cast<std::size_t>(button);
     QString name = QStringLiteral("Scene %1").arg(QChar(u'A' + button));
-    const QString scene = mirror.sceneNames.at(k).Trimmed();
+    const QString scene = ReadMirror().sceneNames.at(k).Trimmed();
     // The label beside the button shows the name with the mixer's blanks;
     // a screen reader hears it without them.
     Name(form.Label1[sceneLabelFirst + button],
@@ -189,7 +189,7 @@ void DescribeScene(FrmControl& form, int button, bool recalled) {
 }
 
 void DescribeLamps(FrmControl& form, int master) {
-    const MasterSection& section = mirror.panel.masters.at(static_cast<std::size_t>(master));
+    const MasterSection& section = ReadMirror().panel.masters.at(static_cast<std::size_t>(master));
     const auto m = static_cast<std::size_t>(master);
     const bool overGainOn = section.lamps[overGain] == flagTrue;
     const bool mugenOn = section.lamps[mugen] == flagTrue;

@@ -13,6 +13,8 @@
 #include <array>
 #include <functional>
 
+struct PanelState; // core/state.h
+
 class FrmControl; // panel/frmcontrol.h
 namespace engine {
 class MixerOperations; // connection/operations.h
@@ -21,6 +23,9 @@ class MixerOperations; // connection/operations.h
 // The operations the panel's buttons and keys act through; set by the
 // program's wiring before the panel is shown.
 void SetPanelOperations(engine::MixerOperations* operations);
+// What those operations last sent to the mixer (or had reported by it): what
+// the panel compares the mirror with to decide what to draw anew.
+const PanelState& LastSentState();
 
 // Where the remote control's web page is, with its token
 // (http://HOST:PORT/#token=T); empty while the remote control is off. The

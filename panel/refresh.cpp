@@ -25,11 +25,11 @@ constexpr int overGainOnImage = 38;
 constexpr int mugenOffImage = 39;
 constexpr int mugenOnImage = 40;
 
-MasterSection& Master(Integer i) {
-    return mirror.panel.masters.at(static_cast<std::size_t>(i));
+const MasterSection& Master(Integer i) {
+    return ReadMirror().panel.masters.at(static_cast<std::size_t>(i));
 }
-MasterSection& SyncedMaster(Integer i) {
-    return linkRecord.synced.masters.at(static_cast<std::size_t>(i));
+const MasterSection& SyncedMaster(Integer i) {
+    return LastSentState().masters.at(static_cast<std::size_t>(i));
 }
 
 // The scene buttons' names, with "recalled" where the button is lit.
@@ -44,11 +44,11 @@ void DescribeScenes(FrmControl& form) {
 void RefreshPanel() {
     FrmControl& form = frmControl();
     for (std::size_t k = 0; k < 6; ++k) {
-        form.SSCommand1[k].SetCaption(mirror.panel.inputs[k].name.Trimmed());
+        form.SSCommand1[k].SetCaption(ReadMirror().panel.inputs[k].name.Trimmed());
     }
     form.panelSelectedInput = -1;
-    if (mirror.panel.selectedInput != -1) {
-        ShowSelectedInput(mirror.panel.selectedInput);
+    if (ReadMirror().panel.selectedInput != -1) {
+        ShowSelectedInput(ReadMirror().panel.selectedInput);
     }
     DescribeInputs(form);
     for (Integer i = 0; i < 2; ++i) {
@@ -57,11 +57,12 @@ void RefreshPanel() {
         ShowMuting(i);
     }
     for (int k = 0; k < 4; ++k) {
-        form.Label1[10 + k].setText(mirror.sceneNames[static_cast<std::size_t>(k)].ToQString());
+        form.Label1[10 + k].setText(
+            ReadMirror().sceneNames[static_cast<std::size_t>(k)].ToQString());
     }
     form.radioPressed = 0;
-    if (mirror.panel.recall != 0) {
-        ShowRadioButtons(static_cast<Integer>(mirror.panel.recall - 1));
+    if (ReadMirror().panel.recall != 0) {
+        ShowRadioButtons(static_cast<Integer>(ReadMirror().panel.recall - 1));
     }
     DescribeScenes(form);
 }
@@ -78,17 +79,17 @@ void RefreshFromStatus(Integer kind) {
         ShowMugen(i);
         form.Ctlfader1[static_cast<std::size_t>(i)].SetValue(Master(i).level);
     }
-    if (mirror.panel.recall != linkRecord.synced.recall) {
+    if (ReadMirror().panel.recall != LastSentState().recall) {
         Integer argument = form.radioPressed;
-        if (mirror.panel.recall == 0) {
+        if (ReadMirror().panel.recall == 0) {
             argument = 4;
-        } else if (mirror.panel.recall >= 1 && mirror.panel.recall <= 20) {
-            argument = static_cast<Integer>(mirror.panel.recall - 1);
+        } else if (ReadMirror().panel.recall >= 1 && ReadMirror().panel.recall <= 20) {
+            argument = static_cast<Integer>(ReadMirror().panel.recall - 1);
         }
         ShowRadioButtons(argument);
     }
-    if (mirror.panel.selectedInput != linkRecord.synced.selectedInput) {
-        ShowSelectedInput(mirror.panel.selectedInput);
+    if (ReadMirror().panel.selectedInput != LastSentState().selectedInput) {
+        ShowSelectedInput(ReadMirror().panel.selectedInput);
     }
     for (Integer i = 0; i < 2; ++i) {
         if (Master(i).muted != SyncedMaster(i).muted) {
@@ -112,7 +113,7 @@ void ShowSelectedInput(Integer index) {
         selected.SetPictureName(QStringLiteral("Button_on_press.bmp"));
         selected.SetForeColor(black);
         form.panelSelectedInput = index;
-        transportEnabled = mirror.panel.inputs[static_cast<std::size_t>(index)].status != -1;
+        transportEnabled = ReadMirror().panel.inputs[static_cast<std::size_t>(index)].status != -1;
     }
     if (programSetup.systemState.deviceResponding == flagTrue) {
         for (SSCommand& key : form.SSCommand2) {
@@ -158,7 +159,7 @@ void ShowRadioButtons(Integer index) {
     }
     form.radioPressed = static_cast<Integer>(index + 1);
     for (std::size_t k = 0; k < 4; ++k) {
-        const bool lit = programSetup.sceneSetup.sceneNumbers[k] == mirror.panel.recall;
+        const bool lit = programSetup.sceneSetup.sceneNumbers[k] == ReadMirror().panel.recall;
         form.SSCommand5[k].SetPictureName(lit ? radioOnPictures[k] : radioOffPictures[k]);
     }
     DescribeScenes(form);

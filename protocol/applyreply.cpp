@@ -9,74 +9,68 @@
 
 namespace {
 
-Text8 NameAt(std::size_t position) {
-    return Text8::FromBytes(linkRecord.replyBuffer.data() + position);
+Text8 NameAt(const LinkRecord& link, std::size_t position) {
+    return Text8::FromBytes(link.replyBuffer.data() + position);
 }
 
 // "RIL4": six names of eight bytes, input 0 first.
-void ApplyInputNames() {
+void ApplyInputNames(const LinkRecord& link) {
     for (std::size_t k = 0; k < reply::inputNameCount; ++k) {
-        mirror.panel.inputs[k].name = NameAt(Text8::size * k);
+        mirror.panel.inputs[k].name = NameAt(link, Text8::size * k);
     }
 }
 
 // "RSIO": the status digit of each input.
-void ApplyInputStatus() {
+void ApplyInputStatus(const LinkRecord& link) {
     for (std::size_t k = 0; k < mirror.panel.inputs.size(); ++k) {
         const Byte digit =
-            linkRecord.replyBuffer[reply::inputDigitFirstPosition + reply::inputDigitStride * k];
+            link.replyBuffer[reply::inputDigitFirstPosition + reply::inputDigitStride * k];
         mirror.panel.inputs[k].status = static_cast<Integer>(digit - reply::digitZero);
     }
 }
 
 // "RGFA" / "RGFB": the name of master `index`; no other master exists.
-void ApplyMasterName(Integer index) {
+void ApplyMasterName(const LinkRecord& link, Integer index) {
     if (index >= 0 && index < static_cast<Integer>(mirror.panel.masters.size())) {
-        mirror.panel.masters[static_cast<std::size_t>(index)].name = NameAt(0);
+        mirror.panel.masters[static_cast<std::size_t>(index)].name = NameAt(link, 0);
     }
 }
 
 // "RSCI": the name of the scene on radio button `index` (A..D).
-void ApplySceneName(Integer index) {
+void ApplySceneName(const LinkRecord& link, Integer index) {
     if (index >= 0 && index < static_cast<Integer>(mirror.sceneNames.size())) {
-        mirror.sceneNames[static_cast<std::size_t>(index)] = NameAt(0);
+        mirror.sceneNames[static_cast<std::size_t>(index)] = NameAt(link, 0);
     }
 }
 
 // "RRSA": the scene code of each radio button, unchanged.
-void ApplySceneSlots() {
+void ApplySceneSlots(const LinkRecord& link) {
     for (std::size_t k = 0; k < programSetup.sceneSetup.sceneNumbers.size(); ++k) {
-        programSetup.sceneSetup.sceneNumbers[k] = linkRecord.replyBuffer[k];
+        programSetup.sceneSetup.sceneNumbers[k] = link.replyBuffer[k];
     }
 }
 
 } // namespace
 
 // "RAST": lamps, muting, selected input, recalled scene and the two levels.
-void DecodeStatusReply() {
+void DecodeStatusReply(const LinkRecord& link) {
     DecodeFlagByte(mirror.panel, reply::overGainPosition,
-                   linkRecord.replyBuffer[reply::overGainPosition]);
-    DecodeFlagByte(mirror.panel, reply::mugenPosition,
-                   linkRecord.replyBuffer[reply::mugenPosition]);
-    DecodeFlagByte(mirror.panel, reply::mutedPosition,
-                   linkRecord.replyBuffer[reply::mutedPosition]);
-    DecodeCodeByte(mirror.panel, reply::inputPosition,
-                   linkRecord.replyBuffer[reply::inputPosition]);
-    DecodeCodeByte(mirror.panel, reply::recallPosition,
-                   linkRecord.replyBuffer[reply::recallPosition]);
-    DecodeLevelByte(mirror.panel, reply::levelPositionA,
-                    linkRecord.replyBuffer[reply::levelPositionA]);
-    DecodeLevelByte(mirror.panel, reply::levelPositionB,
-                    linkRecord.replyBuffer[reply::levelPositionB]);
+                   link.replyBuffer[reply::overGainPosition]);
+    DecodeFlagByte(mirror.panel, reply::mugenPosition, link.replyBuffer[reply::mugenPosition]);
+    DecodeFlagByte(mirror.panel, reply::mutedPosition, link.replyBuffer[reply::mutedPosition]);
+    DecodeCodeByte(mirror.panel, reply::inputPosition, link.replyBuffer[reply::inputPosition]);
+    DecodeCodeByte(mirror.panel, reply::recallPosition, link.replyBuffer[reply::recallPosition]);
+    DecodeLevelByte(mirror.panel, reply::levelPositionA, link.replyBuffer[reply::levelPositionA]);
+    DecodeLevelByte(mirror.panel, reply::levelPositionB, link.replyBuffer[reply::levelPositionB]);
 }
 
-bool ApplyReply(Integer kind, Integer index) {
-    if (kind < 0 || kind >= static_cast<Integer>(linkRecord.kindFlags.size())) {
+bool ApplyReply(LinkRecord& link, Integer kind, Integer index) {
+    if (kind < 0 || kind >= static_cast<Integer>(link.kindFlags.size())) {
         return false; // no such request: nothing is stored and the exchange goes on
     }
-    KindFlags& flags = linkRecord.kindFlags[static_cast<std::size_t>(kind)];
+    KindFlags& flags = link.kindFlags[static_cast<std::size_t>(kind)];
     if (kind == commandExchange) { // the answer to a command
-        if (linkRecord.exchange[replyRecord].length != 0) {
+        if (link.exchange[replyRecord].length != 0) {
             return false;
         }
         flags.requestOutstanding = flagFalse;
@@ -88,36 +82,36 @@ bool ApplyReply(Integer kind, Integer index) {
     case RequestKind::Status:
         // The status is not applied while a full read is due or a change is
         // unacknowledged: it would overwrite what the user just asked for.
-        if (linkRecord.fullStatusNeeded || linkRecord.anyChangePending) {
+        if (link.fullStatusNeeded || link.anyChangePending) {
             flags.requestOutstanding = flagFalse;
             return true;
         }
-        DecodeStatusReply();
+        DecodeStatusReply(link);
         statusDecoded = true;
         break;
     case RequestKind::Inputs:
         if (index == reply::inputNamesIndex) {
-            ApplyInputNames();
+            ApplyInputNames(link);
         }
         break;
     case RequestKind::InputStatus:
-        ApplyInputStatus();
+        ApplyInputStatus(link);
         break;
     case RequestKind::MasterName:
-        ApplyMasterName(index);
+        ApplyMasterName(link, index);
         break;
     case RequestKind::SceneName:
-        ApplySceneName(index);
+        ApplySceneName(link, index);
         break;
     case RequestKind::SceneSlots:
-        ApplySceneSlots();
+        ApplySceneSlots(link);
         break;
     default: // "RSTT" carries nothing to store
         break;
     }
     AnnounceReplyApplied(request);
     if (statusDecoded) {
-        LogFrame(TrafficDirection::Received, reply::statusLength);
+        LogFrame(link, TrafficDirection::Received, reply::statusLength);
     }
     flags.requestOutstanding = flagFalse;
     return true;

@@ -1,6 +1,6 @@
 // The mixer's frames: a four-letter code, up to two parameter bytes (the
-// carriage return is added on the line). Commands are built into linkRecord.buildBuffer,
-// requests into linkRecord.sendBuffer, where they wait for TransmitPending.
+// carriage return is added on the line). Commands are built into link.buildBuffer,
+// requests into link.sendBuffer, where they wait for TransmitPending.
 #include "protocol/protocol.h"
 
 #include <string>
@@ -97,8 +97,8 @@ Integer InputListReplyLength(std::string_view code) {
 
 } // namespace
 
-Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index) {
-    linkRecord.buildBuffer.fill(0);
+Integer BuildCommand(LinkRecord& link, CommandKind kind, const PanelState& state, Integer index) {
+    link.buildBuffer.fill(0);
     if (kind < CommandKind::Recall || kind > CommandKind::LevelStop) {
         return 0;
     }
@@ -132,17 +132,18 @@ Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index) {
     default:
         break;
     }
-    WriteCode(linkRecord.buildBuffer, commandCodes[static_cast<std::size_t>(kind)]);
+    WriteCode(link.buildBuffer, commandCodes[static_cast<std::size_t>(kind)]);
     for (int i = 0; i < length - codeLength; ++i) {
-        linkRecord.buildBuffer[static_cast<std::size_t>(paramOffset + i)] =
+        link.buildBuffer[static_cast<std::size_t>(paramOffset + i)] =
             params[static_cast<std::size_t>(i)];
     }
-    linkRecord.exchange[replyRecord].length = commandReplyLength;
+    link.exchange[replyRecord].length = commandReplyLength;
     return length;
 }
 
-bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& param) {
-    if (linkRecord.exchange[sendRecord].busy == flagTrue) {
+bool BuildRequest(LinkRecord& link, RequestKind kind, Integer index,
+                  const std::array<Byte, 2>& param) {
+    if (link.exchange[sendRecord].busy == flagTrue) {
         return false;
     }
     // Work out the frame first: a request that cannot be built changes nothing.
@@ -197,22 +198,22 @@ bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& pa
         throw ProtocolError("request kind " + std::to_string(Value(kind)) + " does not exist");
     }
 
-    linkRecord.sendBuffer.fill(0);
-    WriteCode(linkRecord.sendBuffer, code);
+    link.sendBuffer.fill(0);
+    WriteCode(link.sendBuffer, code);
     if (hasParam) {
-        linkRecord.sendBuffer[paramOffset] = paramByte;
+        link.sendBuffer[paramOffset] = paramByte;
     }
-    linkRecord.exchange[sendRecord].length = static_cast<Integer>(codeLength + (hasParam ? 1 : 0));
+    link.exchange[sendRecord].length = static_cast<Integer>(codeLength + (hasParam ? 1 : 0));
     if (setsReplyLength) {
-        linkRecord.exchange[replyRecord].length = replyLength;
+        link.exchange[replyRecord].length = replyLength;
     }
-    FlagsOf(kind).requestOutstanding = flagTrue;
-    linkRecord.exchange[sendRecord].kind = Value(kind);
-    linkRecord.exchange[sendRecord].index = index;
-    linkRecord.exchange[sendRecord].busy = flagTrue;
+    link.FlagsOf(kind).requestOutstanding = flagTrue;
+    link.exchange[sendRecord].kind = Value(kind);
+    link.exchange[sendRecord].index = index;
+    link.exchange[sendRecord].busy = flagTrue;
     if (kind != RequestKind::Status && programSetup.debugMode == flagTrue) {
-        LogFrame(TrafficDirection::Sent,
-                 static_cast<Integer>(linkRecord.exchange[sendRecord].length + 1));
+        LogFrame(link, TrafficDirection::Sent,
+                 static_cast<Integer>(link.exchange[sendRecord].length + 1));
     }
     return true;
 }

@@ -35,9 +35,9 @@ constexpr std::array<Byte, 2> sequenceParam = {'0', 0};
 
 enum class Built { Yes, Waiting, Impossible };
 
-Built TryBuildRequest(RequestKind kind, Integer index) {
+Built TryBuildRequest(LinkRecord& link, RequestKind kind, Integer index) {
     try {
-        return BuildRequest(kind, index, sequenceParam) ? Built::Yes : Built::Waiting;
+        return BuildRequest(link, kind, index, sequenceParam) ? Built::Yes : Built::Waiting;
     } catch (const ProtocolError& error) {
         // A scene code from the settings file may not fit in a byte (the mixer
         // never told its own): that request cannot be made, the series goes on.
@@ -52,17 +52,17 @@ Built TryBuildRequest(RequestKind kind, Integer index) {
 // A press does not wait for the series: its command replaces the awaited
 // request in the reply record, and its acknowledgement ends that exchange.
 // The request's reply can then never be applied, and no timer runs for it.
-bool TakenOver(RequestKind kind) {
-    return linkRecord.exchange[replyRecord].kind != Value(kind) &&
-           linkRecord.exchange[replyRecord].busy != flagTrue &&
-           linkRecord.exchange[sendRecord].busy != flagTrue;
+bool TakenOver(const LinkRecord& link, RequestKind kind) {
+    return link.exchange[replyRecord].kind != Value(kind) &&
+           link.exchange[replyRecord].busy != flagTrue &&
+           link.exchange[sendRecord].busy != flagTrue;
 }
 
 } // namespace
 
 void FullStatusRead::Begin(CommControls& controls) {
     controls.Timer2.SetEnabled(false);
-    linkRecord.sequenceRunning = true;
+    link_.sequenceRunning = true;
     running_ = true;
     awaiting_ = false;
     step_ = 0;
@@ -76,26 +76,26 @@ FullStatusRead::Progress FullStatusRead::Advance(CommControls& controls) {
     while (step_ < sequenceSteps.size()) {
         const RequestKind kind = sequenceSteps[step_].kind;
         if (awaiting_) {
-            const bool timedOut =
-                linkRecord.exchange[replyRecord].status == Value(LinkResult::Timeout);
-            if (FlagsOf(kind).requestOutstanding != flagFalse && !timedOut && !TakenOver(kind)) {
+            const bool timedOut = link_.exchange[replyRecord].status == Value(LinkResult::Timeout);
+            if (link_.FlagsOf(kind).requestOutstanding != flagFalse && !timedOut &&
+                !TakenOver(link_, kind)) {
                 return Progress::Waiting;
             }
             awaiting_ = false;
             controls.Timer1.SetEnabled(false);
             if (timedOut) {
-                linkRecord.exchange[replyRecord].status = Value(LinkResult::Ok);
-            } else if (FlagsOf(kind).requestOutstanding != flagFalse) {
+                link_.exchange[replyRecord].status = Value(LinkResult::Ok);
+            } else if (link_.FlagsOf(kind).requestOutstanding != flagFalse) {
                 continue; // taken over by a command: the same request again
             }
         } else {
-            const Built built = TryBuildRequest(kind, index_);
+            const Built built = TryBuildRequest(link_, kind, index_);
             if (built == Built::Waiting) {
                 return Progress::Settling;
             }
             if (built == Built::Yes) {
                 awaiting_ = true;
-                TransmitPending();
+                TransmitPending(link_);
                 controls.Timer1.SetEnabled(true);
                 continue; // a reply may already have ended it
             }
@@ -107,8 +107,8 @@ FullStatusRead::Progress FullStatusRead::Advance(CommControls& controls) {
         }
     }
     running_ = false;
-    linkRecord.sequenceRunning = false;
-    linkRecord.fullStatusNeeded = false;
+    link_.sequenceRunning = false;
+    link_.fullStatusNeeded = false;
     AnnounceFullReadCompleted();
     controls.Timer2.SetEnabled(true);
     return Progress::Done;
@@ -121,5 +121,5 @@ void FullStatusRead::Abandon(CommControls& controls) {
     running_ = false;
     awaiting_ = false;
     controls.Timer1.SetEnabled(false);
-    linkRecord.sequenceRunning = false;
+    link_.sequenceRunning = false;
 }

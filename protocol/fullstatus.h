@@ -10,16 +10,20 @@
 #include <cstddef>
 
 struct CommControls; // serial/commcontrols.h
+struct LinkRecord;   // core/state.h
 
 class FullStatusRead {
 public:
+    // The series asks through `link`, which outlives it.
+    explicit FullStatusRead(LinkRecord& link) : link_(link) {}
+
     enum class Progress {
         Waiting,  // a request is out; its reply or time-out moves the series on
         Settling, // a frame still waits in the send record: try again shortly
         Done,     // the series is complete and told to the observers
     };
 
-    // Starts the series: the poll stops, linkRecord.sequenceRunning is set.
+    // Starts the series: the poll stops, link.sequenceRunning is set.
     void Begin(CommControls& controls);
     // Goes on as far as the exchanges allow. After the last request the poll
     // runs again, the flags are cleared and the observers are told.
@@ -30,6 +34,7 @@ public:
     bool Running() const { return running_; }
 
 private:
+    LinkRecord& link_;
     bool running_ = false;
     bool awaiting_ = false; // the request of (step_, index_) is out
     std::size_t step_ = 0;

@@ -23,10 +23,10 @@ Integer MovingMaster() {
 }
 
 // The first master whose muting differs from what was last sent; -1 when none.
-Integer MasterWithNewMuting() {
+Integer MasterWithNewMuting(const LinkRecord& link) {
     for (Integer m = 0; m < 2; ++m) {
         const auto i = static_cast<std::size_t>(m);
-        if (mirror.panel.masters[i].muted != linkRecord.synced.masters[i].muted) {
+        if (mirror.panel.masters[i].muted != link.synced.masters[i].muted) {
             return m;
         }
     }
@@ -35,26 +35,26 @@ Integer MasterWithNewMuting() {
 
 // After a frame is built the whole mirror.panel counts as sent, except the
 // changes that this frame does not carry and that still wait for their own
-// frame: they stay different from linkRecord.synced, so the call that sends
+// frame: they stay different from link.synced, so the call that sends
 // them still finds them. `mutedSent` is the master whose muting the frame
 // carried, -1 for a frame of another kind.
-void SynchroniseSentState(const PanelState& before, Integer mutedSent) {
-    linkRecord.synced = mirror.panel;
-    if (FlagsOf(CommandKind::Recall).changePending == flagTrue) {
-        linkRecord.synced.recall = before.recall;
+void SynchroniseSentState(LinkRecord& link, const PanelState& before, Integer mutedSent) {
+    link.synced = mirror.panel;
+    if (link.FlagsOf(CommandKind::Recall).changePending == flagTrue) {
+        link.synced.recall = before.recall;
     }
-    if (FlagsOf(CommandKind::Transport).changePending == flagTrue) {
-        linkRecord.synced.transportKey = before.transportKey;
+    if (link.FlagsOf(CommandKind::Transport).changePending == flagTrue) {
+        link.synced.transportKey = before.transportKey;
     }
-    if (FlagsOf(CommandKind::Select).changePending == flagTrue) {
-        linkRecord.synced.selectedInput = before.selectedInput;
+    if (link.FlagsOf(CommandKind::Select).changePending == flagTrue) {
+        link.synced.selectedInput = before.selectedInput;
     }
-    if (mutedSent >= 0 || FlagsOf(CommandKind::Mute).changePending == flagTrue) {
+    if (mutedSent >= 0 || link.FlagsOf(CommandKind::Mute).changePending == flagTrue) {
         for (Integer m = 0; m < 2; ++m) {
             const auto i = static_cast<std::size_t>(m);
             if (m != mutedSent && mirror.panel.masters[i].muted != before.masters[i].muted) {
-                linkRecord.synced.masters[i].muted = before.masters[i].muted;
-                FlagsOf(CommandKind::Mute).changePending = flagTrue;
+                link.synced.masters[i].muted = before.masters[i].muted;
+                link.FlagsOf(CommandKind::Mute).changePending = flagTrue;
             }
         }
     }
@@ -63,55 +63,55 @@ void SynchroniseSentState(const PanelState& before, Integer mutedSent) {
 // A change that needed no frame leaves a change pending only while another
 // kind is still marked or a command still waits for its acknowledgement;
 // otherwise the status replies would be ignored until some later command.
-void SettleSuppressedChange() {
-    const bool marked = std::any_of(linkRecord.kindFlags.begin(), linkRecord.kindFlags.end(),
+void SettleSuppressedChange(LinkRecord& link) {
+    const bool marked = std::any_of(link.kindFlags.begin(), link.kindFlags.end(),
                                     [](const KindFlags& f) { return f.changePending == flagTrue; });
     const auto commandUnderWay = [](const ExchangeRecord& record) {
         return record.busy == flagTrue && record.kind == commandExchange;
     };
-    linkRecord.anyChangePending = marked || commandUnderWay(linkRecord.exchange[sendRecord]) ||
-                                  commandUnderWay(linkRecord.exchange[replyRecord]);
+    link.anyChangePending = marked || commandUnderWay(link.exchange[sendRecord]) ||
+                            commandUnderWay(link.exchange[replyRecord]);
 }
 
 // Builds the frame of the first marked kind; false when it needs none.
-bool BuildMarkedCommand(CommandKind kind);
+bool BuildMarkedCommand(LinkRecord& link, CommandKind kind);
 
 } // namespace
 
-void CountStateAsSent() {
-    const PanelState before = linkRecord.synced; // a copy: the call overwrites it
-    SynchroniseSentState(before, -1);
+void CountStateAsSent(LinkRecord& link) {
+    const PanelState before = link.synced; // a copy: the call overwrites it
+    SynchroniseSentState(link, before, -1);
 }
 
-void MarkChange(CommandKind kind) {
+void MarkChange(LinkRecord& link, CommandKind kind) {
     if (Value(kind) < 0 || Value(kind) >= commandKindCount) {
         throw ProtocolError("change kind " + std::to_string(Value(kind)) + " does not exist");
     }
-    FlagsOf(kind).changePending = flagTrue;
-    linkRecord.anyChangePending = true;
+    link.FlagsOf(kind).changePending = flagTrue;
+    link.anyChangePending = true;
 }
 
-void SendPendingChange() {
-    if (BuildPendingCommand()) {
-        TransmitPending();
+void SendPendingChange(LinkRecord& link) {
+    if (BuildPendingCommand(link)) {
+        TransmitPending(link);
     }
 }
 
-bool BuildPendingCommand() {
+bool BuildPendingCommand(LinkRecord& link) {
     const auto marked =
-        std::find_if(linkRecord.kindFlags.begin(), linkRecord.kindFlags.end(),
+        std::find_if(link.kindFlags.begin(), link.kindFlags.end(),
                      [](const KindFlags& f) { return f.changePending == flagTrue; });
-    if (marked == linkRecord.kindFlags.end()) {
+    if (marked == link.kindFlags.end()) {
         return false;
     }
-    const auto kind = static_cast<CommandKind>(marked - linkRecord.kindFlags.begin());
+    const auto kind = static_cast<CommandKind>(marked - link.kindFlags.begin());
     marked->changePending = flagFalse;
     // Whatever the mixer sent unasked is of no use now, even when the change
     // turns out to need no frame.
-    DiscardInput(comm());
-    linkRecord.exchange[replyRecord].ticks = 0;
-    if (!BuildMarkedCommand(kind)) {
-        SettleSuppressedChange();
+    DiscardInput(link, comm());
+    link.exchange[replyRecord].ticks = 0;
+    if (!BuildMarkedCommand(link, kind)) {
+        SettleSuppressedChange(link);
         return false;
     }
     return true;
@@ -119,24 +119,24 @@ bool BuildPendingCommand() {
 
 namespace {
 
-bool BuildMarkedCommand(CommandKind kind) {
-    const PanelState before = linkRecord.synced;
+bool BuildMarkedCommand(LinkRecord& link, CommandKind kind) {
+    const PanelState before = link.synced;
     const Integer m = MovingMaster();
     MasterSection& moving = mirror.panel.masters[static_cast<std::size_t>(m)];
     Integer length = 0;
     Integer mutedSent = -1;
     switch (kind) {
     case CommandKind::Recall:
-        if (mirror.panel.recall == linkRecord.synced.recall) {
+        if (mirror.panel.recall == link.synced.recall) {
             return false;
         }
-        length = BuildCommand(CommandKind::Recall, mirror.panel, 0);
+        length = BuildCommand(link, CommandKind::Recall, mirror.panel, 0);
         break;
     case CommandKind::Transport:
-        if (mirror.panel.transportKey == linkRecord.synced.transportKey) {
+        if (mirror.panel.transportKey == link.synced.transportKey) {
             return false;
         }
-        length = BuildCommand(CommandKind::Transport, mirror.panel, 0);
+        length = BuildCommand(link, CommandKind::Transport, mirror.panel, 0);
         break;
     case CommandKind::LevelUp:
         if (moving.level >= topLevel) {
@@ -144,7 +144,7 @@ bool BuildMarkedCommand(CommandKind kind) {
             return false;
         }
         --moving.pendingSteps;
-        length = BuildCommand(CommandKind::LevelUp, mirror.panel, m);
+        length = BuildCommand(link, CommandKind::LevelUp, mirror.panel, m);
         break;
     case CommandKind::LevelDown:
         if (moving.level <= bottomLevel) {
@@ -152,53 +152,53 @@ bool BuildMarkedCommand(CommandKind kind) {
             return false;
         }
         ++moving.pendingSteps;
-        length = BuildCommand(CommandKind::LevelDown, mirror.panel, m);
+        length = BuildCommand(link, CommandKind::LevelDown, mirror.panel, m);
         break;
     case CommandKind::Mute: {
-        const Integer master = MasterWithNewMuting();
+        const Integer master = MasterWithNewMuting(link);
         if (master < 0) {
             return false;
         }
-        length = BuildCommand(CommandKind::Mute, mirror.panel, master);
+        length = BuildCommand(link, CommandKind::Mute, mirror.panel, master);
         mutedSent = master;
         break;
     }
     case CommandKind::Select:
-        if (mirror.panel.selectedInput == linkRecord.synced.selectedInput) {
+        if (mirror.panel.selectedInput == link.synced.selectedInput) {
             return false;
         }
-        length = BuildCommand(CommandKind::Select, mirror.panel, 0);
+        length = BuildCommand(link, CommandKind::Select, mirror.panel, 0);
         break;
     case CommandKind::LevelStop:
-        length = BuildCommand(CommandKind::LevelStop, mirror.panel, m);
+        length = BuildCommand(link, CommandKind::LevelStop, mirror.panel, m);
         break;
     default:
         return false; // the reserved kind has no frame
     }
 
-    linkRecord.exchange[sendRecord].length = length;
-    std::copy_n(linkRecord.buildBuffer.begin(), length, linkRecord.sendBuffer.begin());
-    linkRecord.exchange[sendRecord].kind = commandExchange;
-    linkRecord.exchange[sendRecord].busy = flagTrue;
-    SynchroniseSentState(before, mutedSent);
+    link.exchange[sendRecord].length = length;
+    std::copy_n(link.buildBuffer.begin(), length, link.sendBuffer.begin());
+    link.exchange[sendRecord].kind = commandExchange;
+    link.exchange[sendRecord].busy = flagTrue;
+    SynchroniseSentState(link, before, mutedSent);
     return true;
 }
 
 } // namespace
 
-void TransmitPending() {
-    if (linkRecord.exchange[sendRecord].busy != flagTrue) {
+void TransmitPending(LinkRecord& link) {
+    if (link.exchange[sendRecord].busy != flagTrue) {
         return;
     }
     const LinkResult result =
-        SendFrame(comm(), linkRecord.sendBuffer.data(), linkRecord.exchange[sendRecord].length);
-    linkRecord.exchange[sendRecord].status = Value(result);
+        SendFrame(link, comm(), link.sendBuffer.data(), link.exchange[sendRecord].length);
+    link.exchange[sendRecord].status = Value(result);
     if (result != LinkResult::Ok) {
         return; // the frame stays marked; the loss of the link has been dealt with
     }
-    linkRecord.exchange[replyRecord].kind = linkRecord.exchange[sendRecord].kind;
-    linkRecord.exchange[replyRecord].index = linkRecord.exchange[sendRecord].index;
-    linkRecord.exchange[replyRecord].busy = flagTrue;
-    linkRecord.exchange[replyRecord].status = 0;
-    linkRecord.exchange[sendRecord].busy = flagFalse;
+    link.exchange[replyRecord].kind = link.exchange[sendRecord].kind;
+    link.exchange[replyRecord].index = link.exchange[sendRecord].index;
+    link.exchange[replyRecord].busy = flagTrue;
+    link.exchange[replyRecord].status = 0;
+    link.exchange[sendRecord].busy = flagFalse;
 }

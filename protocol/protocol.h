@@ -19,34 +19,35 @@ public:
 };
 
 // --- Frames -----------------------------------------------------------------
-// Builds the command frame of `kind` into linkRecord.buildBuffer; returns its length (5
-// or 6), or 0 for a kind that has no frame. Sets linkRecord.exchange[replyRecord].length to 1.
-Integer BuildCommand(CommandKind kind, const PanelState& state, Integer index);
-// Builds a request frame into linkRecord.sendBuffer and marks it ready; False when a
+// Builds the command frame of `kind` into link.buildBuffer; returns its length (5
+// or 6), or 0 for a kind that has no frame. Sets link.exchange[replyRecord].length to 1.
+Integer BuildCommand(LinkRecord& link, CommandKind kind, const PanelState& state, Integer index);
+// Builds a request frame into link.sendBuffer and marks it ready; False when a
 // frame is already waiting.
-bool BuildRequest(RequestKind kind, Integer index, const std::array<Byte, 2>& param);
+bool BuildRequest(LinkRecord& link, RequestKind kind, Integer index,
+                  const std::array<Byte, 2>& param);
 
 // --- Pending changes ----------------------------------------------------------
-void MarkChange(CommandKind kind);
+void MarkChange(LinkRecord& link, CommandKind kind);
 // The whole mirror.panel counts as what the mixer has (after a full read),
 // except the changes still marked for sending.
-void CountStateAsSent();
-void SendPendingChange();
-bool BuildPendingCommand();
-void TransmitPending();
+void CountStateAsSent(LinkRecord& link);
+void SendPendingChange(LinkRecord& link);
+bool BuildPendingCommand(LinkRecord& link);
+void TransmitPending(LinkRecord& link);
 
 // --- Replies -------------------------------------------------------------------
 // What was last sent to the mixer starts as the panel's first values.
-void InitProtocolTables();
+void InitProtocolTables(LinkRecord& link);
 // `kind` and `index` are the reply record's: commandExchange or a request kind.
-bool CheckReply(Integer kind, Integer length, Integer index);
-bool ApplyReply(Integer kind, Integer index);
-// Decodes the status reply in linkRecord.replyBuffer into mirror.panel (the part of
+bool CheckReply(LinkRecord& link, Integer kind, Integer length, Integer index);
+bool ApplyReply(LinkRecord& link, Integer kind, Integer index);
+// Decodes the status reply in link.replyBuffer into mirror.panel (the part of
 // ApplyReply that reads its bytes; no observer is told).
-void DecodeStatusReply();
+void DecodeStatusReply(const LinkRecord& link);
 Integer LevelFromCode(Integer code);
 
 // --- Traffic log -------------------------------------------------------------
-// The frame in linkRecord.sendBuffer (sent) or linkRecord.replyBuffer (received), dumped in hex and
+// The frame in link.sendBuffer (sent) or link.replyBuffer (received), dumped in hex and
 // as text into the traffic lists, in debug mode.
-void LogFrame(TrafficDirection direction, Integer length);
+void LogFrame(LinkRecord& link, TrafficDirection direction, Integer length);

@@ -34,10 +34,9 @@ int CheckEntryFor(RequestKind kind, Integer index) {
 }
 
 // "RSIO": the odd positions 1..13 carry a value whose low three bits do not exceed 4.
-bool InputStatusLowBitsValid() {
+bool InputStatusLowBitsValid(const LinkRecord& link) {
     for (int k = 0; k < reply::lowBitsCount; ++k) {
-        const Byte value =
-            linkRecord.replyBuffer[reply::lowBitsFirstPosition + reply::lowBitsStride * k];
+        const Byte value = link.replyBuffer[reply::lowBitsFirstPosition + reply::lowBitsStride * k];
         if ((value & reply::lowBitsMask) > reply::lowBitsHighest) {
             return false;
         }
@@ -51,7 +50,7 @@ bool FlagFromMask(Byte value, Byte mask) {
 
 } // namespace
 
-bool CheckReplyBytes(const ReplyCheck& check, Integer length) {
+bool CheckReplyBytes(const LinkRecord& link, const ReplyCheck& check, Integer length) {
     if (check.length != length) {
         return false;
     }
@@ -62,7 +61,7 @@ bool CheckReplyBytes(const ReplyCheck& check, Integer length) {
         return false;
     }
     for (Integer i = 0; i < length; ++i) {
-        const Byte value = linkRecord.replyBuffer[static_cast<std::size_t>(i)];
+        const Byte value = link.replyBuffer[static_cast<std::size_t>(i)];
         if (value < static_cast<Byte>(check.minBytes[i])) {
             AddErrorLine(smallErrorLine);
             return false;
@@ -75,7 +74,7 @@ bool CheckReplyBytes(const ReplyCheck& check, Integer length) {
     return true;
 }
 
-bool CheckReply(Integer kind, Integer length, Integer index) {
+bool CheckReply(LinkRecord& link, Integer kind, Integer length, Integer index) {
     if (length < 0 || length > replyBufferSize) {
         return false;
     }
@@ -83,7 +82,7 @@ bool CheckReply(Integer kind, Integer length, Integer index) {
         if (length != 0) {
             return false;
         }
-        linkRecord.anyChangePending = false;
+        link.anyChangePending = false;
         return true;
     }
     if (kind < Value(RequestKind::Status) || kind > Value(RequestKind::SceneSlots)) {
@@ -99,10 +98,10 @@ bool CheckReply(Integer kind, Integer length, Integer index) {
     if (entry < 0) {
         return true; // paced by the series only; nothing of it is stored
     }
-    if (!CheckReplyBytes(replyChecks[static_cast<std::size_t>(entry)], length)) {
+    if (!CheckReplyBytes(link, replyChecks[static_cast<std::size_t>(entry)], length)) {
         return false;
     }
-    if (request == RequestKind::InputStatus && !InputStatusLowBitsValid()) {
+    if (request == RequestKind::InputStatus && !InputStatusLowBitsValid(link)) {
         return false;
     }
     return true;

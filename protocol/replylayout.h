@@ -1,5 +1,5 @@
 // Where the mixer puts what in its status replies: byte positions in
-// linkRecord.replyBuffer (data bytes only, counted from 0) and the byte values that carry
+// link.replyBuffer (data bytes only, counted from 0) and the byte values that carry
 // a meaning of their own.
 #pragma once
 

@@ -56,6 +56,6 @@ const std::array<ReplyCheck, replyCheckCount> replyChecks = [] {
     return checks;
 }();
 
-void InitProtocolTables() {
-    linkRecord.synced = mirror.panel;
+void InitProtocolTables(LinkRecord& link) {
+    link.synced = mirror.panel;
 }

@@ -71,10 +71,10 @@ std::array<ReplyCheck, replyCheckCount> StoredReplyChecks();
 // Sets each entry's length and expands its "!" and "#" marks.
 void ExpandReplyChecks(std::array<ReplyCheck, replyCheckCount>& checks);
 
-// True when the data bytes in linkRecord.replyBuffer lie within `check`'s ranges and
+// True when the data bytes in link.replyBuffer lie within `check`'s ranges and
 // their count is `length`. A byte below its range adds "SMALL ERROR", a byte
 // above it "BIG ERROR" at the top of the debug window's first two lists.
-bool CheckReplyBytes(const ReplyCheck& check, Integer length);
+bool CheckReplyBytes(const LinkRecord& link, const ReplyCheck& check, Integer length);
 
 // The decoders of the "RAST" status bytes. Each takes the position it came
 // from and the byte, and writes the field of `state` that position carries;

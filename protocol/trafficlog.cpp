@@ -34,7 +34,7 @@ void ClearWhenFull(ListBox& list) {
 
 } // namespace
 
-void LogFrame(TrafficDirection direction, Integer length) {
+void LogFrame(LinkRecord& link, TrafficDirection direction, Integer length) {
     if (programSetup.debugMode != flagTrue) {
         return;
     }
@@ -44,11 +44,11 @@ void LogFrame(TrafficDirection direction, Integer length) {
     // The frame is copied into the scratch buffer; the copy never runs past
     // the scratch buffer nor past the buffer it comes from.
     const bool received = direction == TrafficDirection::Received;
-    const Byte* source = received ? linkRecord.replyBuffer.data() : linkRecord.sendBuffer.data();
+    const Byte* source = received ? link.replyBuffer.data() : link.sendBuffer.data();
     const int sourceSize = received ? replyBufferSize : sendBufferSize;
     const int count =
         std::clamp(static_cast<int>(length), 0, std::min(sourceSize, buildBufferSize));
-    std::copy_n(source, count, linkRecord.buildBuffer.begin());
+    std::copy_n(source, count, link.buildBuffer.begin());
 
     const auto hexItem = static_cast<std::size_t>(2 * Value(direction));
     const std::size_t textItem = hexItem + 1;
@@ -58,7 +58,7 @@ void LogFrame(TrafficDirection direction, Integer length) {
         QString text;
         const int end = std::min(start + bytesPerLine, count);
         for (int i = start; i < end; ++i) {
-            const Byte value = linkRecord.buildBuffer[static_cast<std::size_t>(i)];
+            const Byte value = link.buildBuffer[static_cast<std::size_t>(i)];
             hex += HexPair(value);
             text += TextChar(value);
         }

@@ -23,9 +23,9 @@ const QString nakLine = QStringLiteral("NAK_NAK");
 
 LinkEvents linkEvents;
 
-void LogFrame(TrafficDirection direction, Integer length) {
+void TellFrameLogged(LinkRecord& link, TrafficDirection direction, Integer length) {
     if (programSetup.debugMode == flagTrue && linkEvents.frameLogged) {
-        linkEvents.frameLogged(direction, length);
+        linkEvents.frameLogged(link, direction, length);
     }
 }
 
@@ -39,8 +39,8 @@ Integer WaitingCount(CommControls& form) {
 // Writes one byte, probing the port first. False when the port is gone (the
 // link has then been taken down); a write that fails is skipped.
 enum class ByteOutcome { Written, Suspended, Dead };
-ByteOutcome SendOneByte(CommControls& form, Byte value) {
-    if (linkRecord.linkSuspended == flagTrue) {
+ByteOutcome SendOneByte(const LinkRecord& link, CommControls& form, Byte value) {
+    if (link.linkSuspended == flagTrue) {
         return ByteOutcome::Suspended;
     }
     if (!IsPortAlive()) {
@@ -92,17 +92,17 @@ void ClosePort(CommControls& form) {
     form.MSComm1.SetPortOpen(false);
 }
 
-void DiscardInput(CommControls& form) {
+void DiscardInput(LinkRecord& link, CommControls& form) {
     form.MSComm1.DiscardInput();
     // What was read of a reply goes with the bytes thrown away: the next
     // reply is read from its first byte, so that an "A" left over from the
     // abandoned one does not make the next acknowledgement's "A" count as
     // data (its command would then go out again with the reply timer).
-    linkRecord.ackSeen = flagFalse;
-    linkRecord.nakSeen = flagFalse;
+    link.ackSeen = flagFalse;
+    link.nakSeen = flagFalse;
 }
 
-LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {
+LinkResult SendFrame(LinkRecord& link, CommControls& form, const Byte* bytes, Integer length) {
     if (programSetup.systemState.portIsOpen != flagTrue) {
         return LinkResult::Dead;
     }
@@ -112,7 +112,7 @@ LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {
     for (;;) {
         const Byte value = bytes[i];
         ++i;
-        ByteOutcome outcome = SendOneByte(form, value);
+        ByteOutcome outcome = SendOneByte(link, form, value);
         if (outcome == ByteOutcome::Suspended) {
             return LinkResult::Ok;
         }
@@ -124,7 +124,7 @@ LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {
             continue;
         }
         ++i;
-        outcome = SendOneByte(form, frameEnd);
+        outcome = SendOneByte(link, form, frameEnd);
         if (outcome == ByteOutcome::Suspended) {
             return LinkResult::Ok;
         }
@@ -133,38 +133,38 @@ LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length) {
         }
         break;
     }
-    LogFrame(TrafficDirection::Sent, linkRecord.exchange[sendRecord].length);
+    TellFrameLogged(link, TrafficDirection::Sent, link.exchange[sendRecord].length);
     return LinkResult::Ok;
 }
 
-LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& buffer,
-                        Integer& expectedCount) {
+LinkResult ReceiveReply(LinkRecord& link, CommControls& form,
+                        std::array<Byte, replyBufferSize>& buffer, Integer& expectedCount) {
     if (programSetup.systemState.portIsOpen != flagTrue) {
         return LinkResult::Dead;
     }
     LinkResult result = LinkResult::Ok;
-    if (linkRecord.ackSeen != flagTrue && linkRecord.nakSeen != flagTrue) {
+    if (link.ackSeen != flagTrue && link.nakSeen != flagTrue) {
         form.MSComm1.SetInputLen(bytesPerRead);
         const int first = ReadByte(form);
         if (first == ackByte) {
-            linkRecord.ackSeen = flagTrue;
+            link.ackSeen = flagTrue;
         } else if (first == nakByte) {
             if (programSetup.debugMode == flagTrue) {
                 trafficLists.debug[0].InsertItem(nakLine);
                 trafficLists.debug[1].InsertItem(nakLine);
             }
-            linkRecord.nakSeen = flagTrue;
+            link.nakSeen = flagTrue;
             result = LinkResult::Refused;
         }
         // Any other byte is dropped.
     }
-    if (linkRecord.ackSeen == flagTrue) {
+    if (link.ackSeen == flagTrue) {
         if (expectedCount != 0) {
-            linkRecord.receivedCount = WaitingCount(form);
+            link.receivedCount = WaitingCount(form);
         } else {
             expectedCount = 1;
         }
-        if (linkRecord.receivedCount != expectedCount) {
+        if (link.receivedCount != expectedCount) {
             return result;
         }
         // A count whose data would not fit the reply buffer never completes:
@@ -173,7 +173,7 @@ LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& b
             return result;
         }
         if (expectedCount == 1) {
-            linkRecord.exchange[sendRecord].busy = flagFalse;
+            link.exchange[sendRecord].busy = flagFalse;
         } else {
             for (int i = 0; i < expectedCount - 1; ++i) {
                 const int value = ReadByte(form);
@@ -184,24 +184,24 @@ LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& b
             }
         }
         if (ReadByte(form) == frameEnd) {
-            DiscardInput(form);
+            DiscardInput(link, form);
             result = LinkResult::Accepted;
             --expectedCount;
-            linkRecord.exchange[replyRecord].ticks = 0;
-            LogFrame(TrafficDirection::Received, linkRecord.exchange[replyRecord].length);
+            link.exchange[replyRecord].ticks = 0;
+            TellFrameLogged(link, TrafficDirection::Received, link.exchange[replyRecord].length);
         }
     }
     return result;
 }
 
-void ResetLinkState() {
-    linkRecord.anyChangePending = false;
-    linkRecord.fullStatusNeeded = false;
-    for (KindFlags& flags : linkRecord.kindFlags) {
+void ResetLinkState(LinkRecord& link) {
+    link.anyChangePending = false;
+    link.fullStatusNeeded = false;
+    for (KindFlags& flags : link.kindFlags) {
         flags.changePending = flagFalse;
         flags.requestOutstanding = flagFalse;
     }
-    for (ExchangeRecord& record : linkRecord.exchange) {
+    for (ExchangeRecord& record : link.exchange) {
         record = ExchangeRecord{flagFalse, 0, 0, -1, 0, 0};
     }
 }

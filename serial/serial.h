@@ -32,22 +32,23 @@ struct LinkEvents {
     // lost (the connection takes it down).
     std::function<void()> lost;
     // A frame went out, or a complete reply came in, in debug mode: its
-    // `length` bytes are in linkRecord.sendBuffer or linkRecord.replyBuffer (the traffic log).
-    std::function<void(TrafficDirection direction, Integer length)> frameLogged;
+    // `length` bytes are in the send or the reply buffer of `link` (the
+    // traffic log).
+    std::function<void(LinkRecord& link, TrafficDirection direction, Integer length)> frameLogged;
 };
 void SetLinkEvents(LinkEvents events);
 
 // --- The link --------------------------------------------------------------------
 bool OpenPort(CommControls& form);
 void ClosePort(CommControls& form);
-LinkResult SendFrame(CommControls& form, const Byte* bytes, Integer length);
-LinkResult ReceiveReply(CommControls& form, std::array<Byte, replyBufferSize>& buffer,
-                        Integer& expectedCount);
-void ResetLinkState();
+LinkResult SendFrame(LinkRecord& link, CommControls& form, const Byte* bytes, Integer length);
+LinkResult ReceiveReply(LinkRecord& link, CommControls& form,
+                        std::array<Byte, replyBufferSize>& buffer, Integer& expectedCount);
+void ResetLinkState(LinkRecord& link);
 bool IsPortAlive();
 // MSComm1.InBufferCount = 0: discards every received byte not yet read, and
 // with them what was read of the reply they belonged to.
-void DiscardInput(CommControls& form);
+void DiscardInput(LinkRecord& link, CommControls& form);
 
 // --- Port discovery ----------------------------------------------------------------
 // Sets programSetup.comPortNumber from the first FTDI converter (0 when there is none), and

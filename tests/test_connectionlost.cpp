@@ -8,6 +8,7 @@
 #include "host/host.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/ptypeer.h"
 #include "tests/support/simprocess.h"
 #include "windows/windows.h"
@@ -21,11 +22,11 @@ class TestConnectionLost : public QObject {
 
 private slots:
     void lossClosesTellsAndReopens() {
-        ResetSharedState();
+        ResetEngineState();
         PtyPeer mixer;
         qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
         CommControls& form = comm();
-        auto supervisor = std::make_unique<connection::Supervisor>(form);
+        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, form);
         programSetup.systemState.portIsOpen = ToFlag(OpenPort(form));
         QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
         programSetup.systemState.deviceResponding = flagTrue;
@@ -79,13 +80,13 @@ private slots:
     // mixer answers the link is online and the message withdrawn; the next
     // loss is news again.
     void toldOncePerLossWithoutAWindow() {
-        ResetSharedState();
+        ResetEngineState();
         SetFirstPanelValues();
-        InitProtocolTables();
+        InitProtocolTables(linkRecord);
         SimProcess sim;
         QVERIFY(sim.Start({QStringLiteral("--silent")}));
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
-        auto supervisor = std::make_unique<connection::Supervisor>(comm());
+        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         SetLinkEvents({[&supervisor] { supervisor->LinkLostWhileSending(); }, {}});
         int told = 0;
         int withdrawn = 0;

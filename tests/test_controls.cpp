@@ -8,6 +8,7 @@
 #include "core/state.h"
 #include "host/host.h"
 #include "host/scaling.h"
+#include "tests/support/linkrecord.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -118,7 +119,7 @@ private slots:
         WriteBitmap(programDir.path(), QStringLiteral("other.bmp"), Qt::yellow, {40, 10});
     }
     void init() {
-        ResetSharedState();
+        ResetEngineState();
         programSetup.systemState.localeCode = 1;
         QLocale::setDefault(QLocale::c()); // the buttons' ambient locale: not Japanese
         host::SetTwipsPerPixel(15, 15);

@@ -2,6 +2,7 @@
 // lists, its load and its close.
 #include "core/state.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "windows/frmcomm.h"
 #include "windows/frmdebug.h"
 #include "windows/windows.h"
@@ -17,7 +18,7 @@ private slots:
         host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });
     }
     void init() {
-        ResetSharedState();
+        ResetEngineState();
         host::SetTwipsPerPixel(15, 15);
     }
     void cleanup() {

@@ -12,6 +12,7 @@
 #include "protocol/replylayout.h"
 #include "protocol/replytables.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/simprocess.h"
 
 #include <QJsonArray>
@@ -71,7 +72,7 @@ class TestFullStatus : public QObject {
     PanelRefresh panel;
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
     AppliedReplies applied;
     int messages = 0;
 
@@ -86,12 +87,12 @@ class TestFullStatus : public QObject {
                      qPrintable(QString::fromLatin1(command) + QStringLiteral(" -> ") + answer));
         }
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
-        ResetLinkState();
+        ResetLinkState(linkRecord);
         programSetup.systemState.portIsOpen = ToFlag(OpenPort(comm()));
         QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
 
-        QVERIFY(BuildRequest(RequestKind::Status, 0, anyParam));
-        TransmitPending();
+        QVERIFY(BuildRequest(linkRecord, RequestKind::Status, 0, anyParam));
+        TransmitPending(linkRecord);
         QVERIFY(QTest::qWaitFor(
             [] {
                 return linkRecord.exchange[replyRecord].status == Value(LinkResult::Accepted) ||
@@ -124,9 +125,9 @@ private slots:
         Subscribe(applied);
     }
     void init() {
-        ResetSharedState();
+        ResetEngineState();
         // The connection answers the link's events, without the window.
-        supervisor = std::make_unique<connection::Supervisor>(comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         host::SetMsgBoxHandler([this](const QString&, int, const QString&) {
             ++messages;
@@ -135,7 +136,7 @@ private slots:
         messages = 0;
         applied.then = nullptr;
         SetFirstPanelValues();
-        InitProtocolTables();
+        InitProtocolTables(linkRecord);
         frmControl(); // the panel, loaded as start-up loads it
     }
     void cleanup() {
@@ -154,9 +155,9 @@ private slots:
         for (const bool changePending : {true, false}) {
             linkRecord.anyChangePending = changePending;
             linkRecord.fullStatusNeeded = !changePending;
-            FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
-            QVERIFY(ApplyReply(Value(RequestKind::Status), 0));
-            QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
+            linkRecord.FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
+            QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Status), 0));
+            QCOMPARE(linkRecord.FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
             QVERIFY(mirror.panel == before);
             QVERIFY(linkRecord.synced == syncedBefore);
         }
@@ -165,9 +166,9 @@ private slots:
         linkRecord.anyChangePending = false;
         linkRecord.fullStatusNeeded = false;
         programSetup.debugMode = flagTrue;
-        FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(Value(RequestKind::Status), 0));
-        QCOMPARE(FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
+        linkRecord.FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Status), 0));
+        QCOMPARE(linkRecord.FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
         QCOMPARE(mirror.panel.masters[0].lamps[overGain], flagTrue);
         QCOMPARE(mirror.panel.masters[1].lamps[overGain], flagFalse);
         QCOMPARE(mirror.panel.masters[0].lamps[mugen], flagTrue);
@@ -190,13 +191,13 @@ private slots:
     void repliesStoreOnlyWhatTheirLayoutHolds() {
         // A command reply carries nothing and ends the exchange; with data it does not.
         linkRecord.exchange[replyRecord].length = 0;
-        FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(commandExchange, 0));
-        QCOMPARE(FlagsOf(CommandKind::Recall).requestOutstanding, flagFalse);
+        linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(linkRecord, commandExchange, 0));
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding, flagFalse);
         linkRecord.exchange[replyRecord].length = 3;
-        FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
-        QVERIFY(!ApplyReply(commandExchange, 0));
-        QCOMPARE(FlagsOf(CommandKind::Recall).requestOutstanding, flagTrue);
+        linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
+        QVERIFY(!ApplyReply(linkRecord, commandExchange, 0));
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding, flagTrue);
 
         // "RIL4" names the six inputs; "RIM1".."RIL3" only pace the series.
         linkRecord.replyBuffer.fill('0');
@@ -206,10 +207,10 @@ private slots:
         }
         const PanelState before = mirror.panel;
         for (Integer index = 0; index < reply::inputNamesIndex; ++index) {
-            QVERIFY(ApplyReply(Value(RequestKind::Inputs), index));
+            QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Inputs), index));
         }
         QVERIFY(mirror.panel == before);
-        QVERIFY(ApplyReply(Value(RequestKind::Inputs), reply::inputNamesIndex));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Inputs), reply::inputNamesIndex));
         for (std::size_t k = 0; k < 6; ++k) {
             QCOMPARE(mirror.panel.inputs[k].name, Text8(names[k]));
         }
@@ -219,27 +220,27 @@ private slots:
         for (std::size_t k = 0; k < 6; ++k) {
             linkRecord.replyBuffer[2 + 2 * k] = static_cast<Byte>('0' + k);
         }
-        QVERIFY(ApplyReply(Value(RequestKind::InputStatus), 0));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::InputStatus), 0));
         for (std::size_t k = 0; k < 6; ++k) {
             QCOMPARE(mirror.panel.inputs[k].status, Integer(k));
         }
 
         // Master and scene names go only where a master or a radio button is.
         PutName(0, "STAGE");
-        QVERIFY(ApplyReply(Value(RequestKind::MasterName), 1));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::MasterName), 1));
         QCOMPARE(mirror.panel.masters[1].name, Text8("STAGE"));
         QCOMPARE(mirror.panel.masters[0].name, Text8("MASTER A"));
         const PanelState named = mirror.panel;
-        QVERIFY(ApplyReply(Value(RequestKind::MasterName), 2));
-        QVERIFY(ApplyReply(Value(RequestKind::MasterName), -1));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::MasterName), 2));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::MasterName), -1));
         QVERIFY(mirror.panel == named);
 
         PutName(0, "FINALE");
-        QVERIFY(ApplyReply(Value(RequestKind::SceneName), 3));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneName), 3));
         QCOMPARE(mirror.sceneNames[3], Text8("FINALE"));
         const std::array<Text8, 4> scenesBefore = mirror.sceneNames;
-        QVERIFY(ApplyReply(Value(RequestKind::SceneName), 4));
-        QVERIFY(ApplyReply(Value(RequestKind::SceneName), -1));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneName), 4));
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneName), -1));
         QVERIFY(mirror.sceneNames == scenesBefore);
 
         // "RRSA": the four scene codes, unchanged.
@@ -247,14 +248,14 @@ private slots:
         linkRecord.replyBuffer[1] = 68;
         linkRecord.replyBuffer[2] = 0xFF;
         linkRecord.replyBuffer[3] = '0';
-        FlagsOf(RequestKind::SceneSlots).requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(Value(RequestKind::SceneSlots), 0));
-        QCOMPARE(FlagsOf(RequestKind::SceneSlots).requestOutstanding, flagFalse);
+        linkRecord.FlagsOf(RequestKind::SceneSlots).requestOutstanding = flagTrue;
+        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneSlots), 0));
+        QCOMPARE(linkRecord.FlagsOf(RequestKind::SceneSlots).requestOutstanding, flagFalse);
         QCOMPARE(programSetup.sceneSetup.sceneNumbers, (std::array<Integer, 4>{49, 68, 255, 48}));
 
         // No such request: nothing happens and the exchange is not ended.
-        QVERIFY(!ApplyReply(8, 0));
-        QVERIFY(!ApplyReply(-1, 0));
+        QVERIFY(!ApplyReply(linkRecord, 8, 0));
+        QVERIFY(!ApplyReply(linkRecord, -1, 0));
     }
 
     void fullStatusEqualsTheSimulatorsState() {
@@ -456,7 +457,7 @@ private slots:
         // The time-out came at the third reply-timer tick, not before.
         QVERIFY2(elapsed >= 1000, qPrintable(QString::number(elapsed)));
         QCOMPARE(linkRecord.exchange[replyRecord].status, Value(LinkResult::Ok));
-        QCOMPARE(FlagsOf(RequestKind::SceneName).requestOutstanding, flagTrue);
+        QCOMPARE(linkRecord.FlagsOf(RequestKind::SceneName).requestOutstanding, flagTrue);
         QCOMPARE(mirror.sceneNames[3], Text8(""));
         QVERIFY(mirror.sceneNames[2] != Text8(""));
         // The time-out took the link down and told the user, once.

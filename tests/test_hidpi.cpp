@@ -12,6 +12,7 @@
 #include "protocol/protocol.h"
 #include "serial/serial.h"
 #include "tests/support/panelsetup.h"
+#include "tests/support/panelwiring.h"
 
 #include <QtTest>
 
@@ -164,6 +165,8 @@ template <class Visit> void ForEachPlainButton(FrmControl& panel, const Visit& v
 
 class TestHiDpi : public QObject {
     Q_OBJECT
+
+    PanelWiring wiring;
 
     // Puts the panel on `screen` and lets it paint there; its ratio then.
     qreal ShowOn(QScreen* screen) {

@@ -4,6 +4,7 @@
 #include "core/state.h"
 #include "serial/serial.h"
 #include "tests/support/linecalls.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/ptypeer.h"
 #include "tests/support/stderrcapture.h"
 
@@ -38,7 +39,7 @@ class TestLink : public QObject {
             ++events;
             if (commEvent == SerialPort::comEvReceive &&
                 linkRecord.exchange[replyRecord].busy == flagTrue) {
-                results.append(ReceiveReply(comm(), linkRecord.replyBuffer,
+                results.append(ReceiveReply(linkRecord, comm(), linkRecord.replyBuffer,
                                             linkRecord.exchange[replyRecord].length));
             }
         });
@@ -61,11 +62,11 @@ private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {}
     void init() {
-        ResetSharedState();
+        ResetEngineState();
         // The link reports its loss to the connection, which tells the user;
         // the link's events are taken by hand.
         supervisor = std::make_unique<connection::Supervisor>(
-            comm(), connection::Supervisor::Events::ByHand);
+            linkRecord, comm(), connection::Supervisor::Events::ByHand);
         SetLinkEvents({[this] { supervisor->LinkLostWhileSending(); }, &LogFrame});
         supervisor->SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}, {}});
         results.clear();
@@ -85,7 +86,7 @@ private slots:
         const QByteArray rast("RAST");
         std::copy(rast.begin(), rast.end(), linkRecord.sendBuffer.begin());
         linkRecord.exchange[sendRecord].length = 4;
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Ok);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Ok);
         QCOMPARE(mixer->Read(5), QByteArray("RAST\r"));
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         QVERIFY(comm().Timer1.Enabled());
@@ -95,7 +96,7 @@ private slots:
         const QByteArray cmut("CMUT@A");
         std::copy(cmut.begin(), cmut.end(), linkRecord.sendBuffer.begin());
         linkRecord.exchange[sendRecord].length = 6;
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 6), LinkResult::Ok);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 6), LinkResult::Ok);
         QCOMPARE(mixer->Read(7), QByteArray("CMUT@A\r"));
         QCOMPARE(trafficLists.comm[0].Lines(), QStringList{QStringLiteral("434D55544041")});
         QCOMPARE(trafficLists.comm[1].Lines(), QStringList{QStringLiteral("CMUT@A")});
@@ -103,29 +104,29 @@ private slots:
         // A one-byte frame goes out without arming the reply timer.
         comm().Timer1.SetEnabled(false);
         linkRecord.sendBuffer[0] = 'Q';
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 1), LinkResult::Ok);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 1), LinkResult::Ok);
         QCOMPARE(mixer->Read(2), QByteArray("Q\r"));
         QVERIFY(!comm().Timer1.Enabled());
 
         // A length beyond the send buffer reads no further than the buffer.
         linkRecord.sendBuffer.fill('w');
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 1000), LinkResult::Ok);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 1000), LinkResult::Ok);
         QCOMPARE(mixer->Read(257), QByteArray(256, 'w') + '\r');
 
         // Suspended: nothing is written and the result is 0.
         linkRecord.linkSuspended = flagTrue;
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Ok);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Ok);
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         linkRecord.linkSuspended = flagFalse;
 
         // Not open as far as the link knows: -9 and the port is not touched.
         programSetup.systemState.portIsOpen = flagFalse;
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
         QCOMPARE(mixer->ReadFor(100), QByteArray());
         QVERIFY(comm().MSComm1.PortOpen());
-        QCOMPARE(
-            ReceiveReply(comm(), linkRecord.replyBuffer, linkRecord.exchange[replyRecord].length),
-            LinkResult::Dead);
+        QCOMPARE(ReceiveReply(linkRecord, comm(), linkRecord.replyBuffer,
+                              linkRecord.exchange[replyRecord].length),
+                 LinkResult::Dead);
     }
 
     void statusReplyCompletesOnce() {
@@ -283,7 +284,7 @@ private slots:
         const QByteArray rast("RAST");
         std::copy(rast.begin(), rast.end(), linkRecord.sendBuffer.begin());
         shownMessages.clear();
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
         QCOMPARE(shownMessages,
                  QList<MessageKind>{MessageKind::Connection}); // the user is told once
         QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
@@ -291,7 +292,7 @@ private slots:
         QCOMPARE(linkRecord.ackSeen, flagFalse);
         QVERIFY(!comm().Timer1.Enabled());
         QVERIFY(!comm().Timer2.Enabled());
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 4), LinkResult::Dead);
     }
 
     void lineSettingsAndTestMode() {
@@ -385,7 +386,7 @@ private slots:
         QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
         QVERIFY(!lowLatencyAsked(comm().MSComm1.CommID()));
         linkRecord.sendBuffer[0] = 'X';
-        QCOMPARE(SendFrame(comm(), linkRecord.sendBuffer.data(), 1), LinkResult::Ok);
+        QCOMPARE(SendFrame(linkRecord, comm(), linkRecord.sendBuffer.data(), 1), LinkResult::Ok);
         QCOMPARE(mixer->Read(2), QByteArray("X\r"));
     }
 
@@ -550,7 +551,7 @@ private slots:
             f = KindFlags{flagTrue, flagTrue};
         }
         linkRecord.exchange.fill(ExchangeRecord{flagTrue, -3, 75, 4, 2, 2});
-        ResetLinkState();
+        ResetLinkState(linkRecord);
         QVERIFY(!linkRecord.anyChangePending);
         QVERIFY(!linkRecord.fullStatusNeeded);
         for (const KindFlags& f : linkRecord.kindFlags) {

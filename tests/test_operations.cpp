@@ -7,6 +7,7 @@
 #include "core/state.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/simprocess.h"
 
 #include <QtTest>
@@ -19,16 +20,16 @@ class TestOperations : public QObject {
 
 private slots:
     void everyResultWithoutAWindow() {
-        ResetSharedState();
+        ResetEngineState();
         SetFirstPanelValues();
-        InitProtocolTables();
+        InitProtocolTables(linkRecord);
         SimProcess sim;
         QVERIFY(sim.Start());
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
-        auto supervisor = std::make_unique<connection::Supervisor>(comm());
+        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         SetLinkEvents({[&supervisor] { supervisor->LinkLostWhileSending(); }, {}});
         supervisor->SetFrontEnd({[](MessageKind) {}, {}, {}});
-        engine::MixerOperations operations;
+        engine::MixerOperations operations{linkRecord};
         Subscribe(operations);
         engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
         const Caller one{Caller::Kind::Remote, 100};

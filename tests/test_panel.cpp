@@ -6,6 +6,7 @@
 #include "panel/remotedialog.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/panelsetup.h"
 #include "tests/support/panelwiring.h"
 #include "tests/support/ptypeer.h"
@@ -364,7 +365,7 @@ private slots:
 
         // Input 1: "CSEL1"; pressing it again redraws but sends nothing.
         form.SSCommand1_MouseDown(1, button, shift, x, y);
-        QCOMPARE(FlagsOf(CommandKind::Select).changePending, flagFalse);
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Select).changePending, flagFalse);
         QCOMPARE(line(), QByteArray("CSEL2\r"));
         QCOMPARE(mirror.panel.selectedInput, Integer(1));
         acknowledge();
@@ -386,7 +387,7 @@ private slots:
         acknowledge();
         form.SSCommand2_MouseDown(7, button, shift, x, y);
         QCOMPARE(mirror.panel.transportKey, Integer(-1));
-        QCOMPARE(FlagsOf(CommandKind::Transport).changePending, flagFalse);
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Transport).changePending, flagFalse);
         QCOMPARE(line(), QByteArray());
 
         // Muting MASTER B and back.

@@ -4,6 +4,7 @@
 #include "core/state.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/ptypeer.h"
 
 #include "app/startup.h"
@@ -26,13 +27,13 @@ class TestPending : public QObject {
         mirror.panel.masters[0].pendingSteps = 0;
         mirror.panel.masters[1].pendingSteps = 0;
         mirror.panel.masters[static_cast<std::size_t>(master)].pendingSteps = up ? 1 : -1;
-        MarkChange(up ? CommandKind::LevelUp : CommandKind::LevelDown);
-        SendPendingChange();
+        MarkChange(linkRecord, up ? CommandKind::LevelUp : CommandKind::LevelDown);
+        SendPendingChange(linkRecord);
     }
     void ReleaseLevel(Integer master, bool up) {
         mirror.panel.masters[static_cast<std::size_t>(master)].pendingSteps += up ? 1 : -1;
-        MarkChange(CommandKind::LevelStop);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::LevelStop);
+        SendPendingChange(linkRecord);
     }
     // The mixer acknowledges; the exchange is over.
     void Acknowledge() {
@@ -44,7 +45,7 @@ private slots:
     // A lost link shows message 1; here it is recorded instead of blocking.
     void initTestCase() {}
     void init() {
-        ResetSharedState();
+        ResetEngineState();
         host::SetCommandLineText(QString());
         mixer = std::make_unique<PtyPeer>();
         QVERIFY(mixer->Valid());
@@ -54,7 +55,7 @@ private slots:
         // The link reports its loss to the connection, which tells the user;
         // the receive step is taken by hand.
         supervisor = std::make_unique<connection::Supervisor>(
-            comm(), connection::Supervisor::Events::ByHand);
+            linkRecord, comm(), connection::Supervisor::Events::ByHand);
         SetLinkEvents({[this] { supervisor->LinkLostWhileSending(); }, &LogFrame});
         supervisor->SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}, {}});
     }
@@ -66,16 +67,18 @@ private slots:
     }
 
     void markChange() {
-        MarkChange(CommandKind::Reserved);
-        QCOMPARE(FlagsOf(CommandKind::Reserved).changePending, flagTrue);
+        MarkChange(linkRecord, CommandKind::Reserved);
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Reserved).changePending, flagTrue);
         QVERIFY(linkRecord.anyChangePending);
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(static_cast<CommandKind>(8)));
-        QVERIFY_THROWS_EXCEPTION(ProtocolError, MarkChange(static_cast<CommandKind>(-1)));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError,
+                                 MarkChange(linkRecord, static_cast<CommandKind>(8)));
+        QVERIFY_THROWS_EXCEPTION(ProtocolError,
+                                 MarkChange(linkRecord, static_cast<CommandKind>(-1)));
         // The reserved kind never becomes a frame.
-        QVERIFY(!BuildPendingCommand());
-        QCOMPARE(FlagsOf(CommandKind::Reserved).changePending, flagFalse);
+        QVERIFY(!BuildPendingCommand(linkRecord));
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Reserved).changePending, flagFalse);
         QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
-        QVERIFY(!BuildPendingCommand()); // nothing marked
+        QVERIFY(!BuildPendingCommand(linkRecord)); // nothing marked
     }
 
     // No key is held at start: the first press of key 0 reaches the mixer.
@@ -83,13 +86,13 @@ private slots:
         SetFirstPanelValues();
         linkRecord.synced = mirror.panel;
         mirror.panel.transportKey = 0;
-        MarkChange(CommandKind::Transport);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::Transport);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CRCS88\r"));
         Acknowledge();
         mirror.panel.transportKey = -1;
-        MarkChange(CommandKind::Transport);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::Transport);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CRCS80\r"));
     }
 
@@ -136,53 +139,53 @@ private slots:
     void mutingAndOrder() {
         // Both masters muted before one call: CMUT for A now, B with the next call.
         mirror.panel.masters[0].muted = flagTrue;
-        MarkChange(CommandKind::Mute);
+        MarkChange(linkRecord, CommandKind::Mute);
         mirror.panel.masters[1].muted = flagTrue;
-        MarkChange(CommandKind::Mute);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::Mute);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CMUT@A\r"));
         Acknowledge();
-        SendPendingChange();
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CMUTAA\r"));
         QCOMPARE(linkRecord.synced, mirror.panel);
         Acknowledge();
-        SendPendingChange();
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray());
 
         // Transport key and muting both marked: CRCS first, CMUT next.
         mirror.panel.transportKey = 3;
-        MarkChange(CommandKind::Transport);
+        MarkChange(linkRecord, CommandKind::Transport);
         mirror.panel.masters[0].muted = flagFalse;
-        MarkChange(CommandKind::Mute);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::Mute);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CRCS85\r"));
-        QCOMPARE(FlagsOf(CommandKind::Mute).changePending, flagTrue);
-        QCOMPARE(FlagsOf(CommandKind::Transport).changePending, flagFalse);
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Mute).changePending, flagTrue);
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Transport).changePending, flagFalse);
         Acknowledge();
-        SendPendingChange();
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CMUT@@\r"));
         Acknowledge();
 
         // The lowest kind wins: recall before everything.
         mirror.panel.recall = 52;
         mirror.panel.transportKey = -1;
-        MarkChange(CommandKind::LevelStop);
-        MarkChange(CommandKind::Transport);
-        MarkChange(CommandKind::Recall);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::LevelStop);
+        MarkChange(linkRecord, CommandKind::Transport);
+        MarkChange(linkRecord, CommandKind::Recall);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CRCL4\r"));
         Acknowledge();
-        SendPendingChange();
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CRCS80\r"));
         Acknowledge();
-        SendPendingChange();
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CLVS@\r"));
     }
 
     void inputSelectionAndSuppression() {
         mirror.panel.selectedInput = 2;
-        MarkChange(CommandKind::Select);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::Select);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CSEL3\r"));
         Acknowledge();
         linkRecord.anyChangePending = false; // the acknowledgement passed the reply check
@@ -193,8 +196,8 @@ private slots:
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(5));
         linkRecord.exchange[replyRecord].ticks = 2;
         const std::array<Byte, sendBufferSize> sent = linkRecord.sendBuffer;
-        MarkChange(CommandKind::Select);
-        QVERIFY(!BuildPendingCommand());
+        MarkChange(linkRecord, CommandKind::Select);
+        QVERIFY(!BuildPendingCommand(linkRecord));
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
         QCOMPARE(linkRecord.exchange[replyRecord].ticks, Integer(0));
         // Nothing else is marked and no command waits for its acknowledgement:
@@ -202,7 +205,7 @@ private slots:
         QVERIFY(!linkRecord.anyChangePending);
         QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         QVERIFY(linkRecord.sendBuffer == sent);
-        SendPendingChange();
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray());
     }
 
@@ -212,38 +215,38 @@ private slots:
         mirror.panel.selectedInput = 1;
         linkRecord.synced.selectedInput = 1; // the mixer has it already
         mirror.panel.masters[1].muted = flagTrue;
-        MarkChange(CommandKind::Mute);
-        MarkChange(CommandKind::Select);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::Mute);
+        MarkChange(linkRecord, CommandKind::Select);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CMUTAA\r"));
         // The muting's acknowledgement is still awaited when the suppressed
         // input selection is handled.
         QCOMPARE(linkRecord.exchange[replyRecord].busy, flagTrue);
-        QVERIFY(!BuildPendingCommand());
+        QVERIFY(!BuildPendingCommand(linkRecord));
         QVERIFY(linkRecord.anyChangePending);
         Acknowledge();
 
         // Two kinds marked, the first of them suppressed: the second is still to go.
-        MarkChange(CommandKind::Select);
-        MarkChange(CommandKind::LevelStop);
-        QVERIFY(!BuildPendingCommand());
+        MarkChange(linkRecord, CommandKind::Select);
+        MarkChange(linkRecord, CommandKind::LevelStop);
+        QVERIFY(!BuildPendingCommand(linkRecord));
         QVERIFY(linkRecord.anyChangePending);
-        SendPendingChange();
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CLVS@\r"));
     }
 
     void transmitOnADeadPort() {
         mirror.panel.masters[0].muted = flagTrue;
-        MarkChange(CommandKind::Mute);
-        QVERIFY(BuildPendingCommand());
+        MarkChange(linkRecord, CommandKind::Mute);
+        QVERIFY(BuildPendingCommand(linkRecord));
         mixer->CloseMaster();
-        TransmitPending();
+        TransmitPending(linkRecord);
         // The frame stays marked and the link is down.
         QCOMPARE(linkRecord.exchange[sendRecord].status, Value(LinkResult::Dead));
         QCOMPARE(linkRecord.exchange[sendRecord].busy, flagTrue);
         QCOMPARE(linkRecord.exchange[replyRecord].busy, flagFalse);
         QCOMPARE(programSetup.systemState.portIsOpen, flagFalse);
-        TransmitPending();
+        TransmitPending(linkRecord);
         QCOMPARE(linkRecord.exchange[sendRecord].status, Value(LinkResult::Dead));
     }
 
@@ -252,8 +255,8 @@ private slots:
     // acknowledgement is then accepted (it used to be read as the rest of the
     // abandoned reply, and the reply timer sent the command a second time).
     void aCommandAfterAnAbandonedReplyHasItsAcknowledgementAccepted() {
-        QVERIFY(BuildRequest(RequestKind::Status, 0, {0, 0}));
-        TransmitPending();
+        QVERIFY(BuildRequest(linkRecord, RequestKind::Status, 0, {0, 0}));
+        TransmitPending(linkRecord);
         QCOMPARE(Line(), QByteArray("RAST\r"));
         QVERIFY(mixer->Write("A"));
         QTRY_COMPARE(comm().MSComm1.InBufferCount(), qint64(1));
@@ -261,8 +264,8 @@ private slots:
         QCOMPARE(linkRecord.ackSeen, flagTrue); // the reply began; its data is on the way
 
         mirror.panel.selectedInput = 2;
-        MarkChange(CommandKind::Select);
-        SendPendingChange();
+        MarkChange(linkRecord, CommandKind::Select);
+        SendPendingChange(linkRecord);
         QCOMPARE(Line(), QByteArray("CSEL3\r"));
         QCOMPARE(linkRecord.exchange[replyRecord].kind, commandExchange);
         QVERIFY(mixer->Write("A\r"));
@@ -274,9 +277,9 @@ private slots:
     }
 
     void requestsGoThroughTheSameStep() {
-        QVERIFY(BuildRequest(RequestKind::SceneSlots, 0, {0, 0}));
+        QVERIFY(BuildRequest(linkRecord, RequestKind::SceneSlots, 0, {0, 0}));
         linkRecord.exchange[sendRecord].index = 3;
-        TransmitPending();
+        TransmitPending(linkRecord);
         QCOMPARE(Line(), QByteArray("RRSA\r"));
         QCOMPARE(linkRecord.exchange[replyRecord].kind, Value(RequestKind::SceneSlots));
         QCOMPARE(linkRecord.exchange[replyRecord].index, Integer(3));
@@ -284,7 +287,7 @@ private slots:
         QCOMPARE(linkRecord.exchange[replyRecord].busy, flagTrue);
         QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         // Nothing marked: nothing sent.
-        TransmitPending();
+        TransmitPending(linkRecord);
         QCOMPARE(Line(), QByteArray());
     }
 };

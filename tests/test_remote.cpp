@@ -17,6 +17,7 @@
 #include "remote/remoteserver.h"
 #include "serial/serial.h"
 #include "tests/support/casechildren.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/simprocess.h"
 #include "tests/support/statuscounter.h"
 #include "windows/windows.h"
@@ -71,7 +72,7 @@ class TestRemote : public QObject {
     PanelRefresh panel;
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
     QTemporaryDir configDir;
     QTemporaryDir runtimeDir; // the single-instance lock of this process alone
     StatusCounter polls;
@@ -83,7 +84,7 @@ class TestRemote : public QObject {
         QVERIFY(sim->Start());
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main();
+        Main(linkRecord);
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         StartServer();
     }
@@ -171,7 +172,7 @@ class TestRemote : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());

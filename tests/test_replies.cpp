@@ -3,6 +3,7 @@
 #include "protocol/protocol.h"
 #include "protocol/replylayout.h"
 #include "protocol/replytables.h"
+#include "tests/support/linkrecord.h"
 
 #include <QtTest>
 
@@ -107,8 +108,8 @@ class TestReplies : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        ResetSharedState();
-        InitProtocolTables();
+        ResetEngineState();
+        InitProtocolTables(linkRecord);
     }
 
     void rangeTablesEqualTheAcceptedRanges() {
@@ -152,10 +153,10 @@ private slots:
     }
 
     void initFillsMasksLevelsAndCopiesTheState() {
-        ResetSharedState();
+        ResetEngineState();
         mirror.panel.masters[1].level = 17;
         mirror.panel.inputs[2].name = Text8("Cam 2");
-        InitProtocolTables();
+        InitProtocolTables(linkRecord);
         QVERIFY(linkRecord.synced == mirror.panel);
         QCOMPARE(linkRecord.synced.masters[1].level, Integer(17));
 
@@ -265,24 +266,24 @@ private slots:
 
     void statusRepliesAreCheckedByteByByte() {
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
-        QVERIFY(CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(ErrorLines(), 0);
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         linkRecord.replyBuffer[0] = 'A';
-        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
         QCOMPARE(TopLine(1), QStringLiteral("BIG ERROR"));
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         linkRecord.replyBuffer[reply::inputPosition] = '7';
-        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
         QCOMPARE(trafficLists.debug[0].ListCount(), 2);
 
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         linkRecord.replyBuffer[40] = '/';
-        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Status), reply::statusLength, 0));
         QCOMPARE(TopLine(0), QStringLiteral("SMALL ERROR"));
         QCOMPARE(TopLine(1), QStringLiteral("SMALL ERROR"));
         QCOMPARE(trafficLists.debug[1].ListCount(), 3);
@@ -291,8 +292,8 @@ private slots:
         // A reply one byte short fails before any byte is looked at.
         FillStatus('D', 'H', 'B', '6', '1', 'v', '0');
         const int before = ErrorLines();
-        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength - 1, 0));
-        QVERIFY(!CheckReply(Value(RequestKind::Status), reply::statusLength + 1, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Status), reply::statusLength - 1, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Status), reply::statusLength + 1, 0));
         QCOMPARE(ErrorLines(), before);
 
         // Every position of every table: one below its range is SMALL, one above BIG.
@@ -305,19 +306,19 @@ private slots:
                     FillWithLowest(check);
                     linkRecord.replyBuffer[p] = lowest - 1;
                     trafficLists.debug[0].Clear();
-                    QVERIFY(!CheckReplyBytes(check, check.length));
+                    QVERIFY(!CheckReplyBytes(linkRecord, check, check.length));
                     QCOMPARE(TopLine(0), QStringLiteral("SMALL ERROR"));
                 }
                 if (highest < 0xFF) {
                     FillWithLowest(check);
                     linkRecord.replyBuffer[p] = highest + 1;
                     trafficLists.debug[0].Clear();
-                    QVERIFY(!CheckReplyBytes(check, check.length));
+                    QVERIFY(!CheckReplyBytes(linkRecord, check, check.length));
                     QCOMPARE(TopLine(0), QStringLiteral("BIG ERROR"));
                 }
                 FillWithLowest(check);
                 linkRecord.replyBuffer[p] = highest;
-                QVERIFY(CheckReplyBytes(check, check.length));
+                QVERIFY(CheckReplyBytes(linkRecord, check, check.length));
             }
         }
     }
@@ -325,71 +326,78 @@ private slots:
     void otherRepliesAreChecked() {
         // "RSIO": inside the table, but the low three bits of byte 5 are 5.
         FillWithLowest(replyChecks[checkInputStatus]);
-        QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
+        QVERIFY(
+            CheckReply(linkRecord, Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         linkRecord.replyBuffer[5] = 'L'; // low bits 4: still accepted
-        QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
+        QVERIFY(
+            CheckReply(linkRecord, Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         linkRecord.replyBuffer[5] = 'M';
         const int before = ErrorLines();
-        QVERIFY(!CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
+        QVERIFY(
+            !CheckReply(linkRecord, Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         QCOMPARE(ErrorLines(), before); // the low-bits rule adds no line
         FillWithLowest(replyChecks[checkInputStatus]);
         linkRecord.replyBuffer[13] = 'O'; // the last odd position, low bits 7
-        QVERIFY(!CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
+        QVERIFY(
+            !CheckReply(linkRecord, Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
         linkRecord.replyBuffer[13] = '@';
         linkRecord.replyBuffer[15] = 'G'; // position 15 is not under the low-bits rule
-        QVERIFY(CheckReply(Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
+        QVERIFY(
+            CheckReply(linkRecord, Value(RequestKind::InputStatus), reply::inputStatusLength, 0));
 
         // Names may hold any byte.
         FillWithLowest(replyChecks[checkMasterName]);
         for (int i = 0; i < 8; ++i) {
             linkRecord.replyBuffer[i] = static_cast<Byte>(i == 0 ? 0xFF : 0x00);
         }
-        QVERIFY(CheckReply(Value(RequestKind::MasterName), reply::masterNameLength, 1));
-        QVERIFY(!CheckReply(Value(RequestKind::MasterName), reply::masterNameLength - 1, 1));
-        QVERIFY(CheckReply(Value(RequestKind::SceneName), reply::sceneNameLength, 3));
-        QVERIFY(!CheckReply(Value(RequestKind::SceneName), reply::sceneNameLength + 1, 3));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::MasterName), reply::masterNameLength, 1));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::MasterName), reply::masterNameLength - 1,
+                            1));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::SceneName), reply::sceneNameLength, 3));
+        QVERIFY(
+            !CheckReply(linkRecord, Value(RequestKind::SceneName), reply::sceneNameLength + 1, 3));
 
         // "RIL4" is checked, the other input replies only pace the series.
         FillWithLowest(replyChecks[checkInputNames]);
-        QVERIFY(CheckReply(Value(RequestKind::Inputs), reply::inputNamesLength,
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::Inputs), reply::inputNamesLength,
                            reply::inputNamesIndex));
-        QVERIFY(!CheckReply(Value(RequestKind::Inputs), 40, reply::inputNamesIndex));
-        QVERIFY(CheckReply(Value(RequestKind::Inputs), 40, 0));
-        QVERIFY(CheckReply(Value(RequestKind::Inputs), 18, 6));
-        QVERIFY(CheckReply(Value(RequestKind::Stt), 3, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Inputs), 40, reply::inputNamesIndex));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::Inputs), 40, 0));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::Inputs), 18, 6));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::Stt), 3, 0));
 
         // "RRSA" has no range table; only its four bytes are taken.
-        QVERIFY(CheckReply(Value(RequestKind::SceneSlots), reply::sceneSlotsLength, 0));
-        QVERIFY(!CheckReply(Value(RequestKind::SceneSlots), 3, 0));
-        QVERIFY(!CheckReply(Value(RequestKind::SceneSlots), 5, 0));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::SceneSlots), reply::sceneSlotsLength, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::SceneSlots), 3, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::SceneSlots), 5, 0));
 
         // Lengths that no buffer holds, and kinds without a request.
-        QVERIFY(!CheckReply(Value(RequestKind::Inputs), -1, 0));
-        QVERIFY(!CheckReply(Value(RequestKind::Inputs), replyBufferSize + 1, 0));
-        QVERIFY(!CheckReply(Value(RequestKind::Stt), -5, 0));
-        QVERIFY(!CheckReply(8, 0, 0));
-        QVERIFY(!CheckReply(-1, 0, 0));
-        QVERIFY(!CheckReply(-1, 74, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Inputs), -1, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Inputs), replyBufferSize + 1, 0));
+        QVERIFY(!CheckReply(linkRecord, Value(RequestKind::Stt), -5, 0));
+        QVERIFY(!CheckReply(linkRecord, 8, 0, 0));
+        QVERIFY(!CheckReply(linkRecord, -1, 0, 0));
+        QVERIFY(!CheckReply(linkRecord, -1, 74, 0));
         ReplyCheck broken{80, QByteArray(2, '0'), QByteArray(2, 'z')};
-        QVERIFY(!CheckReplyBytes(broken, 80));
+        QVERIFY(!CheckReplyBytes(linkRecord, broken, 80));
         ReplyCheck tooLong{300, QByteArray(300, '\0'), QByteArray(300, '\xFF')};
-        QVERIFY(!CheckReplyBytes(tooLong, 300));
+        QVERIFY(!CheckReplyBytes(linkRecord, tooLong, 300));
     }
 
     void commandRepliesCarryNoData() {
         linkRecord.anyChangePending = true;
-        QVERIFY(!CheckReply(commandExchange, 1, 0));
+        QVERIFY(!CheckReply(linkRecord, commandExchange, 1, 0));
         QVERIFY(linkRecord.anyChangePending);
-        QVERIFY(!CheckReply(commandExchange, -1, 0));
+        QVERIFY(!CheckReply(linkRecord, commandExchange, -1, 0));
         QVERIFY(linkRecord.anyChangePending);
-        QVERIFY(CheckReply(commandExchange, 0, 0));
+        QVERIFY(CheckReply(linkRecord, commandExchange, 0, 0));
         QVERIFY(!linkRecord.anyChangePending);
-        QVERIFY(CheckReply(commandExchange, 0, 0));
+        QVERIFY(CheckReply(linkRecord, commandExchange, 0, 0));
         QVERIFY(!linkRecord.anyChangePending);
         // A status reply does not touch the pending change.
         linkRecord.anyChangePending = true;
         FillWithLowest(replyChecks[checkStatus]);
-        QVERIFY(CheckReply(Value(RequestKind::Status), reply::statusLength, 0));
+        QVERIFY(CheckReply(linkRecord, Value(RequestKind::Status), reply::statusLength, 0));
         QVERIFY(linkRecord.anyChangePending);
     }
 };

@@ -4,6 +4,7 @@
 #include "connection/levelmotion.h"
 #include "connection/mixerview.h"
 #include "core/state.h"
+#include "tests/support/linkrecord.h"
 
 #include <QtTest>
 
@@ -11,7 +12,7 @@ class TestServiceLogic : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { ResetSharedState(); }
+    void init() { ResetEngineState(); }
 
     void viewReadsTheMirroredState() {
         mirror.panel.selectedInput = 2;

@@ -1,6 +1,7 @@
 // The settings file, built byte by byte by the test.
 #include "core/settings.h"
 #include "core/state.h"
+#include "tests/support/linkrecord.h"
 
 #include <QtTest>
 
@@ -60,7 +61,7 @@ class TestSettings : public QObject {
 
 private slots:
     void init() {
-        ResetSharedState();
+        ResetEngineState();
         QFile::remove(Path());
     }
 
@@ -129,7 +130,7 @@ private slots:
         QCOMPARE(programSetup.scenes[0].masterLevel[0], 0.0f);
 
         // A file cut in the middle of master A's Single: the missing bytes are zero.
-        ResetSharedState();
+        ResetEngineState();
         cut.bytes = image.bytes.left(image.SceneMemoryStart(0) + 4444 + 3);
         cut.Write(Path());
         QVERIFY(!settings::LoadSettingsFile(Path()).failed);
@@ -142,7 +143,7 @@ private slots:
         QCOMPARE(programSetup.scenes[0].masterLevel[0], expected);
 
         // A text count that runs past the end: nothing after it is read.
-        ResetSharedState();
+        ResetEngineState();
         cut.bytes = QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00\xff\xff"
                                "abc",
                                13);

@@ -6,6 +6,7 @@
 #include "protocol/protocol.h"
 #include "protocol/replytables.h"
 #include "tests/simpeer.h"
+#include "tests/support/linkrecord.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -25,7 +26,7 @@ private:
     static bool PanelAccepts(const QByteArray& data, Integer kind, Integer index) {
         std::fill(linkRecord.replyBuffer.begin(), linkRecord.replyBuffer.end(), Byte(0));
         std::copy(data.begin(), data.end(), linkRecord.replyBuffer.begin());
-        return CheckReply(kind, static_cast<Integer>(data.size()), index);
+        return CheckReply(linkRecord, kind, static_cast<Integer>(data.size()), index);
     }
     QByteArray Request(const QByteArray& frame, int dataBytes) {
         return client_.Request(frame, dataBytes);
@@ -38,8 +39,8 @@ private slots:
         QVERIFY(client_.Open(sim_.Link()));
     }
     void init() {
-        ResetSharedState();
-        InitProtocolTables();
+        ResetEngineState();
+        InitProtocolTables(linkRecord);
     }
 
     void fullStatusReadPassesThePanelsChecks() {

@@ -8,6 +8,7 @@
 #include "panel/frmcontrol.h"
 #include "panel/panel.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "windows/windows.h"
 
 #include "app/wiring.h"
@@ -26,16 +27,16 @@ class TestStartup : public QObject {
     // The program's connection and its message box, wired as the program wires them.
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
     QTemporaryDir programDir;
     QTemporaryDir runtimeDir;
     QList<QPair<QString, QString>> boxes; // text, title
 
     void RunMain(const QString& commandLine) {
-        ResetSharedState();
+        ResetEngineState();
         boxes.clear();
         host::SetCommandLineText(commandLine);
-        Main();
+        Main(linkRecord);
     }
 
 private slots:
@@ -50,7 +51,7 @@ private slots:
     }
 
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetProgramDirectory(programDir.path());
@@ -97,7 +98,7 @@ private slots:
         f.close();
 
         // Steps 3 to 5 of start-up: the stored levels, rounded half to even.
-        ResetSharedState();
+        ResetEngineState();
         ReadSettingsFile(QStringLiteral("Initial.vqp"));
         SetFirstPanelValues();
         QCOMPARE(mirror.panel.masters[0].level, Integer(12));
@@ -325,7 +326,7 @@ private slots:
         frmControl().SSCommand5_MouseDown(0, button, shift, x, y);
         QCOMPARE(mirror.panel.recall, recall);
         QCOMPARE(frmControl().SSCommand5[0].PictureName(), picture);
-        QCOMPARE(FlagsOf(CommandKind::Recall).changePending, flagFalse);
+        QCOMPARE(linkRecord.FlagsOf(CommandKind::Recall).changePending, flagFalse);
 
         // Given on the command line, another file wins.
         QTemporaryDir elsewhere;

@@ -60,7 +60,7 @@ private slots:
         }
         QCOMPARE(mirror.panel.masters[0].lamps[overGain], flagTrue);
         QCOMPARE(mirror.panel.masters[1].lamps[mugen], flagTrue);
-        QCOMPARE(linkRecord.exchange[replyRecord].kind, Integer(-1));
+        QCOMPARE(LinkRecord{}.exchange[replyRecord].kind, Integer(-1));
     }
 
     void splitCommandLineCountsEveryBlank() {

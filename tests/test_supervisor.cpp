@@ -16,6 +16,7 @@
 #include "serial/serial.h"
 #include "tests/support/casechildren.h"
 #include "tests/support/fakelogind.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/privatebus.h"
 #include "tests/support/programcopy.h"
 #include "tests/support/simprocess.h"
@@ -108,7 +109,7 @@ class TestSupervisor : public QObject {
     // The program's connection and its message box, wired as the program wires them.
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
     QTemporaryDir runtimeDir;
     QElapsedTimer clock;
     QList<qint64> messageTimes; // when message 1 was shown, on `clock`
@@ -119,7 +120,7 @@ class TestSupervisor : public QObject {
     void RunMain(const QString& commandLine) {
         host::SetCommandLineText(commandLine);
         clock.start();
-        Main();
+        Main(linkRecord);
         QVERIFY(QTest::qWaitFor(
             [] {
                 return host::ProgramEnding() || (FrmControlLoaded() && frmControl().isVisible());
@@ -144,7 +145,7 @@ class TestSupervisor : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         Subscribe(told);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());

@@ -7,6 +7,7 @@
 #include "protocol/protocol.h"
 #include "protocol/replytables.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/ptypeer.h"
 #include "windows/frmcomm.h"
 #include "windows/windows.h"
@@ -29,7 +30,7 @@ class TestTexts : public QObject {
     // The program's connection and its message box, wired as the program wires them.
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
 
     QByteArray ShownBy(MessageKind kind) {
         boxes.clear();
@@ -39,9 +40,9 @@ class TestTexts : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
-        ResetSharedState();
+        ResetEngineState();
         host::SetMsgBoxHandler([this](const QString& text, int style, const QString& title) {
             boxes.append({text, style, title});
             return host::mbOk;
@@ -82,7 +83,7 @@ private slots:
 
     void errorLinesOfTheDebugLists() {
         programSetup.debugMode = flagTrue;
-        InitProtocolTables();
+        InitProtocolTables(linkRecord);
         const auto topLines = [] {
             return QByteArrayList{trafficLists.debug[0].List(0).toUtf8(),
                                   trafficLists.debug[1].List(0).toUtf8()};
@@ -90,10 +91,10 @@ private slots:
         // A status byte above its range, then one below it.
         linkRecord.replyBuffer.fill(0x30);
         linkRecord.replyBuffer[0] = 0x41;
-        QVERIFY(!CheckReplyBytes(replyChecks[checkStatus], 74));
+        QVERIFY(!CheckReplyBytes(linkRecord, replyChecks[checkStatus], 74));
         QCOMPARE(topLines(), (QByteArrayList{"BIG ERROR", "BIG ERROR"}));
         linkRecord.replyBuffer[0] = 0x2F;
-        QVERIFY(!CheckReplyBytes(replyChecks[checkStatus], 74));
+        QVERIFY(!CheckReplyBytes(linkRecord, replyChecks[checkStatus], 74));
         QCOMPARE(topLines(), (QByteArrayList{"SMALL ERROR", "SMALL ERROR"}));
 
         // A refusal, received by the communication window (its load opened the line).

@@ -4,6 +4,7 @@
 // (the mixer is not connected, so every command is refused) and reads
 // nothing outside the packet.
 #include "connection/operations.h"
+#include "core/state.h"
 #include "osc/osccodec.h"
 #include "osc/oscserver.h"
 
@@ -15,12 +16,15 @@
 
 namespace {
 
+// The exchange with the mixer, as the program's main owns it.
+LinkRecord linkRecord;
+
 struct Program {
     int argc = 1;
     char name[10] = "fuzz_osc";
     char* argv[2] = {name, nullptr};
     QCoreApplication app{argc, argv};
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
     osc::OscServer server{operations, [] {
                               osc::OscSettings settings;
                               settings.maxCommandsPerSecond = 1 << 30;

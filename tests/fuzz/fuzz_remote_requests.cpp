@@ -5,6 +5,7 @@
 // Every call must be answered exactly once, with a known status, and a
 // refused argument must never be echoed back whole.
 #include "connection/operations.h"
+#include "core/state.h"
 #include "remote/httprequest.h"
 #include "remote/remotecalls.h"
 
@@ -14,6 +15,9 @@
 #include <cstdlib>
 
 namespace {
+
+// The exchange with the mixer, as the program's main owns it.
+LinkRecord linkRecord;
 
 QCoreApplication& Application() {
     static int argc = 1;
@@ -27,7 +31,7 @@ QCoreApplication& Application() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Application();
-    static engine::MixerOperations operations;
+    static engine::MixerOperations operations{linkRecord};
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
     http::RequestHead head;

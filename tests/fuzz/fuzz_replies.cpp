@@ -12,12 +12,19 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+// The exchange with the mixer, as the program's main owns it.
+LinkRecord linkRecord;
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 3) {
         return 0;
     }
     ResetSharedState();
-    InitProtocolTables();
+    linkRecord = LinkRecord{};
+    InitProtocolTables(linkRecord);
     const auto kind = static_cast<Integer>(static_cast<std::int8_t>(data[0]) % 10);
     const auto index = static_cast<Integer>(static_cast<std::int8_t>(data[1]) % 16);
     // Lengths around and beyond the buffer's size, negative ones included.
@@ -25,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t payload = std::min(size - 3, linkRecord.replyBuffer.size());
     std::memcpy(linkRecord.replyBuffer.data(), data + 3, payload);
 
-    const bool accepted = CheckReply(kind, length, index);
+    const bool accepted = CheckReply(linkRecord, kind, length, index);
     if (accepted && (length < 0 || length > replyBufferSize)) {
         std::abort();
     }
@@ -34,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
         // The panel's own decoding: every field it reads is fuzzed.
-        DecodeStatusReply();
+        DecodeStatusReply(linkRecord);
         if (mirror.panel.selectedInput < -1 || mirror.panel.selectedInput > 5) {
             std::abort();
         }

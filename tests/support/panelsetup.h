@@ -5,13 +5,14 @@
 
 #include "core/state.h"
 #include "host/host.h"
+#include "tests/support/linkrecord.h"
 
 #include <QString>
 
 inline void SetUpPanelForTests() {
     host::SetProgramDirectory(qEnvironmentVariable("ARDENIX_BIN_DIR"));
     host::SetTwipsPerPixel(15, 15);
-    ResetSharedState();
+    ResetEngineState();
     programSetup.systemState.localeCode = 1;
     programSetup.labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
 }

@@ -7,10 +7,11 @@
 #include "connection/operations.h"
 #include "core/observers.h"
 #include "panel/panel.h"
+#include "tests/support/linkrecord.h"
 
 struct PanelWiring {
     PanelRefresh panel;
-    engine::MixerOperations operations;
+    engine::MixerOperations operations{linkRecord};
 
     PanelWiring() {
         Subscribe(panel);
