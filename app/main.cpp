@@ -91,15 +91,17 @@ int main(int argc, char* argv[]) {
         }
         return 0;
     }
-    // The exchange with the mixer, for as long as anything may use it.
+    // The mirror of the mixer and the exchange with it, for as long as
+    // anything may use them.
+    MixerMirror mirror;
     LinkRecord link;
     // The serial control and the communication timers go before the application object.
     struct CommControlsOwner {
         ~CommControlsOwner() { DestroyCommControls(); }
     } commControlsOwner;
-    engine::MixerOperations operations{link};
+    engine::MixerOperations operations{link, mirror};
     // The connection: the port, the timers and the watches.
-    connection::Supervisor supervisor(link, comm());
+    connection::Supervisor supervisor(link, mirror, comm());
     // Asked to stop by a signal, the program ends as when its window is
     // closed, once what is held at the mixer (a level running, a key down)
     // was let go.
@@ -137,7 +139,7 @@ int main(int argc, char* argv[]) {
         SetRemoteAddressProvider(
             [&network] { return network ? network->PageAddress() : QString(); });
     }
-    Main(link, windowless ? &supervisor : nullptr);
+    Main(link, mirror, windowless ? &supervisor : nullptr);
     int status = 0;
     if (!host::ProgramEnding()) {
         status = QCoreApplication::exec();

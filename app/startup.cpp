@@ -45,7 +45,7 @@ void ReadSettingsFile(const QString& fileName) {
     }
 }
 
-void Main(LinkRecord& link, connection::Supervisor* windowless) {
+void Main(LinkRecord& link, MixerMirror& mirror, connection::Supervisor* windowless) {
     // 1. A second instance ends at once, without a message.
     if (host::PreviousInstanceRunning()) {
         host::EndProgram();
@@ -74,7 +74,7 @@ void Main(LinkRecord& link, connection::Supervisor* windowless) {
     }
 
     // 4, 5. First values of the panel state and the scene names.
-    SetFirstPanelValues();
+    SetFirstPanelValues(mirror);
 
     // 6, 7. Locale and label font.
     programSetup.systemState.localeCode = GetLocaleCode();
@@ -89,7 +89,7 @@ void Main(LinkRecord& link, connection::Supervisor* windowless) {
     }
 
     // 10. The reply tables.
-    InitProtocolTables(link);
+    InitProtocolTables(link, mirror);
 
     // Without a window the supervisor itself opens the port and reads the
     // mixer; the boxes are lines on standard error.

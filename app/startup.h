@@ -3,19 +3,21 @@
 
 #include <QString>
 
-struct LinkRecord; // core/state.h
+struct LinkRecord;  // core/state.h
+struct MixerMirror; // core/state.h
 namespace connection {
 class Supervisor; // connection/supervisor.h
 }
 
 // Runs start-up: refuses a second instance, reads the command line and the
-// settings file, gives the shared state its first values, finds the
-// converter's port, prepares the panel, fills the protocol tables (`link`, the program's) and shows
-// the communication window (and the debug window in debug mode). Returns when this is done; the
-// program then runs on the events of its windows. Without a window (`windowless`, the program's
-// supervisor), no window is loaded: the supervisor opens the port and makes the first contact
+// settings file, gives the mirror (`mirror`) its first values, finds the
+// converter's port, prepares the panel, fills the protocol tables (`link`) and
+// shows the communication window (and the debug window in debug mode).
+// Returns when this is done; the program then runs on the events of its
+// windows. Without a window (`windowless`, the program's supervisor), no
+// window is loaded: the supervisor opens the port and makes the first contact
 // itself.
-void Main(LinkRecord& link, connection::Supervisor* windowless = nullptr);
+void Main(LinkRecord& link, MixerMirror& mirror, connection::Supervisor* windowless = nullptr);
 
 // Reads the settings file `fileName` into the shared state: the file given on
 // the command line, or the first found of the user's, the system's and the

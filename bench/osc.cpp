@@ -37,7 +37,9 @@
 
 namespace {
 
-// The exchange with the mixer, as the program's main owns it.
+// The mirror of the mixer and the exchange with it, as the program's main
+// owns them.
+MixerMirror mirror;
 LinkRecord linkRecord;
 
 using bench::NowMs;
@@ -112,9 +114,9 @@ int main(int argc, char* argv[]) {
 
     // The program's engine, wired as the program wires it.
     PanelRefresh panel;
-    connection::Supervisor supervisor(linkRecord, comm());
+    connection::Supervisor supervisor(linkRecord, mirror, comm());
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     WireLayers(panel, supervisor, connectionMessage, operations);
     QTemporaryDir runtimeDir;
     qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
@@ -129,7 +131,7 @@ int main(int argc, char* argv[]) {
     }
     qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
     host::SetCommandLineText(QString());
-    Main(linkRecord);
+    Main(linkRecord, mirror);
     if (!PumpUntil([] { return CurrentLinkState() == LinkState::Online; }, 10000)) {
         std::fprintf(stderr, "bench-osc: the mixer did not come online\n");
         return 1;

@@ -24,7 +24,9 @@
 
 namespace {
 
-// The exchange with the mixer, as the program's main owns it.
+// The mirror of the mixer and the exchange with it, as the program's main
+// owns them.
+MixerMirror mirror;
 LinkRecord linkRecord;
 
 using bench::Maximum;
@@ -60,7 +62,7 @@ int Run(int presses) {
     ResetSharedState();
     programSetup.systemState.localeCode = 1;
     programSetup.labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
-    InitProtocolTables(linkRecord);
+    InitProtocolTables(linkRecord, mirror);
     FrmControl& form = frmControl();
     form.show();
     QCoreApplication::processEvents();
@@ -79,7 +81,7 @@ int Run(int presses) {
     programSetup.systemState.deviceResponding = flagTrue;
     // The connection answers the link's events, and the buttons act through
     // the operations, as in the program.
-    const connection::Supervisor supervisor(linkRecord, comm());
+    const connection::Supervisor supervisor(linkRecord, mirror, comm());
     PanelWiring wiring;
 
     Series mute{"mute (SSCommand3(0))", {}};

@@ -48,7 +48,9 @@
 
 namespace {
 
-// The exchange with the mixer, as the program's main owns it.
+// The mirror of the mixer and the exchange with it, as the program's main
+// owns them.
+MixerMirror mirror;
 LinkRecord linkRecord;
 
 using bench::PumpUntil;
@@ -78,7 +80,7 @@ struct Setup {
     PanelRefresh panel;
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     bench::SimRunner sim;
     bench::Relay relay;
     LevelProbe probe;
@@ -87,7 +89,7 @@ struct Setup {
     QByteArray token = "bench-token-0123456789abcdef";
 
     bool Start() {
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         host::SetMsgBoxHandler([](const QString& text, int, const QString&) {
             std::fprintf(stderr, "bench-remote: message: %s\n", qPrintable(text));
@@ -106,7 +108,7 @@ struct Setup {
         host::SetCommandLineText(QString());
         probe.clock.start();
         Subscribe(probe);
-        Main(linkRecord);
+        Main(linkRecord, mirror);
         if (!PumpUntil([] { return CurrentLinkState() == LinkState::Online; }, 15000)) {
             std::fprintf(stderr, "bench-remote: the mixer did not come online\n");
             return false;

@@ -16,7 +16,9 @@
 
 namespace {
 
-// The exchange with the mixer, as the program's main owns it.
+// The mirror of the mixer and the exchange with it, as the program's main
+// owns them.
+MixerMirror mirror;
 LinkRecord linkRecord;
 
 void Print(const char* label, const QByteArray& bytes) {
@@ -47,14 +49,14 @@ int Run() {
     if (programSetup.systemState.portIsOpen != flagTrue) {
         return 1;
     }
-    InitProtocolTables(linkRecord);
+    InitProtocolTables(linkRecord, mirror);
     // The connection answers the link's events, as in the program.
-    const connection::Supervisor supervisor(linkRecord, comm());
+    const connection::Supervisor supervisor(linkRecord, mirror, comm());
 
     // MASTER A muted: the panel's muting button.
     mirror.panel.masters[0].muted = flagTrue;
     MarkChange(linkRecord, CommandKind::Mute);
-    SendPendingChange(linkRecord);
+    SendPendingChange(linkRecord, mirror);
     Print("CMUT on the line:", mixer.Read(7));
     mixer.Write("A\r");
     Print("mixer answers:", "A\r");

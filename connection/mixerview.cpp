@@ -21,7 +21,7 @@ bool SceneIsLocked(Integer code) {
 }
 
 // The button the panel lights: the first whose scene is the one recalled.
-QString RecalledButton() {
+QString RecalledButton(const MixerMirror& mirror) {
     if (!IsSceneCode(mirror.panel.recall)) {
         return {};
     }
@@ -84,7 +84,8 @@ QString ConnectionName(LinkState state) {
     return QStringLiteral("not-connected");
 }
 
-MixerView ReadMixerView(LinkState link, const QString& port, bool lampsReported) {
+MixerView ReadMixerView(const MixerMirror& mirror, LinkState link, const QString& port,
+                        bool lampsReported) {
     MixerView view;
     view.connection = ConnectionName(link);
     view.port = port;
@@ -109,7 +110,7 @@ MixerView ReadMixerView(LinkState link, const QString& port, bool lampsReported)
         view.sceneCodes.append(code);
         view.sceneLocked.append(SceneIsLocked(code));
     }
-    view.recalledScene = RecalledButton();
+    view.recalledScene = RecalledButton(mirror);
     return view;
 }
 
@@ -132,6 +133,7 @@ QVariantMap ChangedProperties(const MixerView& before, const MixerView& now) {
 }
 
 MixerView ReadCurrentMixerView(const engine::MixerOperations& operations) {
-    return ReadMixerView(CurrentLinkState(), SerialPort::DevicePath(comm().MSComm1.CommPort()),
+    return ReadMixerView(operations.Mirror(), CurrentLinkState(),
+                         SerialPort::DevicePath(comm().MSComm1.CommPort()),
                          operations.StatusReported());
 }

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+struct MixerMirror; // core/state.h
+
 struct MixerView {
     QString connection;     // Connection: the link's state by name
     QString port;           // Port: the device path in use
@@ -33,10 +35,11 @@ struct MixerView {
 // The name of a link state as Connection shows it.
 QString ConnectionName(LinkState state);
 
-// Reads the view from the shared state records, with the link's state and
-// the port path given. The lamps read dark until `lampsReported` (the mixer
-// has reported a status), as the panel shows them.
-MixerView ReadMixerView(LinkState link, const QString& port, bool lampsReported);
+// Reads the view from `mirror` and the program's set-up, with the link's
+// state and the port path given. The lamps read dark until `lampsReported`
+// (the mixer has reported a status), as the panel shows them.
+MixerView ReadMixerView(const MixerMirror& mirror, LinkState link, const QString& port,
+                        bool lampsReported);
 
 namespace engine {
 class MixerOperations;

@@ -27,7 +27,7 @@ constexpr int settleLimitMs = 2000;
 
 std::function<void()> exchangeEndedHandler;
 
-MasterSection& Master(int master) {
+MasterSection& Master(MixerMirror& mirror, int master) {
     return mirror.panel.masters.at(static_cast<std::size_t>(master));
 }
 
@@ -76,7 +76,8 @@ void TellExchangeEnded() {
     }
 }
 
-MixerOperations::MixerOperations(LinkRecord& link) : link_(link) {
+MixerOperations::MixerOperations(LinkRecord& link, MixerMirror& mirror)
+    : link_(link), mirror_(mirror) {
     clock_.start();
     recallTimer_.setSingleShot(true);
     recallTimer_.setInterval(recallWaitMs);
@@ -119,7 +120,7 @@ bool MixerOperations::WireFree() const {
 // requests keep the line: the change goes once the link is online.
 void MixerOperations::Transmit() {
     if (WireFree() && !link_.sequenceRunning) {
-        SendPendingChange(link_);
+        SendPendingChange(link_, mirror_);
     } else {
         owed_ = true;
     }
@@ -148,7 +149,7 @@ void MixerOperations::SendOwed(bool statusJustEnded) {
             }
             return;
         }
-        SendPendingChange(link_);
+        SendPendingChange(link_, mirror_);
         owed_ = AnyChangeMarked(link_);
     }
 }
@@ -164,8 +165,8 @@ CommandResult MixerOperations::SelectInput(const Caller& caller, int input) {
     }
     SelectedInputShown(input);
     AnnounceControlOperated(OperatedControl::Input, input);
-    if (input != mirror.panel.selectedInput) {
-        mirror.panel.selectedInput = input;
+    if (input != mirror_.panel.selectedInput) {
+        mirror_.panel.selectedInput = input;
         MarkChange(link_, CommandKind::Select);
         Transmit();
     }
@@ -178,7 +179,7 @@ void MixerOperations::SelectedInputShown(Integer index) {
         return;
     }
     transportEnabled_ = index < 0 || index >= inputCount ||
-                        mirror.panel.inputs[static_cast<std::size_t>(index)].status != -1;
+                        mirror_.panel.inputs[static_cast<std::size_t>(index)].status != -1;
 }
 
 CommandResult MixerOperations::SetMute(const Caller& caller, int master, bool muted) {
@@ -188,7 +189,7 @@ CommandResult MixerOperations::SetMute(const Caller& caller, int master, bool mu
     if (const CommandResult r = Refusal(caller); r != CommandResult::Done) {
         return r;
     }
-    if ((Master(master).muted != flagFalse) == muted) {
+    if ((Master(mirror_, master).muted != flagFalse) == muted) {
         return CommandResult::Done;
     }
     return ToggleMute(caller, master);
@@ -201,7 +202,7 @@ CommandResult MixerOperations::ToggleMute(const Caller& caller, int master) {
     if (const CommandResult r = Refusal(caller); r != CommandResult::Done) {
         return r;
     }
-    MasterSection& section = Master(master);
+    MasterSection& section = Master(mirror_, master);
     section.muted = NotFlag(section.muted);
     AnnounceControlOperated(OperatedControl::Muting, master);
     MarkChange(link_, CommandKind::Mute);
@@ -213,8 +214,18 @@ const PanelState& MixerOperations::LastSent() const {
     return link_.synced;
 }
 
+const MixerMirror& MixerOperations::Mirror() const {
+    return mirror_;
+}
+
+void MixerOperations::ShowFirstLevels(const std::array<Integer, 2>& levels) {
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        mirror_.panel.masters[i].level = levels[i];
+    }
+}
+
 bool MixerOperations::LevelEnabled(int master) const {
-    return master >= 0 && master < masterCount && Master(master).muted == flagFalse;
+    return master >= 0 && master < masterCount && Master(mirror_, master).muted == flagFalse;
 }
 
 // --- Transport keys ----------------------------------------------------------
@@ -233,7 +244,7 @@ CommandResult MixerOperations::PressTransport(const Caller& caller, int key) {
         return CommandResult::Busy;
     }
     transport_ = TransportHold{caller.holder, key};
-    mirror.panel.transportKey = key;
+    mirror_.panel.transportKey = key;
     MarkChange(link_, CommandKind::Transport);
     Transmit();
     return CommandResult::Done;
@@ -252,7 +263,7 @@ CommandResult MixerOperations::ReleaseTransport(const Caller& caller) {
         return CommandResult::Done;
     }
     transport_.reset();
-    mirror.panel.transportKey = -1;
+    mirror_.panel.transportKey = -1;
     MarkChange(link_, CommandKind::Transport);
     Transmit();
     return CommandResult::Done;
@@ -315,8 +326,8 @@ CommandResult MixerOperations::ReleaseLevel(const Caller& caller, int master) {
 // A press starts the level motion of the master, up or down; the release
 // stops it. Either counts a step asked for and marks its command.
 void MixerOperations::PressLevelButton(int master, bool down) {
-    mirror.panel.masters[0].pendingSteps = 0;
-    mirror.panel.masters[1].pendingSteps = 0;
+    mirror_.panel.masters[0].pendingSteps = 0;
+    mirror_.panel.masters[1].pendingSteps = 0;
     StepLevelButton(master, down, CommandKind::LevelUp, CommandKind::LevelDown);
 }
 
@@ -325,7 +336,7 @@ void MixerOperations::ReleaseLevelButton(int master, bool down) {
 }
 
 void MixerOperations::StepLevelButton(int master, bool down, CommandKind up, CommandKind downKind) {
-    MasterSection& section = Master(master);
+    MasterSection& section = Master(mirror_, master);
     if (!down) {
         if (section.level <= topLevel && section.pendingSteps <= maxPendingSteps) {
             ++section.pendingSteps;
@@ -359,7 +370,7 @@ CommandResult MixerOperations::RecallScene(const Caller& caller, int button, Com
         0) {
         return CommandResult::SceneLocked;
     }
-    mirror.panel.recall = code;
+    mirror_.panel.recall = code;
     AnnounceControlOperated(OperatedControl::Scene, button);
     if (caller.kind == Caller::Kind::Remote) {
         // A caller asking for a recall means it, to set the mixer back to the
@@ -426,12 +437,12 @@ void MixerOperations::StartMotion() {
         EndMotion(CommandResult::Muted);
         return;
     }
-    if (Master(m).level == motion_->target) {
+    if (Master(mirror_, m).level == motion_->target) {
         EndMotion(CommandResult::Done); // there already: nothing is pressed
         return;
     }
     const qint64 now = clock_.elapsed();
-    const LevelMotion& plan = motion_->plan.emplace(Master(m).level, motion_->target, now);
+    const LevelMotion& plan = motion_->plan.emplace(Master(mirror_, m).level, motion_->target, now);
     motion_->phase = MotionPhase::Holding;
     level_ = LevelHold{motion_->holder, m, plan.Down()};
     releaseTimer_.start(static_cast<int>(std::max<qint64>(0, plan.ReleaseAtMs() - now)));
@@ -468,7 +479,7 @@ void MixerOperations::EndMotion(CommandResult result) {
         }
     }
     if (ended.reached) {
-        ended.reached(result, Master(ended.master).level);
+        ended.reached(result, Master(mirror_, ended.master).level);
     }
 }
 
@@ -490,7 +501,7 @@ void MixerOperations::LetGo(std::uint64_t holder) {
     }
     if (transport_ && transport_->holder == holder) {
         transport_.reset();
-        mirror.panel.transportKey = -1;
+        mirror_.panel.transportKey = -1;
         MarkChange(link_, CommandKind::Transport);
         Transmit();
     }
@@ -533,13 +544,13 @@ void MixerOperations::ReplyApplied(RequestKind kind) {
     }
     statusReported_ = true;
     // What the mixer reports is what it has: nothing of it needs sending.
-    for (std::size_t i = 0; i < mirror.panel.masters.size(); ++i) {
-        link_.synced.masters[i].lamps = mirror.panel.masters[i].lamps;
-        link_.synced.masters[i].muted = mirror.panel.masters[i].muted;
+    for (std::size_t i = 0; i < mirror_.panel.masters.size(); ++i) {
+        link_.synced.masters[i].lamps = mirror_.panel.masters[i].lamps;
+        link_.synced.masters[i].muted = mirror_.panel.masters[i].muted;
     }
-    link_.synced.recall = mirror.panel.recall;
-    link_.synced.selectedInput = mirror.panel.selectedInput;
-    SelectedInputShown(mirror.panel.selectedInput);
+    link_.synced.recall = mirror_.panel.recall;
+    link_.synced.selectedInput = mirror_.panel.selectedInput;
+    SelectedInputShown(mirror_.panel.selectedInput);
     if (!motion_) {
         return;
     }
@@ -549,7 +560,7 @@ void MixerOperations::ReplyApplied(RequestKind kind) {
         break;
     case MotionPhase::Holding: {
         const qint64 now = clock_.elapsed();
-        const bool reached = motion_->plan->Observe(Master(motion_->master).level, now);
+        const bool reached = motion_->plan->Observe(Master(mirror_, motion_->master).level, now);
         releaseTimer_.start(static_cast<int>(
             reached ? 0 : std::max<qint64>(0, motion_->plan->ReleaseAtMs() - now)));
         break;
@@ -561,8 +572,8 @@ void MixerOperations::ReplyApplied(RequestKind kind) {
 }
 
 void MixerOperations::FullReadCompleted() {
-    CountStateAsSent(link_);
-    SelectedInputShown(mirror.panel.selectedInput);
+    CountStateAsSent(link_, mirror_);
+    SelectedInputShown(mirror_.panel.selectedInput);
 }
 
 void MixerOperations::LinkStateChanged(LinkState state) {

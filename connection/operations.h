@@ -27,8 +27,9 @@
 #include <functional>
 #include <optional>
 
-struct LinkRecord; // core/state.h
-struct PanelState; // core/state.h
+struct LinkRecord;  // core/state.h
+struct MixerMirror; // core/state.h
+struct PanelState;  // core/state.h
 
 namespace engine {
 
@@ -67,8 +68,9 @@ class MixerOperations : public QObject, public StateObserver {
 public:
     // The status poll it rests and restarts is the communication controls'
     // (comm(), which outlives every caller of these operations); the frames go
-    // through `link`, which outlives the operations.
-    explicit MixerOperations(LinkRecord& link);
+    // through `link`, and what is asked is written into `mirror`; both
+    // outlive the operations.
+    MixerOperations(LinkRecord& link, MixerMirror& mirror);
     ~MixerOperations() override;
     MixerOperations(const MixerOperations&) = delete;
     MixerOperations& operator=(const MixerOperations&) = delete;
@@ -111,6 +113,11 @@ public:
     int HeldLevelMaster() const { return level_ ? level_->master : -1; }
     // What was last sent to the mixer, or reported by it.
     const PanelState& LastSent() const;
+    // The mirror of the mixer, for the front-ends to read.
+    const MixerMirror& Mirror() const;
+    // The panel's load shows the masters at these levels (steps 0..30) until
+    // the mixer reports its own; nothing is sent.
+    void ShowFirstLevels(const std::array<Integer, 2>& levels);
 
     // The exchange on the line ended (its reply was accepted): a change held
     // back for it goes now. The connection calls this.
@@ -124,6 +131,7 @@ public:
 
 private:
     LinkRecord& link_;
+    MixerMirror& mirror_;
 
     struct TransportHold {
         std::uint64_t holder;

@@ -33,8 +33,8 @@ bool BuildStatusRequest(LinkRecord& link) {
 
 } // namespace
 
-Supervisor::Supervisor(LinkRecord& link, CommControls& controls, Events events)
-    : link_(link), controls_(controls), events_(events), read_(link) {
+Supervisor::Supervisor(LinkRecord& link, MixerMirror& mirror, CommControls& controls, Events events)
+    : link_(link), mirror_(mirror), controls_(controls), events_(events), read_(link) {
     if (events_ == Events::FromControls) {
         controls_.MSComm1.SetOnComm([this](Integer commEvent) { ReceiveStep(commEvent); });
         controls_.Timer1.SetHandler([this] { ReplyTimerTick(); });
@@ -331,7 +331,7 @@ void Supervisor::ReceiveStep(Integer commEvent) {
             reply.status = Value(LinkResult::Accepted);
             reply.ticks = 0;
             programSetup.systemState.deviceResponding = flagTrue;
-            if (ApplyReply(link_, reply.kind, reply.index)) {
+            if (ApplyReply(link_, mirror_, reply.kind, reply.index)) {
                 reply.busy = flagFalse;
             }
             controls_.Timer1.SetEnabled(false);

@@ -26,6 +26,7 @@
 
 struct CommControls; // serial/commcontrols.h
 struct LinkRecord;   // core/state.h
+struct MixerMirror;  // core/state.h
 class DeviceWatch;   // connection/devicewatch.h
 class PowerWatch;    // connection/powerwatch.h
 
@@ -55,8 +56,10 @@ public:
     enum class Events { FromControls, ByHand };
 
     // Takes the events of `controls` from now on, for as long as it lives.
-    // The supervisor works the exchange through `link`, which outlives it.
-    Supervisor(LinkRecord& link, CommControls& controls, Events events = Events::FromControls);
+    // The supervisor works the exchange through `link` and applies the
+    // mixer's replies to `mirror`; both outlive it.
+    Supervisor(LinkRecord& link, MixerMirror& mirror, CommControls& controls,
+               Events events = Events::FromControls);
     ~Supervisor();
     Supervisor(const Supervisor&) = delete;
     Supervisor& operator=(const Supervisor&) = delete;
@@ -137,6 +140,7 @@ private:
     void HandlePendingArrivals();
 
     LinkRecord& link_;
+    MixerMirror& mirror_;
     CommControls& controls_;
     Events events_;
     FrontEnd frontEnd_;

@@ -2,7 +2,6 @@
 
 #include "core/settings.h"
 
-MixerMirror mirror;
 ProgramSetup programSetup;
 TrafficLists trafficLists;
 
@@ -12,7 +11,6 @@ std::function<void()> loadDebugWindow;
 } // namespace
 
 void ResetSharedState() {
-    mirror = MixerMirror{};
     programSetup = ProgramSetup{};
     for (ListBox& list : trafficLists.comm) {
         list.Clear();
@@ -38,7 +36,7 @@ void ClearTrafficLists() {
     }
 }
 
-void SetFirstPanelValues() {
+void SetFirstPanelValues(MixerMirror& mirror) {
     PanelState& panel = mirror.panel;
     panel.recall = 0;
     panel.selectedInput = -1;

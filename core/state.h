@@ -113,7 +113,7 @@ struct KindFlags {
 // The mirror of the mixer: what it reported of itself (names, levels, mutes,
 // lamps, inputs, the recalled scene) and what its operators asked of it that
 // has not been reported back yet. The reply decoders and the operations
-// write it; the front-ends only read it (ReadMirror).
+// write it; the front-ends only read it (MixerOperations::Mirror).
 struct MixerMirror {
     PanelState panel;
     std::array<Text8, 4> sceneNames; // of the scenes on radio buttons A..D
@@ -168,21 +168,15 @@ struct TrafficLists {
     std::array<ListBox, 4> debug;
 };
 
-// The link record is the program's (main owns it and hands it to the
-// supervisor and the operations, which pass it on to the link and the
-// protocol). The other three have one instance each, process-wide: the
-// panel's design routines (its Show and Refresh routines, the windows'
-// handlers) and the settings file's reader are free functions that the
-// windows and the start-up call with no context of their own, and all of them
-// run on the GUI thread. Front-ends read the mirror through ReadMirror; only
-// the engine writes it.
-extern MixerMirror mirror;
+// The mirror and the link record are the program's: main owns them and
+// hands them to the supervisor and the operations, which pass them on to the
+// link and the protocol; front-ends read the mirror through the operations.
+// The set-up and the traffic lists have one instance each, process-wide: the
+// settings file's reader, the start-up, the panel's drawing routines and the
+// windows' handlers are free functions called with no context of their own,
+// and all of them run on the GUI thread.
 extern ProgramSetup programSetup;
 extern TrafficLists trafficLists;
-
-inline const MixerMirror& ReadMirror() {
-    return mirror;
-}
 
 // Empties the traffic lists of both windows. The debug window's lists are
 // that window's controls: touching them loads the window when it is not
@@ -191,11 +185,11 @@ inline const MixerMirror& ReadMirror() {
 void ClearTrafficLists();
 void SetDebugWindowLoader(std::function<void()> load);
 
-// Start-up's first values of the mirror (after the settings
-// file was read): no scene recalled, no input, both masters named and at
-// their stored levels, rounded half to even.
-void SetFirstPanelValues();
+// Start-up's first values of the mirror (after the settings file was read):
+// no scene recalled, no input, both masters named and at their stored
+// levels, rounded half to even.
+void SetFirstPanelValues(MixerMirror& mirror);
 
-// Gives the three process-wide records their values at program start (as a
+// Gives the two process-wide records their values at program start (as a
 // fresh process has them). Tests use it to start each case from a clean state.
 void ResetSharedState();

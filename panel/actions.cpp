@@ -48,7 +48,6 @@ void FrmControl::ConnectHandlers() {
 
 // The buttons act through the mixer's operations as the panel's own caller:
 // what they ask is drawn when the operations announce it (PanelRefresh).
-namespace {
 engine::MixerOperations* operations = nullptr;
 
 engine::MixerOperations& Operations() {
@@ -57,7 +56,6 @@ engine::MixerOperations& Operations() {
     }
     return *operations;
 }
-} // namespace
 
 void SetPanelOperations(engine::MixerOperations* given) {
     operations = given;
@@ -65,6 +63,10 @@ void SetPanelOperations(engine::MixerOperations* given) {
 
 const PanelState& LastSentState() {
     return Operations().LastSent();
+}
+
+const MixerMirror& ReadMirror() {
+    return Operations().Mirror();
 }
 
 // Input buttons: select one of the mixer's six inputs.

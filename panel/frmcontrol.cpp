@@ -2,6 +2,7 @@
 
 #include "assets/artwork.h"
 #include "assets/bitmapnames.h"
+#include "connection/operations.h"
 #include "core/state.h"
 #include "core/warn.h"
 #include "panel/describe.h"
@@ -264,16 +265,14 @@ void FrmControl::Form_Load() {
     // 3. The picture list.
     FillImageList();
     // 4. The masters' first levels.
+    std::array<Integer, 2> levels{0, 0};
     if (programSetup.systemState.deviceResponding == flagTrue) {
         for (int i = 0; i < 2; ++i) {
-            MasterSection& master = mirror.panel.masters[static_cast<std::size_t>(i)];
-            master.level = LevelFromCode(FindLevelStep(programSetup.scenes[0].masterLevel[i]));
-            Ctlfader1[i].SetValue(master.level);
+            levels[i] = LevelFromCode(FindLevelStep(programSetup.scenes[0].masterLevel[i]));
+            Ctlfader1[i].SetValue(levels[i]);
         }
-    } else {
-        mirror.panel.masters[0].level = 0;
-        mirror.panel.masters[1].level = 0;
     }
+    Operations().ShowFirstLevels(levels);
     // 5. Everything else from the state, and the link's.
     RefreshPanel();
     ShowLinkState(CurrentLinkState());

@@ -13,7 +13,8 @@
 #include <array>
 #include <functional>
 
-struct PanelState; // core/state.h
+struct MixerMirror; // core/state.h
+struct PanelState;  // core/state.h
 
 class FrmControl; // panel/frmcontrol.h
 namespace engine {
@@ -23,9 +24,13 @@ class MixerOperations; // connection/operations.h
 // The operations the panel's buttons and keys act through; set by the
 // program's wiring before the panel is shown.
 void SetPanelOperations(engine::MixerOperations* operations);
+// Those operations; a logic_error when none were given.
+engine::MixerOperations& Operations();
 // What those operations last sent to the mixer (or had reported by it): what
 // the panel compares the mirror with to decide what to draw anew.
 const PanelState& LastSentState();
+// The mirror of the mixer, as those operations keep it.
+const MixerMirror& ReadMirror();
 
 // Where the remote control's web page is, with its token
 // (http://HOST:PORT/#token=T); empty while the remote control is off. The

@@ -14,14 +14,14 @@ Text8 NameAt(const LinkRecord& link, std::size_t position) {
 }
 
 // "RIL4": six names of eight bytes, input 0 first.
-void ApplyInputNames(const LinkRecord& link) {
+void ApplyInputNames(const LinkRecord& link, MixerMirror& mirror) {
     for (std::size_t k = 0; k < reply::inputNameCount; ++k) {
         mirror.panel.inputs[k].name = NameAt(link, Text8::size * k);
     }
 }
 
 // "RSIO": the status digit of each input.
-void ApplyInputStatus(const LinkRecord& link) {
+void ApplyInputStatus(const LinkRecord& link, MixerMirror& mirror) {
     for (std::size_t k = 0; k < mirror.panel.inputs.size(); ++k) {
         const Byte digit =
             link.replyBuffer[reply::inputDigitFirstPosition + reply::inputDigitStride * k];
@@ -30,14 +30,14 @@ void ApplyInputStatus(const LinkRecord& link) {
 }
 
 // "RGFA" / "RGFB": the name of master `index`; no other master exists.
-void ApplyMasterName(const LinkRecord& link, Integer index) {
+void ApplyMasterName(const LinkRecord& link, MixerMirror& mirror, Integer index) {
     if (index >= 0 && index < static_cast<Integer>(mirror.panel.masters.size())) {
         mirror.panel.masters[static_cast<std::size_t>(index)].name = NameAt(link, 0);
     }
 }
 
 // "RSCI": the name of the scene on radio button `index` (A..D).
-void ApplySceneName(const LinkRecord& link, Integer index) {
+void ApplySceneName(const LinkRecord& link, MixerMirror& mirror, Integer index) {
     if (index >= 0 && index < static_cast<Integer>(mirror.sceneNames.size())) {
         mirror.sceneNames[static_cast<std::size_t>(index)] = NameAt(link, 0);
     }
@@ -53,7 +53,7 @@ void ApplySceneSlots(const LinkRecord& link) {
 } // namespace
 
 // "RAST": lamps, muting, selected input, recalled scene and the two levels.
-void DecodeStatusReply(const LinkRecord& link) {
+void DecodeStatusReply(const LinkRecord& link, MixerMirror& mirror) {
     DecodeFlagByte(mirror.panel, reply::overGainPosition,
                    link.replyBuffer[reply::overGainPosition]);
     DecodeFlagByte(mirror.panel, reply::mugenPosition, link.replyBuffer[reply::mugenPosition]);
@@ -64,7 +64,7 @@ void DecodeStatusReply(const LinkRecord& link) {
     DecodeLevelByte(mirror.panel, reply::levelPositionB, link.replyBuffer[reply::levelPositionB]);
 }
 
-bool ApplyReply(LinkRecord& link, Integer kind, Integer index) {
+bool ApplyReply(LinkRecord& link, MixerMirror& mirror, Integer kind, Integer index) {
     if (kind < 0 || kind >= static_cast<Integer>(link.kindFlags.size())) {
         return false; // no such request: nothing is stored and the exchange goes on
     }
@@ -86,22 +86,22 @@ bool ApplyReply(LinkRecord& link, Integer kind, Integer index) {
             flags.requestOutstanding = flagFalse;
             return true;
         }
-        DecodeStatusReply(link);
+        DecodeStatusReply(link, mirror);
         statusDecoded = true;
         break;
     case RequestKind::Inputs:
         if (index == reply::inputNamesIndex) {
-            ApplyInputNames(link);
+            ApplyInputNames(link, mirror);
         }
         break;
     case RequestKind::InputStatus:
-        ApplyInputStatus(link);
+        ApplyInputStatus(link, mirror);
         break;
     case RequestKind::MasterName:
-        ApplyMasterName(link, index);
+        ApplyMasterName(link, mirror, index);
         break;
     case RequestKind::SceneName:
-        ApplySceneName(link, index);
+        ApplySceneName(link, mirror, index);
         break;
     case RequestKind::SceneSlots:
         ApplySceneSlots(link);

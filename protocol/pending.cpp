@@ -1,4 +1,4 @@
-// The change queue: a panel action changes mirror.panel and marks the kind of
+// The change queue: a panel action changes the mirror's panel state and marks the kind of
 // command that carries the change to the mixer; the first marked kind becomes
 // one command frame, unless the mixer already has what it would say.
 #include "protocol/protocol.h"
@@ -13,7 +13,7 @@ constexpr Integer topLevel = 30;
 constexpr Integer bottomLevel = 0;
 
 // The master whose level motion is meant: the first with steps not yet sent.
-Integer MovingMaster() {
+Integer MovingMaster(const MixerMirror& mirror) {
     for (Integer m = 0; m < 2; ++m) {
         if (mirror.panel.masters[static_cast<std::size_t>(m)].pendingSteps != 0) {
             return m;
@@ -23,7 +23,7 @@ Integer MovingMaster() {
 }
 
 // The first master whose muting differs from what was last sent; -1 when none.
-Integer MasterWithNewMuting(const LinkRecord& link) {
+Integer MasterWithNewMuting(const LinkRecord& link, const MixerMirror& mirror) {
     for (Integer m = 0; m < 2; ++m) {
         const auto i = static_cast<std::size_t>(m);
         if (mirror.panel.masters[i].muted != link.synced.masters[i].muted) {
@@ -33,12 +33,13 @@ Integer MasterWithNewMuting(const LinkRecord& link) {
     return -1;
 }
 
-// After a frame is built the whole mirror.panel counts as sent, except the
+// After a frame is built the whole panel state counts as sent, except the
 // changes that this frame does not carry and that still wait for their own
 // frame: they stay different from link.synced, so the call that sends
 // them still finds them. `mutedSent` is the master whose muting the frame
 // carried, -1 for a frame of another kind.
-void SynchroniseSentState(LinkRecord& link, const PanelState& before, Integer mutedSent) {
+void SynchroniseSentState(LinkRecord& link, const MixerMirror& mirror, const PanelState& before,
+                          Integer mutedSent) {
     link.synced = mirror.panel;
     if (link.FlagsOf(CommandKind::Recall).changePending == flagTrue) {
         link.synced.recall = before.recall;
@@ -74,13 +75,13 @@ void SettleSuppressedChange(LinkRecord& link) {
 }
 
 // Builds the frame of the first marked kind; false when it needs none.
-bool BuildMarkedCommand(LinkRecord& link, CommandKind kind);
+bool BuildMarkedCommand(LinkRecord& link, MixerMirror& mirror, CommandKind kind);
 
 } // namespace
 
-void CountStateAsSent(LinkRecord& link) {
+void CountStateAsSent(LinkRecord& link, const MixerMirror& mirror) {
     const PanelState before = link.synced; // a copy: the call overwrites it
-    SynchroniseSentState(link, before, -1);
+    SynchroniseSentState(link, mirror, before, -1);
 }
 
 void MarkChange(LinkRecord& link, CommandKind kind) {
@@ -91,13 +92,13 @@ void MarkChange(LinkRecord& link, CommandKind kind) {
     link.anyChangePending = true;
 }
 
-void SendPendingChange(LinkRecord& link) {
-    if (BuildPendingCommand(link)) {
+void SendPendingChange(LinkRecord& link, MixerMirror& mirror) {
+    if (BuildPendingCommand(link, mirror)) {
         TransmitPending(link);
     }
 }
 
-bool BuildPendingCommand(LinkRecord& link) {
+bool BuildPendingCommand(LinkRecord& link, MixerMirror& mirror) {
     const auto marked =
         std::find_if(link.kindFlags.begin(), link.kindFlags.end(),
                      [](const KindFlags& f) { return f.changePending == flagTrue; });
@@ -110,7 +111,7 @@ bool BuildPendingCommand(LinkRecord& link) {
     // turns out to need no frame.
     DiscardInput(link, comm());
     link.exchange[replyRecord].ticks = 0;
-    if (!BuildMarkedCommand(link, kind)) {
+    if (!BuildMarkedCommand(link, mirror, kind)) {
         SettleSuppressedChange(link);
         return false;
     }
@@ -119,9 +120,9 @@ bool BuildPendingCommand(LinkRecord& link) {
 
 namespace {
 
-bool BuildMarkedCommand(LinkRecord& link, CommandKind kind) {
+bool BuildMarkedCommand(LinkRecord& link, MixerMirror& mirror, CommandKind kind) {
     const PanelState before = link.synced;
-    const Integer m = MovingMaster();
+    const Integer m = MovingMaster(mirror);
     MasterSection& moving = mirror.panel.masters[static_cast<std::size_t>(m)];
     Integer length = 0;
     Integer mutedSent = -1;
@@ -155,7 +156,7 @@ bool BuildMarkedCommand(LinkRecord& link, CommandKind kind) {
         length = BuildCommand(link, CommandKind::LevelDown, mirror.panel, m);
         break;
     case CommandKind::Mute: {
-        const Integer master = MasterWithNewMuting(link);
+        const Integer master = MasterWithNewMuting(link, mirror);
         if (master < 0) {
             return false;
         }
@@ -180,7 +181,7 @@ bool BuildMarkedCommand(LinkRecord& link, CommandKind kind) {
     std::copy_n(link.buildBuffer.begin(), length, link.sendBuffer.begin());
     link.exchange[sendRecord].kind = commandExchange;
     link.exchange[sendRecord].busy = flagTrue;
-    SynchroniseSentState(link, before, mutedSent);
+    SynchroniseSentState(link, mirror, before, mutedSent);
     return true;
 }
 

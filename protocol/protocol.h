@@ -31,20 +31,20 @@ bool BuildRequest(LinkRecord& link, RequestKind kind, Integer index,
 void MarkChange(LinkRecord& link, CommandKind kind);
 // The whole mirror.panel counts as what the mixer has (after a full read),
 // except the changes still marked for sending.
-void CountStateAsSent(LinkRecord& link);
-void SendPendingChange(LinkRecord& link);
-bool BuildPendingCommand(LinkRecord& link);
+void CountStateAsSent(LinkRecord& link, const MixerMirror& mirror);
+void SendPendingChange(LinkRecord& link, MixerMirror& mirror);
+bool BuildPendingCommand(LinkRecord& link, MixerMirror& mirror);
 void TransmitPending(LinkRecord& link);
 
 // --- Replies -------------------------------------------------------------------
 // What was last sent to the mixer starts as the panel's first values.
-void InitProtocolTables(LinkRecord& link);
+void InitProtocolTables(LinkRecord& link, const MixerMirror& mirror);
 // `kind` and `index` are the reply record's: commandExchange or a request kind.
 bool CheckReply(LinkRecord& link, Integer kind, Integer length, Integer index);
-bool ApplyReply(LinkRecord& link, Integer kind, Integer index);
+bool ApplyReply(LinkRecord& link, MixerMirror& mirror, Integer kind, Integer index);
 // Decodes the status reply in link.replyBuffer into mirror.panel (the part of
 // ApplyReply that reads its bytes; no observer is told).
-void DecodeStatusReply(const LinkRecord& link);
+void DecodeStatusReply(const LinkRecord& link, MixerMirror& mirror);
 Integer LevelFromCode(Integer code);
 
 // --- Traffic log -------------------------------------------------------------

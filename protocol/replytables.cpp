@@ -56,6 +56,6 @@ const std::array<ReplyCheck, replyCheckCount> replyChecks = [] {
     return checks;
 }();
 
-void InitProtocolTables(LinkRecord& link) {
+void InitProtocolTables(LinkRecord& link, const MixerMirror& mirror) {
     link.synced = mirror.panel;
 }

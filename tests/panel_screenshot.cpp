@@ -9,6 +9,7 @@
 #include "host/host.h"
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
+#include "tests/support/panelwiring.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -63,6 +64,8 @@ int main(int argc, char* argv[]) {
     programSetup.sceneSetup.sceneNumbers = {49, 50, 51, 52};
     mirror.sceneNames = {Text8("Opening"), Text8("Talk"), Text8("Demo"), Text8("Closing")};
 
+    // The panel reads the mirror through the operations, as in the program.
+    PanelWiring wiring;
     FrmControl& panel = frmControl();
     // What a status poll would report: input 2 selected, scene B recalled,
     // master A at step 22 and over its gain, master B muted at step 9.
@@ -75,8 +78,6 @@ int main(int argc, char* argv[]) {
     mirror.panel.masters[1].muted = flagTrue;
     RefreshFromStatus(Value(RequestKind::Status));
     // The link's state as the connection announces it, to the panel's refresh routines.
-    PanelRefresh refresh;
-    Subscribe(refresh);
     AnnounceLinkState(LinkState::FirstContact);
     AnnounceLinkState(*link);
     panel.Show();

@@ -26,7 +26,7 @@ private slots:
         PtyPeer mixer;
         qputenv("ARDENIX_PORT", mixer.SlavePath().toLocal8Bit());
         CommControls& form = comm();
-        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, form);
+        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, form);
         programSetup.systemState.portIsOpen = ToFlag(OpenPort(form));
         QCOMPARE(programSetup.systemState.portIsOpen, flagTrue);
         programSetup.systemState.deviceResponding = flagTrue;
@@ -81,12 +81,12 @@ private slots:
     // loss is news again.
     void toldOncePerLossWithoutAWindow() {
         ResetEngineState();
-        SetFirstPanelValues();
-        InitProtocolTables(linkRecord);
+        SetFirstPanelValues(mirror);
+        InitProtocolTables(linkRecord, mirror);
         SimProcess sim;
         QVERIFY(sim.Start({QStringLiteral("--silent")}));
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
-        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         SetLinkEvents({[&supervisor] { supervisor->LinkLostWhileSending(); }, {}});
         int told = 0;
         int withdrawn = 0;

@@ -72,7 +72,7 @@ class TestFullStatus : public QObject {
     PanelRefresh panel;
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     AppliedReplies applied;
     int messages = 0;
 
@@ -127,7 +127,7 @@ private slots:
     void init() {
         ResetEngineState();
         // The connection answers the link's events, without the window.
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         host::SetMsgBoxHandler([this](const QString&, int, const QString&) {
             ++messages;
@@ -135,8 +135,8 @@ private slots:
         });
         messages = 0;
         applied.then = nullptr;
-        SetFirstPanelValues();
-        InitProtocolTables(linkRecord);
+        SetFirstPanelValues(mirror);
+        InitProtocolTables(linkRecord, mirror);
         frmControl(); // the panel, loaded as start-up loads it
     }
     void cleanup() {
@@ -156,7 +156,7 @@ private slots:
             linkRecord.anyChangePending = changePending;
             linkRecord.fullStatusNeeded = !changePending;
             linkRecord.FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
-            QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Status), 0));
+            QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::Status), 0));
             QCOMPARE(linkRecord.FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
             QVERIFY(mirror.panel == before);
             QVERIFY(linkRecord.synced == syncedBefore);
@@ -167,7 +167,7 @@ private slots:
         linkRecord.fullStatusNeeded = false;
         programSetup.debugMode = flagTrue;
         linkRecord.FlagsOf(RequestKind::Status).requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Status), 0));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::Status), 0));
         QCOMPARE(linkRecord.FlagsOf(RequestKind::Status).requestOutstanding, flagFalse);
         QCOMPARE(mirror.panel.masters[0].lamps[overGain], flagTrue);
         QCOMPARE(mirror.panel.masters[1].lamps[overGain], flagFalse);
@@ -192,11 +192,11 @@ private slots:
         // A command reply carries nothing and ends the exchange; with data it does not.
         linkRecord.exchange[replyRecord].length = 0;
         linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(linkRecord, commandExchange, 0));
+        QVERIFY(ApplyReply(linkRecord, mirror, commandExchange, 0));
         QCOMPARE(linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding, flagFalse);
         linkRecord.exchange[replyRecord].length = 3;
         linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding = flagTrue;
-        QVERIFY(!ApplyReply(linkRecord, commandExchange, 0));
+        QVERIFY(!ApplyReply(linkRecord, mirror, commandExchange, 0));
         QCOMPARE(linkRecord.FlagsOf(CommandKind::Recall).requestOutstanding, flagTrue);
 
         // "RIL4" names the six inputs; "RIM1".."RIL3" only pace the series.
@@ -207,10 +207,10 @@ private slots:
         }
         const PanelState before = mirror.panel;
         for (Integer index = 0; index < reply::inputNamesIndex; ++index) {
-            QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Inputs), index));
+            QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::Inputs), index));
         }
         QVERIFY(mirror.panel == before);
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::Inputs), reply::inputNamesIndex));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::Inputs), reply::inputNamesIndex));
         for (std::size_t k = 0; k < 6; ++k) {
             QCOMPARE(mirror.panel.inputs[k].name, Text8(names[k]));
         }
@@ -220,27 +220,27 @@ private slots:
         for (std::size_t k = 0; k < 6; ++k) {
             linkRecord.replyBuffer[2 + 2 * k] = static_cast<Byte>('0' + k);
         }
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::InputStatus), 0));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::InputStatus), 0));
         for (std::size_t k = 0; k < 6; ++k) {
             QCOMPARE(mirror.panel.inputs[k].status, Integer(k));
         }
 
         // Master and scene names go only where a master or a radio button is.
         PutName(0, "STAGE");
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::MasterName), 1));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::MasterName), 1));
         QCOMPARE(mirror.panel.masters[1].name, Text8("STAGE"));
         QCOMPARE(mirror.panel.masters[0].name, Text8("MASTER A"));
         const PanelState named = mirror.panel;
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::MasterName), 2));
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::MasterName), -1));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::MasterName), 2));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::MasterName), -1));
         QVERIFY(mirror.panel == named);
 
         PutName(0, "FINALE");
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneName), 3));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::SceneName), 3));
         QCOMPARE(mirror.sceneNames[3], Text8("FINALE"));
         const std::array<Text8, 4> scenesBefore = mirror.sceneNames;
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneName), 4));
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneName), -1));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::SceneName), 4));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::SceneName), -1));
         QVERIFY(mirror.sceneNames == scenesBefore);
 
         // "RRSA": the four scene codes, unchanged.
@@ -249,13 +249,13 @@ private slots:
         linkRecord.replyBuffer[2] = 0xFF;
         linkRecord.replyBuffer[3] = '0';
         linkRecord.FlagsOf(RequestKind::SceneSlots).requestOutstanding = flagTrue;
-        QVERIFY(ApplyReply(linkRecord, Value(RequestKind::SceneSlots), 0));
+        QVERIFY(ApplyReply(linkRecord, mirror, Value(RequestKind::SceneSlots), 0));
         QCOMPARE(linkRecord.FlagsOf(RequestKind::SceneSlots).requestOutstanding, flagFalse);
         QCOMPARE(programSetup.sceneSetup.sceneNumbers, (std::array<Integer, 4>{49, 68, 255, 48}));
 
         // No such request: nothing happens and the exchange is not ended.
-        QVERIFY(!ApplyReply(linkRecord, 8, 0));
-        QVERIFY(!ApplyReply(linkRecord, -1, 0));
+        QVERIFY(!ApplyReply(linkRecord, mirror, 8, 0));
+        QVERIFY(!ApplyReply(linkRecord, mirror, -1, 0));
     }
 
     void fullStatusEqualsTheSimulatorsState() {

@@ -11,6 +11,7 @@
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/panelsetup.h"
 #include "tests/support/panelwiring.h"
 

@@ -66,7 +66,7 @@ private slots:
         // The link reports its loss to the connection, which tells the user;
         // the link's events are taken by hand.
         supervisor = std::make_unique<connection::Supervisor>(
-            linkRecord, comm(), connection::Supervisor::Events::ByHand);
+            linkRecord, mirror, comm(), connection::Supervisor::Events::ByHand);
         SetLinkEvents({[this] { supervisor->LinkLostWhileSending(); }, &LogFrame});
         supervisor->SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}, {}});
         results.clear();

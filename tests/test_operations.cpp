@@ -21,15 +21,15 @@ class TestOperations : public QObject {
 private slots:
     void everyResultWithoutAWindow() {
         ResetEngineState();
-        SetFirstPanelValues();
-        InitProtocolTables(linkRecord);
+        SetFirstPanelValues(mirror);
+        InitProtocolTables(linkRecord, mirror);
         SimProcess sim;
         QVERIFY(sim.Start());
         qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
-        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        auto supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         SetLinkEvents({[&supervisor] { supervisor->LinkLostWhileSending(); }, {}});
         supervisor->SetFrontEnd({[](MessageKind) {}, {}, {}});
-        engine::MixerOperations operations{linkRecord};
+        engine::MixerOperations operations{linkRecord, mirror};
         Subscribe(operations);
         engine::SetExchangeEndedHandler([&operations] { operations.ExchangeEnded(); });
         const Caller one{Caller::Kind::Remote, 100};

@@ -91,7 +91,7 @@ class TestOsc : public QObject {
     PanelRefresh panel;
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     QTemporaryDir runtimeDir;
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<osc::OscServer> server;
@@ -103,7 +103,7 @@ class TestOsc : public QObject {
         QVERIFY(sim->Start());
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main(linkRecord);
+        Main(linkRecord, mirror);
         QVERIFY(!host::ProgramEnding());
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         settings.port = 0;
@@ -124,7 +124,7 @@ class TestOsc : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetMsgBoxHandler([](const QString&, int, const QString&) { return host::mbOk; });

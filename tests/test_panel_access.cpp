@@ -9,6 +9,7 @@
 #include "panel/linkindicator.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/panelsetup.h"
 #include "tests/support/panelwiring.h"
 

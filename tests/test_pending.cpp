@@ -28,12 +28,12 @@ class TestPending : public QObject {
         mirror.panel.masters[1].pendingSteps = 0;
         mirror.panel.masters[static_cast<std::size_t>(master)].pendingSteps = up ? 1 : -1;
         MarkChange(linkRecord, up ? CommandKind::LevelUp : CommandKind::LevelDown);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
     }
     void ReleaseLevel(Integer master, bool up) {
         mirror.panel.masters[static_cast<std::size_t>(master)].pendingSteps += up ? 1 : -1;
         MarkChange(linkRecord, CommandKind::LevelStop);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
     }
     // The mixer acknowledges; the exchange is over.
     void Acknowledge() {
@@ -55,7 +55,7 @@ private slots:
         // The link reports its loss to the connection, which tells the user;
         // the receive step is taken by hand.
         supervisor = std::make_unique<connection::Supervisor>(
-            linkRecord, comm(), connection::Supervisor::Events::ByHand);
+            linkRecord, mirror, comm(), connection::Supervisor::Events::ByHand);
         SetLinkEvents({[this] { supervisor->LinkLostWhileSending(); }, &LogFrame});
         supervisor->SetFrontEnd({[this](MessageKind kind) { shownMessages << kind; }, {}, {}});
     }
@@ -75,24 +75,24 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ProtocolError,
                                  MarkChange(linkRecord, static_cast<CommandKind>(-1)));
         // The reserved kind never becomes a frame.
-        QVERIFY(!BuildPendingCommand(linkRecord));
+        QVERIFY(!BuildPendingCommand(linkRecord, mirror));
         QCOMPARE(linkRecord.FlagsOf(CommandKind::Reserved).changePending, flagFalse);
         QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
-        QVERIFY(!BuildPendingCommand(linkRecord)); // nothing marked
+        QVERIFY(!BuildPendingCommand(linkRecord, mirror)); // nothing marked
     }
 
     // No key is held at start: the first press of key 0 reaches the mixer.
     void firstPressOfTransportKeyZero() {
-        SetFirstPanelValues();
+        SetFirstPanelValues(mirror);
         linkRecord.synced = mirror.panel;
         mirror.panel.transportKey = 0;
         MarkChange(linkRecord, CommandKind::Transport);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CRCS88\r"));
         Acknowledge();
         mirror.panel.transportKey = -1;
         MarkChange(linkRecord, CommandKind::Transport);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CRCS80\r"));
     }
 
@@ -142,14 +142,14 @@ private slots:
         MarkChange(linkRecord, CommandKind::Mute);
         mirror.panel.masters[1].muted = flagTrue;
         MarkChange(linkRecord, CommandKind::Mute);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CMUT@A\r"));
         Acknowledge();
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CMUTAA\r"));
         QCOMPARE(linkRecord.synced, mirror.panel);
         Acknowledge();
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray());
 
         // Transport key and muting both marked: CRCS first, CMUT next.
@@ -157,12 +157,12 @@ private slots:
         MarkChange(linkRecord, CommandKind::Transport);
         mirror.panel.masters[0].muted = flagFalse;
         MarkChange(linkRecord, CommandKind::Mute);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CRCS85\r"));
         QCOMPARE(linkRecord.FlagsOf(CommandKind::Mute).changePending, flagTrue);
         QCOMPARE(linkRecord.FlagsOf(CommandKind::Transport).changePending, flagFalse);
         Acknowledge();
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CMUT@@\r"));
         Acknowledge();
 
@@ -172,20 +172,20 @@ private slots:
         MarkChange(linkRecord, CommandKind::LevelStop);
         MarkChange(linkRecord, CommandKind::Transport);
         MarkChange(linkRecord, CommandKind::Recall);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CRCL4\r"));
         Acknowledge();
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CRCS80\r"));
         Acknowledge();
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CLVS@\r"));
     }
 
     void inputSelectionAndSuppression() {
         mirror.panel.selectedInput = 2;
         MarkChange(linkRecord, CommandKind::Select);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CSEL3\r"));
         Acknowledge();
         linkRecord.anyChangePending = false; // the acknowledgement passed the reply check
@@ -197,7 +197,7 @@ private slots:
         linkRecord.exchange[replyRecord].ticks = 2;
         const std::array<Byte, sendBufferSize> sent = linkRecord.sendBuffer;
         MarkChange(linkRecord, CommandKind::Select);
-        QVERIFY(!BuildPendingCommand(linkRecord));
+        QVERIFY(!BuildPendingCommand(linkRecord, mirror));
         QCOMPARE(comm().MSComm1.InBufferCount(), qint64(0));
         QCOMPARE(linkRecord.exchange[replyRecord].ticks, Integer(0));
         // Nothing else is marked and no command waits for its acknowledgement:
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(!linkRecord.anyChangePending);
         QCOMPARE(linkRecord.exchange[sendRecord].busy, flagFalse);
         QVERIFY(linkRecord.sendBuffer == sent);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray());
     }
 
@@ -217,28 +217,28 @@ private slots:
         mirror.panel.masters[1].muted = flagTrue;
         MarkChange(linkRecord, CommandKind::Mute);
         MarkChange(linkRecord, CommandKind::Select);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CMUTAA\r"));
         // The muting's acknowledgement is still awaited when the suppressed
         // input selection is handled.
         QCOMPARE(linkRecord.exchange[replyRecord].busy, flagTrue);
-        QVERIFY(!BuildPendingCommand(linkRecord));
+        QVERIFY(!BuildPendingCommand(linkRecord, mirror));
         QVERIFY(linkRecord.anyChangePending);
         Acknowledge();
 
         // Two kinds marked, the first of them suppressed: the second is still to go.
         MarkChange(linkRecord, CommandKind::Select);
         MarkChange(linkRecord, CommandKind::LevelStop);
-        QVERIFY(!BuildPendingCommand(linkRecord));
+        QVERIFY(!BuildPendingCommand(linkRecord, mirror));
         QVERIFY(linkRecord.anyChangePending);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CLVS@\r"));
     }
 
     void transmitOnADeadPort() {
         mirror.panel.masters[0].muted = flagTrue;
         MarkChange(linkRecord, CommandKind::Mute);
-        QVERIFY(BuildPendingCommand(linkRecord));
+        QVERIFY(BuildPendingCommand(linkRecord, mirror));
         mixer->CloseMaster();
         TransmitPending(linkRecord);
         // The frame stays marked and the link is down.
@@ -265,7 +265,7 @@ private slots:
 
         mirror.panel.selectedInput = 2;
         MarkChange(linkRecord, CommandKind::Select);
-        SendPendingChange(linkRecord);
+        SendPendingChange(linkRecord, mirror);
         QCOMPARE(Line(), QByteArray("CSEL3\r"));
         QCOMPARE(linkRecord.exchange[replyRecord].kind, commandExchange);
         QVERIFY(mixer->Write("A\r"));

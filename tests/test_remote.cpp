@@ -72,7 +72,7 @@ class TestRemote : public QObject {
     PanelRefresh panel;
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     QTemporaryDir configDir;
     QTemporaryDir runtimeDir; // the single-instance lock of this process alone
     StatusCounter polls;
@@ -84,7 +84,7 @@ class TestRemote : public QObject {
         QVERIFY(sim->Start());
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main(linkRecord);
+        Main(linkRecord, mirror);
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         StartServer();
     }
@@ -172,7 +172,7 @@ class TestRemote : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());

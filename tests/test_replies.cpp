@@ -109,7 +109,7 @@ class TestReplies : public QObject {
 private slots:
     void init() {
         ResetEngineState();
-        InitProtocolTables(linkRecord);
+        InitProtocolTables(linkRecord, mirror);
     }
 
     void rangeTablesEqualTheAcceptedRanges() {
@@ -156,7 +156,7 @@ private slots:
         ResetEngineState();
         mirror.panel.masters[1].level = 17;
         mirror.panel.inputs[2].name = Text8("Cam 2");
-        InitProtocolTables(linkRecord);
+        InitProtocolTables(linkRecord, mirror);
         QVERIFY(linkRecord.synced == mirror.panel);
         QCOMPARE(linkRecord.synced.masters[1].level, Integer(17));
 

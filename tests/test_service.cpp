@@ -135,7 +135,7 @@ class TestService : public QObject {
     // The program's connection and its message box, wired as the program wires them.
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     QTemporaryDir runtimeDir;
     SessionBus bus;
     QStringList messageTexts;
@@ -159,7 +159,7 @@ class TestService : public QObject {
         }
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main(linkRecord); // returns at once: the first contact and the full read go on
+        Main(linkRecord, mirror); // returns at once: the first contact and the full read go on
         QVERIFY(!host::ProgramEnding());
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         automation = std::make_unique<automation::Automation>(operations, &RaisePanel);
@@ -240,7 +240,7 @@ class TestService : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         QVERIFY(bus.Start());

@@ -33,11 +33,11 @@ private slots:
 
         // Before the mixer reported a status, its lamps read dark, as the panel shows them.
         const MixerView unreported =
-            ReadMixerView(LinkState::Online, QStringLiteral("/dev/ttyUSB0"), false);
+            ReadMixerView(mirror, LinkState::Online, QStringLiteral("/dev/ttyUSB0"), false);
         QCOMPARE(unreported.overGain, (QList<bool>{false, false}));
         QCOMPARE(unreported.mugen, (QList<bool>{false, false}));
         const MixerView view =
-            ReadMixerView(LinkState::Online, QStringLiteral("/dev/ttyUSB0"), true);
+            ReadMixerView(mirror, LinkState::Online, QStringLiteral("/dev/ttyUSB0"), true);
         QCOMPARE(view.connection, QStringLiteral("online"));
         QCOMPARE(view.port, QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(view.selectedInput, 3);
@@ -59,13 +59,15 @@ private slots:
         // No input, no scene recalled (the mixer's "0"), a scene on no button.
         mirror.panel.selectedInput = -1;
         mirror.panel.recall = '0';
-        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).selectedInput, 0);
-        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).recalledScene, QString());
+        QCOMPARE(ReadMixerView(mirror, LinkState::Online, QString(), true).selectedInput, 0);
+        QCOMPARE(ReadMixerView(mirror, LinkState::Online, QString(), true).recalledScene,
+                 QString());
         mirror.panel.recall = 60;
-        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).recalledScene, QString());
+        QCOMPARE(ReadMixerView(mirror, LinkState::Online, QString(), true).recalledScene,
+                 QString());
         // Codes that are no scene are never locked.
         programSetup.sceneSetup.sceneNumbers = {0, 50, 51, 99};
-        QCOMPARE(ReadMixerView(LinkState::Online, QString(), true).sceneLocked,
+        QCOMPARE(ReadMixerView(mirror, LinkState::Online, QString(), true).sceneLocked,
                  (QList<bool>{false, false, true, false}));
     }
 
@@ -79,16 +81,18 @@ private slots:
     }
 
     void onlyChangedPropertiesAreAnnounced() {
-        const MixerView before = ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true);
+        const MixerView before =
+            ReadMixerView(mirror, LinkState::Online, QStringLiteral("/dev/x"), true);
         QCOMPARE(PropertyMap(before).size(), 14);
         QVERIFY(ChangedProperties(before, before).isEmpty());
-        QVERIFY(ChangedProperties(before,
-                                  ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true))
+        QVERIFY(ChangedProperties(before, ReadMixerView(mirror, LinkState::Online,
+                                                        QStringLiteral("/dev/x"), true))
                     .isEmpty());
 
         mirror.panel.masters[0].level = 17;
         mirror.panel.masters[1].muted = flagTrue;
-        const MixerView after = ReadMixerView(LinkState::Online, QStringLiteral("/dev/x"), true);
+        const MixerView after =
+            ReadMixerView(mirror, LinkState::Online, QStringLiteral("/dev/x"), true);
         const QVariantMap changed = ChangedProperties(before, after);
         QCOMPARE(changed.keys(),
                  (QStringList{QStringLiteral("MasterLevels"), QStringLiteral("MasterMuted")}));
@@ -98,7 +102,7 @@ private slots:
                  (QList<bool>{false, true}));
 
         const QVariantMap link = ChangedProperties(
-            after, ReadMixerView(LinkState::Lost, QStringLiteral("/dev/y"), true));
+            after, ReadMixerView(mirror, LinkState::Lost, QStringLiteral("/dev/y"), true));
         QCOMPARE(link.keys(), (QStringList{QStringLiteral("Connection"), QStringLiteral("Port")}));
         QCOMPARE(link.value(QStringLiteral("Connection")).toString(), QStringLiteral("lost"));
     }

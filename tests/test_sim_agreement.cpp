@@ -40,7 +40,7 @@ private slots:
     }
     void init() {
         ResetEngineState();
-        InitProtocolTables(linkRecord);
+        InitProtocolTables(linkRecord, mirror);
     }
 
     void fullStatusReadPassesThePanelsChecks() {

@@ -27,7 +27,7 @@ class TestStartup : public QObject {
     // The program's connection and its message box, wired as the program wires them.
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     QTemporaryDir programDir;
     QTemporaryDir runtimeDir;
     QList<QPair<QString, QString>> boxes; // text, title
@@ -36,7 +36,7 @@ class TestStartup : public QObject {
         ResetEngineState();
         boxes.clear();
         host::SetCommandLineText(commandLine);
-        Main(linkRecord);
+        Main(linkRecord, mirror);
     }
 
 private slots:
@@ -51,7 +51,7 @@ private slots:
     }
 
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         host::SetProgramDirectory(programDir.path());
@@ -100,7 +100,7 @@ private slots:
         // Steps 3 to 5 of start-up: the stored levels, rounded half to even.
         ResetEngineState();
         ReadSettingsFile(QStringLiteral("Initial.vqp"));
-        SetFirstPanelValues();
+        SetFirstPanelValues(mirror);
         QCOMPARE(mirror.panel.masters[0].level, Integer(12));
         QCOMPARE(mirror.panel.masters[1].level, Integer(14));
 

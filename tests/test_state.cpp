@@ -2,6 +2,7 @@
 #include "core/commandline.h"
 #include "core/hostfacts.h"
 #include "core/state.h"
+#include "tests/support/linkrecord.h"
 
 #include <QtTest>
 

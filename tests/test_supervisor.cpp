@@ -109,7 +109,7 @@ class TestSupervisor : public QObject {
     // The program's connection and its message box, wired as the program wires them.
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     QTemporaryDir runtimeDir;
     QElapsedTimer clock;
     QList<qint64> messageTimes; // when message 1 was shown, on `clock`
@@ -120,7 +120,7 @@ class TestSupervisor : public QObject {
     void RunMain(const QString& commandLine) {
         host::SetCommandLineText(commandLine);
         clock.start();
-        Main(linkRecord);
+        Main(linkRecord, mirror);
         QVERIFY(QTest::qWaitFor(
             [] {
                 return host::ProgramEnding() || (FrmControlLoaded() && frmControl().isVisible());
@@ -145,7 +145,7 @@ class TestSupervisor : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         Subscribe(told);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());

@@ -30,7 +30,7 @@ class TestTexts : public QObject {
     // The program's connection and its message box, wired as the program wires them.
     std::unique_ptr<connection::Supervisor> supervisor;
     host::LoneMessage connectionMessage;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
 
     QByteArray ShownBy(MessageKind kind) {
         boxes.clear();
@@ -40,7 +40,7 @@ class TestTexts : public QObject {
 
 private slots:
     void initTestCase() {
-        supervisor = std::make_unique<connection::Supervisor>(linkRecord, comm());
+        supervisor = std::make_unique<connection::Supervisor>(linkRecord, mirror, comm());
         WireLayers(panel, *supervisor, connectionMessage, operations);
         ResetEngineState();
         host::SetMsgBoxHandler([this](const QString& text, int style, const QString& title) {
@@ -83,7 +83,7 @@ private slots:
 
     void errorLinesOfTheDebugLists() {
         programSetup.debugMode = flagTrue;
-        InitProtocolTables(linkRecord);
+        InitProtocolTables(linkRecord, mirror);
         const auto topLines = [] {
             return QByteArrayList{trafficLists.debug[0].List(0).toUtf8(),
                                   trafficLists.debug[1].List(0).toUtf8()};

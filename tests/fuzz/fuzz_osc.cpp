@@ -16,7 +16,9 @@
 
 namespace {
 
-// The exchange with the mixer, as the program's main owns it.
+// The mirror of the mixer and the exchange with it, as the program's main
+// owns them.
+MixerMirror mirror;
 LinkRecord linkRecord;
 
 struct Program {
@@ -24,7 +26,7 @@ struct Program {
     char name[10] = "fuzz_osc";
     char* argv[2] = {name, nullptr};
     QCoreApplication app{argc, argv};
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
     osc::OscServer server{operations, [] {
                               osc::OscSettings settings;
                               settings.maxCommandsPerSecond = 1 << 30;

@@ -16,7 +16,9 @@
 
 namespace {
 
-// The exchange with the mixer, as the program's main owns it.
+// The mirror of the mixer and the exchange with it, as the program's main
+// owns them.
+MixerMirror mirror;
 LinkRecord linkRecord;
 
 QCoreApplication& Application() {
@@ -31,7 +33,7 @@ QCoreApplication& Application() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Application();
-    static engine::MixerOperations operations{linkRecord};
+    static engine::MixerOperations operations{linkRecord, mirror};
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
     http::RequestHead head;

@@ -13,9 +13,10 @@
 #include <cstring>
 
 namespace {
-// The exchange with the mixer, as the program's main owns it.
+// The mirror of the mixer and the exchange with it, as the program's main
+// owns them; each input starts from fresh ones.
+MixerMirror mirror;
 LinkRecord linkRecord;
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     ResetSharedState();
+    mirror = MixerMirror{};
     linkRecord = LinkRecord{};
-    InitProtocolTables(linkRecord);
+    InitProtocolTables(linkRecord, mirror);
     const auto kind = static_cast<Integer>(static_cast<std::int8_t>(data[0]) % 10);
     const auto index = static_cast<Integer>(static_cast<std::int8_t>(data[1]) % 16);
     // Lengths around and beyond the buffer's size, negative ones included.
@@ -41,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
         // The panel's own decoding: every field it reads is fuzzed.
-        DecodeStatusReply(linkRecord);
+        DecodeStatusReply(linkRecord, mirror);
         if (mirror.panel.selectedInput < -1 || mirror.panel.selectedInput > 5) {
             std::abort();
         }

@@ -11,7 +11,7 @@
 
 struct PanelWiring {
     PanelRefresh panel;
-    engine::MixerOperations operations{linkRecord};
+    engine::MixerOperations operations{linkRecord, mirror};
 
     PanelWiring() {
         Subscribe(panel);
