@@ -25,6 +25,9 @@ constexpr int readLimitMs = 2000;
 constexpr int holdLimitMs = 5500;
 constexpr int settleLimitMs = 2000;
 
+// Who hears that the exchange on the line ended (the operations' ExchangeEnded);
+// set once by the program's wiring, as the supervisor that tells it knows no
+// operations.
 std::function<void()> exchangeEndedHandler;
 
 MasterSection& Master(MixerMirror& mirror, int master) {

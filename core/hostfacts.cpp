@@ -21,9 +21,11 @@
 
 namespace host {
 namespace {
+// What tests give instead of the process's command line and folder.
 std::optional<QString> commandLineOverride;
 std::optional<QString> programDirectoryOverride;
-std::unique_ptr<QLockFile> instanceLock; // held until the process ends
+// One instance per user: the lock belongs to the process, held until it ends.
+std::unique_ptr<QLockFile> instanceLock;
 } // namespace
 
 QString CommandLineText() {
@@ -181,6 +183,7 @@ void ReleaseInstanceLock() {
 }
 
 namespace {
+// The program is ending: a fact of the process, asked by every layer.
 bool ending = false;
 } // namespace
 

@@ -5,11 +5,15 @@
 
 namespace {
 
+// The seam itself: the engine announces to whoever subscribed, without
+// knowing them.
 std::vector<StateObserver*>& Observers() {
     static std::vector<StateObserver*> observers; // in the order they subscribed
     return observers;
 }
 
+// The connection's state as last announced: one link per program, read by
+// every front-end that joins later.
 LinkState linkState = LinkState::NotConnected;
 
 // Each observer in turn; one that unsubscribes while it is told is skipped

@@ -5,7 +5,9 @@
 #include <memory>
 
 namespace {
-std::unique_ptr<CommControls> controls; // created on first use
+// The one serial control and its three timers (there is one port per
+// program); created on first use, destroyed by DestroyCommControls.
+std::unique_ptr<CommControls> controls;
 } // namespace
 
 CommControls& comm() {

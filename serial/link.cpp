@@ -21,6 +21,8 @@ const QString lineSettings = QStringLiteral("38400,O,8,1");
 const QString testLineSettings = QStringLiteral("9600,O,8,1");
 const QString nakLine = QStringLiteral("NAK_NAK");
 
+// What the link tells the layers above; set once by the program's wiring (the
+// link cannot name the layers above it).
 LinkEvents linkEvents;
 
 void TellFrameLogged(LinkRecord& link, TrafficDirection direction, Integer length) {
