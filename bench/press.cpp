@@ -11,6 +11,7 @@
 #include "panel/frmcontrol.h"
 #include "protocol/protocol.h"
 #include "serial/serial.h"
+#include "tests/support/linkrecord.h"
 #include "tests/support/panelwiring.h"
 #include "tests/support/ptypeer.h"
 
@@ -23,11 +24,6 @@
 #include <vector>
 
 namespace {
-
-// The mirror of the mixer and the exchange with it, as the program's main
-// owns them.
-MixerMirror mirror;
-LinkRecord linkRecord;
 
 using bench::Maximum;
 using bench::Median;
@@ -63,6 +59,8 @@ int Run(int presses) {
     programSetup.systemState.localeCode = 1;
     programSetup.labelFont = FontSpec{QStringLiteral("Arial"), 8, true, 0};
     InitProtocolTables(linkRecord, mirror);
+    // The buttons act through the operations, as in the program.
+    PanelWiring wiring;
     FrmControl& form = frmControl();
     form.show();
     QCoreApplication::processEvents();
@@ -79,10 +77,8 @@ int Run(int presses) {
         return 1;
     }
     programSetup.systemState.deviceResponding = flagTrue;
-    // The connection answers the link's events, and the buttons act through
-    // the operations, as in the program.
+    // The connection answers the link's events, as in the program.
     const connection::Supervisor supervisor(linkRecord, mirror, comm());
-    PanelWiring wiring;
 
     Series mute{"mute (SSCommand3(0))", {}};
     Series input{"inputs (SSCommand1)", {}};
