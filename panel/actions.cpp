@@ -48,11 +48,13 @@ void FrmControl::ConnectHandlers() {
 
 // The buttons act through the mixer's operations as the panel's own caller:
 // what they ask is drawn when the operations announce it (PanelRefresh).
+namespace {
 engine::MixerOperations* operations = nullptr;
+} // namespace
 
 engine::MixerOperations& Operations() {
     if (operations == nullptr) {
-        throw std::logic_error("the panel's buttons act before the operations were given");
+        throw std::logic_error("the panel acts or draws before its operations were given");
     }
     return *operations;
 }
