@@ -1,6 +1,6 @@
 // The settings file "Initial.vqp": four blocks read once at start-up into
-// programSetup.systemState, programSetup.setupBlock, programSetup.sceneSetup and scenes. Nothing is
-// ever written back.
+// the program's set-up (programSetup: systemState, setupBlock, sceneSetup
+// and scenes). Nothing is ever written back.
 //
 // Layout (little-endian; Integers and flags 2 bytes, Singles 4 bytes):
 //   system block       localeCode, deviceResponding, portIsOpen, one unused

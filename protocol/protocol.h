@@ -29,8 +29,8 @@ bool BuildRequest(LinkRecord& link, RequestKind kind, Integer index,
 
 // --- Pending changes ----------------------------------------------------------
 void MarkChange(LinkRecord& link, CommandKind kind);
-// The whole mirror.panel counts as what the mixer has (after a full read),
-// except the changes still marked for sending.
+// The mirror's whole panel state counts as what the mixer has (after a full
+// read), except the changes still marked for sending.
 void CountStateAsSent(LinkRecord& link, const MixerMirror& mirror);
 void SendPendingChange(LinkRecord& link, MixerMirror& mirror);
 bool BuildPendingCommand(LinkRecord& link, MixerMirror& mirror);
