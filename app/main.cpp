@@ -121,7 +121,8 @@ int main(int argc, char* argv[]) {
             host::EndProgram();
         });
     });
-    // A panel tells the user of a loss in a box that does not stop the link.
+    // A panel tells the user of a loss in a box that does not stop the link;
+    // start-up's boxes go there too, and start-up goes on once they close.
     host::LoneMessage connectionMessage;
     PanelRefresh panel;
     if (windowless) {
@@ -139,7 +140,7 @@ int main(int argc, char* argv[]) {
         SetRemoteAddressProvider(
             [&network] { return network ? network->PageAddress() : QString(); });
     }
-    Main(link, mirror, windowless ? &supervisor : nullptr);
+    Main(link, mirror, connectionMessage, windowless ? &supervisor : nullptr);
     int status = 0;
     if (!host::ProgramEnding()) {
         status = QCoreApplication::exec();

@@ -32,43 +32,25 @@ void SetSettingsFileOption(const QString& path) {
     givenSettingsFile = path;
 }
 
-void ReadSettingsFile(const QString& fileName) {
+QString ReadSettingsFile(const QString& fileName) {
     const settings::SettingsLocation where =
         settings::FindSettingsFile(fileName, host::ProgramDirectory(), givenSettingsFile);
     if (programSetup.debugMode == flagTrue) {
         Warn(QStringLiteral("settings file: %1").arg(where.path));
     }
     const settings::ReadResult result = settings::LoadSettingsFile(where.path, where.access);
-    if (result.failed) {
-        host::MsgBox(QString::number(result.errorNumber) + QLatin1Char('\r') + result.description,
-                     host::mbOkOnly, host::ApplicationTitle());
+    if (!result.failed) {
+        return {};
     }
+    return QString::number(result.errorNumber) + QLatin1Char('\r') + result.description;
 }
 
-void Main(LinkRecord& link, MixerMirror& mirror, connection::Supervisor* windowless) {
-    // 1. A second instance ends at once, without a message.
-    if (host::PreviousInstanceRunning()) {
-        host::EndProgram();
-        return;
-    }
+namespace {
 
-    // 2. The command line: one debug word, or the fader notice for two words or more.
-    const Integer words = SplitCommandLine();
-    if (words == 0) {
-        programSetup.debugMode = flagFalse;
-    } else if (words == 1) {
-        programSetup.debugMode = ToFlag(IsDebugWord(programSetup.commandArgs[0]));
-    } else {
-        ShowMessage(MessageKind::FaderNotice);
-    }
+// Steps 4 to 13, once the settings file was read (and its error box closed).
+void StartWithSettings(LinkRecord& link, MixerMirror& mirror, connection::Supervisor* windowless) {
     // A stop asked for while a box was open ends start-up there: nothing
     // after it runs, and the port is never opened.
-    if (host::ProgramEnding()) {
-        return;
-    }
-
-    // 3. The settings file.
-    ReadSettingsFile(QStringLiteral("Initial.vqp"));
     if (host::ProgramEnding()) {
         return;
     }
@@ -112,4 +94,45 @@ void Main(LinkRecord& link, MixerMirror& mirror, connection::Supervisor* windowl
     }
 
     // 13. Return: the program runs on the events of its windows.
+}
+
+// Step 3 and what follows, once the command line's box (if any) was closed.
+void StartWithCommandLine(LinkRecord& link, MixerMirror& mirror, host::LoneMessage& message,
+                          connection::Supervisor* windowless) {
+    if (host::ProgramEnding()) {
+        return;
+    }
+    // 3. The settings file; an error is shown, and start-up goes on once its
+    // box is closed.
+    const QString error = ReadSettingsFile(QStringLiteral("Initial.vqp"));
+    if (error.isEmpty()) {
+        StartWithSettings(link, mirror, windowless);
+        return;
+    }
+    message.Show(error, host::mbOkOnly, host::ApplicationTitle(),
+                 [&link, &mirror, windowless] { StartWithSettings(link, mirror, windowless); });
+}
+
+} // namespace
+
+void Main(LinkRecord& link, MixerMirror& mirror, host::LoneMessage& message,
+          connection::Supervisor* windowless) {
+    // 1. A second instance ends at once, without a message.
+    if (host::PreviousInstanceRunning()) {
+        host::EndProgram();
+        return;
+    }
+
+    // 2. The command line: one debug word, or the fader notice for two words
+    // or more; start-up goes on once its box is closed.
+    const Integer words = SplitCommandLine();
+    if (words >= 2) {
+        TellUser(message, MessageKind::FaderNotice, [&link, &mirror, &message, windowless] {
+            StartWithCommandLine(link, mirror, message, windowless);
+        });
+        return;
+    }
+    programSetup.debugMode =
+        words == 1 ? ToFlag(IsDebugWord(programSetup.commandArgs[0])) : flagFalse;
+    StartWithCommandLine(link, mirror, message, windowless);
 }

@@ -131,7 +131,7 @@ int main(int argc, char* argv[]) {
     }
     qputenv("ARDENIX_PORT", sim.LinkPath().toLocal8Bit());
     host::SetCommandLineText(QString());
-    Main(linkRecord, mirror);
+    Main(linkRecord, mirror, connectionMessage);
     if (!PumpUntil([] { return CurrentLinkState() == LinkState::Online; }, 10000)) {
         std::fprintf(stderr, "bench-osc: the mixer did not come online\n");
         return 1;

@@ -108,7 +108,7 @@ struct Setup {
         host::SetCommandLineText(QString());
         probe.clock.start();
         Subscribe(probe);
-        Main(linkRecord, mirror);
+        Main(linkRecord, mirror, connectionMessage);
         if (!PumpUntil([] { return CurrentLinkState() == LinkState::Online; }, 15000)) {
             std::fprintf(stderr, "bench-remote: the mixer did not come online\n");
             return false;

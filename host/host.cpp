@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPixmapCache>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -34,24 +35,16 @@ double TwipsFromDpi(double dpi) {
 }
 } // namespace
 
-int MsgBox(const QString& text, int style, const QString& title) {
-    if (msgBoxHandler) {
-        return msgBoxHandler(text, style, title);
-    }
-    QString shown = text;
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box((style & mbInformation) ? QMessageBox::Information : QMessageBox::NoIcon, title,
-                    shown, QMessageBox::Ok);
-    box.exec();
-    return mbOk;
-}
-
 LoneMessage::LoneMessage() = default;
 LoneMessage::~LoneMessage() = default;
 
-void LoneMessage::Show(const QString& text, int style, const QString& title) {
+void LoneMessage::Show(const QString& text, int style, const QString& title,
+                       std::function<void()> closed) {
     if (msgBoxHandler) {
         msgBoxHandler(text, style, title);
+        if (closed) {
+            closed();
+        }
         return;
     }
     if (IsOpen()) {
@@ -62,8 +55,16 @@ void LoneMessage::Show(const QString& text, int style, const QString& title) {
     auto box = std::make_unique<QMessageBox>((style & mbInformation) ? QMessageBox::Information
                                                                      : QMessageBox::NoIcon,
                                              title, shown, QMessageBox::Ok);
-    // Not modal: the panel's keys and the link go on while it is up.
+    // Not modal: the panel's keys and the link go on while it is up. Closing
+    // it never ends the program, even when it is the only window (at start-up).
     box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_QuitOnClose, false);
+    if (closed) {
+        // Not within the box's signal: what follows may show this holder's
+        // box again, which replaces the one that is closing.
+        QObject::connect(box.get(), &QMessageBox::finished, box.get(),
+                         [closed = std::move(closed)] { QTimer::singleShot(0, closed); });
+    }
     box->show();
     box_ = std::move(box);
 }

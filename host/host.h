@@ -24,12 +24,9 @@ constexpr int mbOkOnly = 0;
 constexpr int mbInformation = 64;
 constexpr int mbOk = 1; // the answer of the OK button
 
-// Shows a modal message box and returns the number of the button that closed
-// it. A carriage return in the text is shown as a line break.
-int MsgBox(const QString& text, int style, const QString& title);
-
-// Replaces the message box, for tests: the handler gets what would be shown
-// and returns the answer. An empty handler restores the real box.
+// Replaces the message boxes, for tests and for running without a window:
+// the handler gets what would be shown and returns the answer. An empty
+// handler restores the real box.
 using MsgBoxHandler = std::function<int(const QString& text, int style, const QString& title)>;
 void SetMsgBoxHandler(MsgBoxHandler handler);
 
@@ -37,10 +34,13 @@ void SetMsgBoxHandler(MsgBoxHandler handler);
 QString ApplicationTitle();
 
 // A message box that does not wait for the user: Show returns at once and
-// the program goes on while the box is up. One holder has at most one box
-// open; showing again while it is open changes nothing. With a MsgBox
-// handler set, the handler gets the message and the box counts as closed at
-// once (it was answered).
+// the program goes on while the box is up. A carriage return in the text is
+// shown as a line break. One holder has at most one box open; showing again
+// while it is open changes nothing (and `closed` is not called). `closed`, when
+// given, runs once the user closed the box, from the event loop after the
+// box's own signal. With a MsgBox handler set, the handler gets the message
+// and the box counts as closed at once (it was answered): `closed` runs
+// before Show returns.
 class LoneMessage {
 public:
     LoneMessage();
@@ -48,7 +48,8 @@ public:
     LoneMessage(const LoneMessage&) = delete;
     LoneMessage& operator=(const LoneMessage&) = delete;
 
-    void Show(const QString& text, int style, const QString& title);
+    void Show(const QString& text, int style, const QString& title,
+              std::function<void()> closed = {});
     // Closes the box if it is open (what it said no longer holds).
     void Close();
     bool IsOpen() const;

@@ -103,7 +103,7 @@ class TestOsc : public QObject {
         QVERIFY(sim->Start());
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main(linkRecord, mirror);
+        Main(linkRecord, mirror, connectionMessage);
         QVERIFY(!host::ProgramEnding());
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         settings.port = 0;

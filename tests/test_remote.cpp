@@ -84,7 +84,7 @@ class TestRemote : public QObject {
         QVERIFY(sim->Start());
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main(linkRecord, mirror);
+        Main(linkRecord, mirror, connectionMessage);
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         StartServer();
     }

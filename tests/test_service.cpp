@@ -159,7 +159,8 @@ class TestService : public QObject {
         }
         qputenv("ARDENIX_PORT", sim->LinkPath().toLocal8Bit());
         host::SetCommandLineText(QString());
-        Main(linkRecord, mirror); // returns at once: the first contact and the full read go on
+        Main(linkRecord, mirror,
+             connectionMessage); // returns at once: the first contact and the full read go on
         QVERIFY(!host::ProgramEnding());
         QTRY_COMPARE_WITH_TIMEOUT(CurrentLinkState(), LinkState::Online, 10000);
         automation = std::make_unique<automation::Automation>(operations, &RaisePanel);

@@ -36,7 +36,7 @@ class TestStartup : public QObject {
         ResetEngineState();
         boxes.clear();
         host::SetCommandLineText(commandLine);
-        Main(linkRecord, mirror);
+        Main(linkRecord, mirror, connectionMessage);
     }
 
 private slots:

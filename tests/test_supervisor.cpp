@@ -120,7 +120,7 @@ class TestSupervisor : public QObject {
     void RunMain(const QString& commandLine) {
         host::SetCommandLineText(commandLine);
         clock.start();
-        Main(linkRecord, mirror);
+        Main(linkRecord, mirror, connectionMessage);
         QVERIFY(QTest::qWaitFor(
             [] {
                 return host::ProgramEnding() || (FrmControlLoaded() && frmControl().isVisible());

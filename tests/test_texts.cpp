@@ -34,7 +34,7 @@ class TestTexts : public QObject {
 
     QByteArray ShownBy(MessageKind kind) {
         boxes.clear();
-        ShowMessage(kind);
+        TellUser(connectionMessage, kind);
         return boxes.size() == 1 ? boxes[0].text.toUtf8() : QByteArray();
     }
 

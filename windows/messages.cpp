@@ -30,21 +30,12 @@ QString InvalidCallText() {
 }
 } // namespace
 
-Integer ShowMessage(MessageKind kind) {
+void TellUser(host::LoneMessage& box, MessageKind kind, std::function<void()> closed) {
     const QString text = MessageText(kind);
     if (text.isEmpty()) {
         // The message cannot be prepared: say so in a plain box instead.
-        host::MsgBox(InvalidCallText(), host::mbOkOnly, host::ApplicationTitle());
-        return 0;
-    }
-    return static_cast<Integer>(host::MsgBox(text, host::mbInformation, messageTitle));
-}
-
-void TellUser(host::LoneMessage& box, MessageKind kind) {
-    const QString text = MessageText(kind);
-    if (text.isEmpty()) {
-        box.Show(InvalidCallText(), host::mbOkOnly, host::ApplicationTitle());
+        box.Show(InvalidCallText(), host::mbOkOnly, host::ApplicationTitle(), std::move(closed));
         return;
     }
-    box.Show(text, host::mbInformation, messageTitle);
+    box.Show(text, host::mbInformation, messageTitle, std::move(closed));
 }

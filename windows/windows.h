@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class FrmComm;  // windows/frmcomm.h
 class FrmDebug; // windows/frmdebug.h
 namespace connection {
@@ -33,12 +35,10 @@ FrmDebug& frmDebug();
 bool FrmDebugLoaded();
 void UnloadFrmDebug();
 
-// The fader notice at start-up, modal; returns the button that closed it
-// (1 = OK).
-Integer ShowMessage(MessageKind kind);
-// The connection message in `box`, without waiting: the box stays up while
-// the program goes on, and a message already up is not shown twice.
-void TellUser(host::LoneMessage& box, MessageKind kind);
+// A message in `box`, without waiting: the box stays up while the program
+// goes on, and a message already up is not shown twice. `closed` runs once
+// the user closed it (start-up goes on from there after the fader notice).
+void TellUser(host::LoneMessage& box, MessageKind kind, std::function<void()> closed = {});
 // The text of a message, and the title both carry.
 QString MessageText(MessageKind kind);
 extern const QString messageTitle;
