@@ -3,6 +3,8 @@
 // time to pass.
 #pragma once
 
+#include "core/state.h"
+
 #include <QElapsedTimer>
 
 #include <functional>
@@ -15,5 +17,12 @@ qint64 NowMs();
 void Pump(int ms);
 // Processes events until `done` is true or `timeoutMs` passed; true when done.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs, int sliceMs = 5);
+
+// The program's last change is out and acknowledged: nothing is marked and no
+// command frame waits in the send record. A measure waits for it, so that the
+// next command is not held back behind the one before.
+inline bool ChangesSettled(const LinkRecord& link) {
+    return !link.anyChangePending && link.exchange[sendRecord].busy != flagTrue;
+}
 
 } // namespace bench

@@ -164,12 +164,7 @@ int main(int argc, char* argv[]) {
         std::vector<double> ms;
         bool on = true;
         for (int k = 0; k < commands; ++k) {
-            PumpUntil(
-                [] {
-                    return !linkRecord.anyChangePending &&
-                           linkRecord.exchange[sendRecord].busy != flagTrue;
-                },
-                2000, 1);
+            PumpUntil([] { return bench::ChangesSettled(linkRecord); }, 2000, 1);
             const qsizetype from = sim.Log().size();
             const double sent = NowPreciseMs();
             sender.writeDatagram(Packet("/ardenix/master/b/mute", {osc::Argument::Int(on ? 1 : 0)}),

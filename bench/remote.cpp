@@ -236,12 +236,7 @@ void MeasureHttpToFrame(Setup& setup, int calls) {
         PumpUntil([&] { return (at = setup.relay.CodeAfter("CSEL", sentAt)).has_value(); }, 1000,
                   1);
         PumpUntil([&] { return answers.contains("\r\n\r\n"); }, 2000, 1);
-        PumpUntil(
-            [] {
-                return !linkRecord.anyChangePending &&
-                       linkRecord.exchange[sendRecord].busy != flagTrue;
-            },
-            2000, 1);
+        PumpUntil([] { return bench::ChangesSettled(linkRecord); }, 2000, 1);
         if (at) {
             ms.push_back(std::chrono::duration<double, std::milli>(*at - sentAt).count());
         }
@@ -260,12 +255,7 @@ void MeasureOscToFrame(Setup& setup, int commands, const char* name) {
     std::vector<double> ms;
     bool on = true;
     for (int k = 0; k < commands; ++k) {
-        PumpUntil(
-            [] {
-                return !linkRecord.anyChangePending &&
-                       linkRecord.exchange[sendRecord].busy != flagTrue;
-            },
-            2000, 1);
+        PumpUntil([] { return bench::ChangesSettled(linkRecord); }, 2000, 1);
         const QByteArray packet = osc::EncodeMessage(
             osc::Message{"/ardenix/master/b/mute", {osc::Argument::Int(on ? 1 : 0)}});
         const bench::Clock::time_point sentAt = bench::Clock::now();
