@@ -13,6 +13,7 @@
 #include "protocol/replytables.h"
 #include "serial/serial.h"
 #include "tests/support/linkrecord.h"
+#include "tests/support/statusreply.h"
 #include "tests/support/simprocess.h"
 
 #include <QJsonArray>
@@ -36,24 +37,6 @@ public:
         }
     }
 };
-
-// A plausible "RAST" reply: every byte at its lowest accepted value, with the
-// decoded bytes as given.
-void FillStatus(Byte overGainFlags, Byte mugenFlags, Byte mutedFlags, Byte input, Byte recall,
-                Byte levelA, Byte levelB) {
-    const ReplyCheck& check = replyChecks[checkStatus];
-    linkRecord.replyBuffer.fill(0);
-    for (int i = 0; i < check.length; ++i) {
-        linkRecord.replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>(check.minBytes[i]);
-    }
-    linkRecord.replyBuffer[reply::overGainPosition] = overGainFlags;
-    linkRecord.replyBuffer[reply::mugenPosition] = mugenFlags;
-    linkRecord.replyBuffer[reply::mutedPosition] = mutedFlags;
-    linkRecord.replyBuffer[reply::inputPosition] = input;
-    linkRecord.replyBuffer[reply::recallPosition] = recall;
-    linkRecord.replyBuffer[reply::levelPositionA] = levelA;
-    linkRecord.replyBuffer[reply::levelPositionB] = levelB;
-}
 
 void PutName(std::size_t position, const char* name) {
     const Text8 text(name);

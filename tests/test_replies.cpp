@@ -4,6 +4,7 @@
 #include "protocol/replylayout.h"
 #include "protocol/replytables.h"
 #include "tests/support/linkrecord.h"
+#include "tests/support/statusreply.h"
 
 #include <QtTest>
 
@@ -70,28 +71,6 @@ std::vector<Expected> AcceptedRanges() {
              Position(68, 0x40, 0x43),      Position(69, 0x40, 0x7F), Position(70, 0x30, 0x36),
              Position(71, 0x30, 0x44),      Position(72, 0x40, 0x7F), Position(73, 0x30, 0x40)}};
     return all;
-}
-
-// Fills linkRecord.replyBuffer with the lowest accepted byte of every position of `check`.
-void FillWithLowest(const ReplyCheck& check) {
-    linkRecord.replyBuffer.fill(0);
-    for (int i = 0; i < check.length; ++i) {
-        linkRecord.replyBuffer[static_cast<std::size_t>(i)] = static_cast<Byte>(check.minBytes[i]);
-    }
-}
-
-// A plausible "RAST" reply: every byte at its lowest accepted value, with the
-// bytes that the panel decodes set as given.
-void FillStatus(Byte overGainFlags, Byte mugenFlags, Byte mutedFlags, Byte input, Byte recall,
-                Byte levelA, Byte levelB) {
-    FillWithLowest(replyChecks[checkStatus]);
-    linkRecord.replyBuffer[reply::overGainPosition] = overGainFlags;
-    linkRecord.replyBuffer[reply::mugenPosition] = mugenFlags;
-    linkRecord.replyBuffer[reply::mutedPosition] = mutedFlags;
-    linkRecord.replyBuffer[reply::inputPosition] = input;
-    linkRecord.replyBuffer[reply::recallPosition] = recall;
-    linkRecord.replyBuffer[reply::levelPositionA] = levelA;
-    linkRecord.replyBuffer[reply::levelPositionB] = levelB;
 }
 
 QString TopLine(int list) {
