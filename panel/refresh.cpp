@@ -43,12 +43,13 @@ void DescribeScenes(FrmControl& form) {
 
 void RefreshPanel() {
     FrmControl& form = frmControl();
+    const MixerMirror& mirror = ReadMirror();
     for (std::size_t k = 0; k < 6; ++k) {
-        form.SSCommand1[k].SetCaption(ReadMirror().panel.inputs[k].name.Trimmed());
+        form.SSCommand1[k].SetCaption(mirror.panel.inputs[k].name.Trimmed());
     }
     form.panelSelectedInput = -1;
-    if (ReadMirror().panel.selectedInput != -1) {
-        ShowSelectedInput(ReadMirror().panel.selectedInput);
+    if (mirror.panel.selectedInput != -1) {
+        ShowSelectedInput(mirror.panel.selectedInput);
     }
     DescribeInputs(form);
     for (Integer i = 0; i < 2; ++i) {
@@ -57,12 +58,11 @@ void RefreshPanel() {
         ShowMuting(i);
     }
     for (int k = 0; k < 4; ++k) {
-        form.Label1[10 + k].setText(
-            ReadMirror().sceneNames[static_cast<std::size_t>(k)].ToQString());
+        form.Label1[10 + k].setText(mirror.sceneNames[static_cast<std::size_t>(k)].ToQString());
     }
     form.radioPressed = 0;
-    if (ReadMirror().panel.recall != 0) {
-        ShowRadioButtons(static_cast<Integer>(ReadMirror().panel.recall - 1));
+    if (mirror.panel.recall != 0) {
+        ShowRadioButtons(static_cast<Integer>(mirror.panel.recall - 1));
     }
     DescribeScenes(form);
 }
@@ -74,22 +74,24 @@ void RefreshFromStatus(Integer kind) {
         return;
     }
     FrmControl& form = frmControl();
+    const PanelState& panel = ReadMirror().panel;
+    const PanelState& sent = LastSentState();
     for (Integer i = 0; i < 2; ++i) {
         ShowOverGain(i);
         ShowMugen(i);
         form.Ctlfader1[static_cast<std::size_t>(i)].SetValue(Master(i).level);
     }
-    if (ReadMirror().panel.recall != LastSentState().recall) {
+    if (panel.recall != sent.recall) {
         Integer argument = form.radioPressed;
-        if (ReadMirror().panel.recall == 0) {
+        if (panel.recall == 0) {
             argument = 4;
-        } else if (ReadMirror().panel.recall >= 1 && ReadMirror().panel.recall <= 20) {
-            argument = static_cast<Integer>(ReadMirror().panel.recall - 1);
+        } else if (panel.recall >= 1 && panel.recall <= 20) {
+            argument = static_cast<Integer>(panel.recall - 1);
         }
         ShowRadioButtons(argument);
     }
-    if (ReadMirror().panel.selectedInput != LastSentState().selectedInput) {
-        ShowSelectedInput(ReadMirror().panel.selectedInput);
+    if (panel.selectedInput != sent.selectedInput) {
+        ShowSelectedInput(panel.selectedInput);
     }
     for (Integer i = 0; i < 2; ++i) {
         if (Master(i).muted != SyncedMaster(i).muted) {
